@@ -1,0 +1,34 @@
+// Connector: runs one SQL text in a named database and returns all its rows.
+//
+// The connection string is a list of Key=Value pairs separated by ";"; keys compare
+// without regard to case. "Provider" picks the engine:
+//   Provider=SQLite;Data Source=<folder>   (the default) database X is <folder>/X.db
+//   a name given to RegisterProvider        the host's own engine or test double
+// Errors of the engine reach the caller as Error with the connector's own source.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "mirel_SbF/Recordset.h"
+
+namespace mirel_base {
+
+inline constexpr const char* kConnectorSource = "mirel_base.Connector";
+
+class Connector {
+ public:
+  std::shared_ptr<mirel_SbF::Recordset> ExecuteQuery(const std::string& strSql,
+                                                     const std::string& strDbName,
+                                                     const std::string& strDbConn);
+};
+
+using QueryRunner = std::function<std::shared_ptr<mirel_SbF::Recordset>(
+    const std::string& strSql, const std::string& strDbName, const std::string& strDbConn)>;
+
+// Makes Provider=<name> run queries through `run` (replacing an earlier registration of
+// the same name, compared without regard to case). Thread-safe.
+void RegisterProvider(const std::string& name, QueryRunner run);
+
+}  // namespace mirel_base

@@ -1,0 +1,64 @@
+// Recordset: the rows a query returns, read forward one row at a time (the part of an
+// ADO record set the library uses). Backends hand back a MemoryRecordset with all rows,
+// so RecordCount is always exact.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mirel_SbF/Variant.h"
+
+namespace mirel_SbF {
+
+class Field {
+ public:
+  Field(std::string name, Variant value) : m_name(std::move(name)), m_value(std::move(value)) {}
+  Variant Value() const { return m_value; }
+  std::string Name() const { return m_name; }
+
+ private:
+  std::string m_name;
+  Variant m_value;
+};
+
+class Recordset {
+ public:
+  virtual ~Recordset();
+  virtual Field Fields(std::string_view name) const = 0;  // name matched without regard to case
+  virtual Field Fields(int32_t index) const = 0;          // 0-based column position
+  virtual int32_t FieldCount() const = 0;
+  virtual bool EndOfFile() const = 0;                     // ADO's EOF (EOF is a C macro)
+  virtual void MoveNext() = 0;
+  virtual int32_t RecordCount() const = 0;                // exact, never -1
+  virtual void Close() = 0;
+};
+
+// All rows in memory. Reading a field with no current row, an unknown column name or a
+// column position out of range raises Error 0x800A0CC1 / 0x800A0BCD (ADO's numbers) with
+// the source "mirel_base.Recordset"; so does any use after Close.
+class MemoryRecordset : public Recordset {
+ public:
+  MemoryRecordset(std::vector<std::string> columnNames, std::vector<std::vector<Variant>> rows);
+
+  Field Fields(std::string_view name) const override;
+  Field Fields(int32_t index) const override;
+  int32_t FieldCount() const override;
+  bool EndOfFile() const override;
+  void MoveNext() override;
+  int32_t RecordCount() const override;
+  void Close() override;
+
+ private:
+  void CheckOpen() const;
+  void CheckCurrentRow() const;
+
+  std::vector<std::string> m_columns;
+  std::vector<std::vector<Variant>> m_rows;
+  size_t m_position = 0;
+  bool m_closed = false;
+};
+
+}  // namespace mirel_SbF

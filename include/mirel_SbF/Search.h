@@ -1,0 +1,96 @@
+// Search: the "Search by Features" screen of one user search.
+//
+//   mirel_SbF::Search search;                       // activated by the constructor
+//   search.SetDatabaseInfo("Data Source=/data", "specs", "prj", 1, "GBP,USD");
+//   search.MakeInclusionList("12");
+//   search.AddSelection("7401", "0", "", "US");
+//   search.AddMinMax("135", "0", "", "100", "250");
+//   int32_t n = search.GetNumberOfMatchingVehicles();
+//   std::string saved = search.CurrentState();      // restore later with CurrentState(saved)
+//
+// Errors are raised as mirel_SbF::Error. One thread at a time per object; objects share
+// nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "mirel_SbF/Enumerator.h"
+#include "mirel_SbF/ObjectControl.h"
+#include "mirel_SbF/Recordset.h"
+#include "mirel_SbF/Results.h"
+
+namespace mirel_SbF {
+
+class Search : public COMSVCSLib::ObjectControl {
+ public:
+  // true: the constructor does the activation work (no component-services host here).
+  explicit Search(bool bActivate = true);
+  ~Search() override;
+  Search(const Search&) = delete;
+  Search& operator=(const Search&) = delete;
+
+  void Activate() override;
+  void Deactivate() override;
+  bool CanBePooled() override;
+
+  void SetDatabaseInfo(const std::string& strDbConn, const std::string& strSpecsDbName,
+                       const std::string& strProjectDbName, int32_t lLanguageId,
+                       const std::string& strCurrencyId);
+
+  std::unique_ptr<Enumerator<Results>> NewEnum() const;  // null when not activated
+  std::shared_ptr<Results> Item() const;                 // raises "Missing Item Index"
+  std::shared_ptr<Results> Item(int32_t Index) const;
+  std::shared_ptr<Results> Item(const std::string& Index) const;
+  std::shared_ptr<Results> Item(const char* Index) const { return Item(std::string(Index)); }
+  void Add(std::shared_ptr<Results> oClass, const std::string& Key);
+  int32_t Count() const;
+
+  std::string CurrentState();
+  void CurrentState(const std::string& strState);
+
+  void AddSelection(const std::string& strSchema, const std::string& strSchemaLocation,
+                    const std::string& strSchemaValue, const std::string& strUserSelection);
+  void AddMinMax(const std::string& strSchema, const std::string& strSchemaLocation,
+                 const std::string& strSchemaValue, const std::string& strMin,
+                 const std::string& strMax);
+  void AddMin(const std::string& strSchema, const std::string& strSchemaLocation,
+              const std::string& strSchemaValue, const std::string& strMin);
+  void AddMax(const std::string& strSchema, const std::string& strSchemaLocation,
+              const std::string& strSchemaValue, const std::string& strMax);
+
+  void DoSearch(bool bUseStandardEquipOnly = false, const std::string& strSectionName = "",
+                bool bReduceLists = true);
+  int32_t GetNumberOfMatchingVehicles(bool UseStandardEquipmentOnly = false,
+                                      bool bReduceLists = true);
+  std::shared_ptr<Recordset> GetMatchingVehicles(bool UseStandardEquipOnly = false,
+                                                 bool bReduceLists = true,
+                                                 const std::string& strSortByList = "");
+  std::shared_ptr<Recordset> GetSbFHeadings();
+
+  bool ExcludeAdvancedVehicles() const;
+  void ExcludeAdvancedVehicles(bool bData);
+  bool ExcludeOldVehicles() const;
+  void ExcludeOldVehicles(bool bData);
+  bool ExcludeBuiltVehicles() const;
+  void ExcludeBuiltVehicles(bool bData);
+  std::string OEMInclusionList() const;
+  void OEMInclusionList(const std::string& strData);
+  std::string MakeInclusionList() const;
+  void MakeInclusionList(const std::string& strData);
+  std::string ModelExclusionList() const;
+  void ModelExclusionList(const std::string& strData);
+  int32_t SegmentId() const;
+  void SegmentId(int32_t lngData);
+
+  PositionIterator<Search, Results> begin() const { return {this, 0}; }
+  PositionIterator<Search, Results> end() const { return {this, Count()}; }
+
+  struct State;  // the object's fields; defined in src/search
+
+ private:
+  std::unique_ptr<State> m;
+};
+
+}  // namespace mirel_SbF

@@ -1,0 +1,62 @@
+#include "mirel_SbF/Connector.h"
+
+#include <map>
+#include <mutex>
+
+#include "common/ErrorHandling.h"
+#include "platform/ConnectionString.h"
+#include "platform/sqlite/SqliteProvider.h"
+
+namespace mirel_base {
+namespace {
+
+struct Registry {
+  std::mutex mutex;
+  std::map<std::string, QueryRunner> runners;  // keyed by the lower-case provider name
+};
+
+Registry& Providers() {
+  static Registry registry;
+  return registry;
+}
+
+QueryRunner FindRunner(const std::string& provider) {
+  Registry& registry = Providers();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto found = registry.runners.find(mirel_SbF::ToLowerAscii(provider));
+  return found == registry.runners.end() ? QueryRunner() : found->second;
+}
+
+}  // namespace
+
+void RegisterProvider(const std::string& name, QueryRunner run) {
+  Registry& registry = Providers();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  registry.runners[mirel_SbF::ToLowerAscii(name)] = std::move(run);
+}
+
+std::shared_ptr<mirel_SbF::Recordset> Connector::ExecuteQuery(const std::string& strSql,
+                                                              const std::string& strDbName,
+                                                              const std::string& strDbConn) {
+  const std::string provider = mirel_platform::ParseConnectionString(strDbConn).Provider();
+  // A registered provider wins, so that a host can also replace a built-in engine.
+  if (QueryRunner run = FindRunner(provider)) {
+    try {
+      std::shared_ptr<mirel_SbF::Recordset> rs = run(strSql, strDbName, strDbConn);
+      if (!rs) throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, kConnectorSource,
+                                      "Provider " + provider + " returned no record set");
+      return rs;
+    } catch (const mirel_SbF::Error&) {
+      throw;
+    } catch (const std::exception& e) {
+      throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, kConnectorSource,
+                             "Provider " + provider + " failed: " + e.what());
+    }
+  }
+  if (mirel_SbF::EqualsIgnoreCase(provider, "SQLite"))
+    return mirel_platform::SqliteExecuteQuery(strSql, strDbName, strDbConn);
+  throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, kConnectorSource,
+                         "Provider cannot be found: " + provider);
+}
+
+}  // namespace mirel_base

@@ -1,0 +1,70 @@
+#include "common/SqlText.h"
+
+#include "common/ErrorHandling.h"
+
+namespace mirel_SbF {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+
+[[noreturn]] void Refuse(std::string_view field, const std::string& text, const char* form) {
+  Raise(kErrObject, std::string(field) + " is not " + form + ": \"" + text + "\"");
+}
+
+}  // namespace
+
+bool IsWholeNumber(std::string_view text) {
+  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (char c : text)
+    if (!IsDigit(c)) return false;
+  return true;
+}
+
+bool IsDecimalNumber(std::string_view text) {
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  bool digit = false;
+  bool point = false;
+  for (char c : text) {
+    if (IsDigit(c)) {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digit;
+}
+
+bool IsIdentifier(std::string_view text) {
+  if (text.empty() || !IsLetter(text.front())) return false;
+  for (char c : text)
+    if (!IsLetter(c) && !IsDigit(c)) return false;
+  return true;
+}
+
+void RequireWholeNumber(std::string_view field, const std::string& text) {
+  if (!IsWholeNumber(text)) Refuse(field, text, "a whole number");
+}
+
+void RequireDecimalNumber(std::string_view field, const std::string& text) {
+  if (!IsDecimalNumber(text)) Refuse(field, text, "a decimal number");
+}
+
+void RequireIdentifier(std::string_view field, const std::string& text) {
+  if (!IsIdentifier(text)) Refuse(field, text, "a column name");
+}
+
+std::string DoubleQuotes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+}  // namespace mirel_SbF

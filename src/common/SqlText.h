@@ -1,0 +1,28 @@
+// SqlText: the guards that keep host input from changing an SQL statement.
+//
+// Numbers and names are inserted into the composed SQL without quotes, so a text that is
+// not of the expected form is refused (error 0x80040201, the library name as source, to
+// be qualified by the caller's handler) with a description naming the field and the text.
+// Texts that go inside N'...' have their single quotes doubled.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mirel_SbF {
+
+// "7401", "-1": optional minus, then digits.
+bool IsWholeNumber(std::string_view text);
+// "100", "-2.5", "0.75", ".5", "3.": optional sign, digits with at most one point.
+bool IsDecimalNumber(std::string_view text);
+// "col_1": a letter or "_", then letters, digits or "_".
+bool IsIdentifier(std::string_view text);
+
+void RequireWholeNumber(std::string_view field, const std::string& text);
+void RequireDecimalNumber(std::string_view field, const std::string& text);
+void RequireIdentifier(std::string_view field, const std::string& text);
+
+// The text with every "'" written "''": the body of an N'...' literal.
+std::string DoubleQuotes(std::string_view text);
+
+}  // namespace mirel_SbF

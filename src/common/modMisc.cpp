@@ -1,0 +1,169 @@
+#include "common/modMisc.h"
+
+#include <vector>
+
+#include "common/ErrorHandling.h"
+#include "common/SqlText.h"
+
+namespace mirel_SbF {
+namespace {
+
+// List positions are 16-bit in the original helpers: a comma beyond position 32,767
+// overflows rather than being silently accepted.
+constexpr size_t kMaxListPosition = 32767;
+
+std::vector<std::string> SplitAndTrim(const std::string& list) {
+  std::vector<std::string> entries;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) {
+      entries.push_back(TrimBlanks(list.substr(start)));
+      return entries;
+    }
+    if (comma + 1 > kMaxListPosition) Raise(RuntimeError::Overflow);
+    entries.push_back(TrimBlanks(list.substr(start, comma - start)));
+    start = comma + 1;
+  }
+}
+
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
+  std::string out;
+  size_t start = 0;
+  for (size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
+    out.append(text, start, at - start);
+    out += to;
+  }
+  out.append(text, start, std::string::npos);
+  return out;
+}
+
+bool StartsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+bool EndsWith(const std::string& s, const std::string& p) {
+  return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Upper case of the letters a value or title can start with in the supported languages:
+// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic. Anything else is left as it is.
+char32_t UpperCase(char32_t cp) {
+  if (cp >= U'a' && cp <= U'z') return cp - 0x20;
+  if ((cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)) return cp - 0x20;
+  if (cp == 0xFF) return 0x178;
+  if (cp >= 0x100 && cp <= 0x137 && (cp & 1)) return cp - 1;
+  if (cp >= 0x139 && cp <= 0x148 && !(cp & 1)) return cp - 1;
+  if (cp >= 0x14A && cp <= 0x177 && (cp & 1)) return cp - 1;
+  if ((cp == 0x17A || cp == 0x17C || cp == 0x17E)) return cp - 1;
+  if (cp >= 0x3B1 && cp <= 0x3C9 && cp != 0x3C2) return cp - 0x20;
+  if (cp >= 0x430 && cp <= 0x44F) return cp - 0x20;
+  if (cp >= 0x450 && cp <= 0x45F) return cp - 0x50;
+  return cp;
+}
+
+// The first character of a UTF-8 text upper-cased, the rest unchanged. A byte sequence
+// that is not valid UTF-8 is left alone.
+std::string UpperFirst(const std::string& text) {
+  if (text.empty()) return text;
+  unsigned char b0 = static_cast<unsigned char>(text[0]);
+  size_t length = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : 0;
+  if (length == 0 || text.size() < length) return text;
+  char32_t cp = length == 1 ? b0 : length == 2 ? (b0 & 0x1F) : (b0 & 0x0F);
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    if ((b >> 6) != 0x2) return text;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  std::string out;
+  AppendUtf8(out, UpperCase(cp));
+  out.append(text, length, std::string::npos);
+  return out;
+}
+
+}  // namespace
+
+std::string TrimBlanks(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string ConvertListToSQLClause(const std::string& strFieldName, const std::string& strList,
+                                   const std::string& strOperator,
+                                   const std::string& strConjunction) {
+  return WithHandler("ConvertListToSQLClause", [&] {
+    if (strList.empty()) Raise(kErrObject, "Missing or empty column list");
+    if (strFieldName.empty()) Raise(kErrObject, "Missing field (column) name");
+    std::vector<std::string> entries = SplitAndTrim(strList);
+    std::string clause;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      clause += "(" + strFieldName + " " + strOperator + " N'" + DoubleQuotes(entries[i]);
+      clause += i + 1 < entries.size() ? "') " + strConjunction + " " : "')";
+    }
+    return clause;
+  });
+}
+
+std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix,
+                                               const std::string& strList) {
+  return WithHandler("AddTablePrefixToCommaDelimitedList", [&] {
+    if (strList.empty()) Raise(kErrObject, "Missing or empty column list");
+    if (strTablePrefix.empty()) Raise(kErrObject, "Missing table prefix");
+    std::vector<std::string> entries = SplitAndTrim(strList);
+    std::string columns;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      // An empty entry stays empty (the database reports it); anything else must be a
+      // plain column name, since it goes into the statement unquoted.
+      if (!entries[i].empty()) RequireIdentifier("Sort column", entries[i]);
+      columns += strTablePrefix + "." + entries[i];
+      if (i + 1 < entries.size()) columns += ", ";
+    }
+    return columns;
+  });
+}
+
+void TidyList(std::string& strList, const std::string& strDelimiter, bool bAddQuotes) {
+  WithHandler("TidyList", [&] {
+    std::string list = TrimBlanks(strList);
+    list = ReplaceAll(list, " " + strDelimiter, strDelimiter);
+    list = ReplaceAll(list, strDelimiter + " ", strDelimiter);
+    if (!list.empty() && !strDelimiter.empty()) {
+      while (StartsWith(list, strDelimiter)) {
+        if (list.size() < 2) list.clear(); else list.erase(0, 1);
+      }
+      while (!list.empty() && EndsWith(list, strDelimiter)) {
+        if (list.size() < 2) list.clear(); else list.pop_back();
+      }
+      if (bAddQuotes && !list.empty()) {
+        list = DoubleQuotes(list);
+        list = "N'" + ReplaceAll(list, strDelimiter, "'" + strDelimiter + "N'") + "'";
+      }
+    }
+    strList = list;
+  });
+}
+
+std::string Capitalize(const std::string& strText, int32_t lLanguageId) {
+  std::string text = TrimBlanks(strText);
+  switch (lLanguageId) {
+    case 3: case 8: case 9: case 10: case 12: case 25: case 34: case 35:
+      return text;
+    default:
+      return UpperFirst(text);
+  }
+}
+
+}  // namespace mirel_SbF

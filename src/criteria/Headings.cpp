@@ -1,0 +1,41 @@
+// The category headings of the search screen, in the user's language and display order.
+#include "common/ErrorHandling.h"
+#include "mirel_SbF/Connector.h"
+#include "search/SearchImpl.h"
+
+namespace mirel_SbF {
+
+std::shared_ptr<Recordset> Search::GetSbFHeadings() {
+  return WithHandler("GetSbFHeadings", [&] {
+    std::string sql;
+    sql += "select distinct atxt.application_text, c.sbf_order_id ";
+    sql += "from application_texts atxt ";
+    sql += "inner join categories c on (c.category_name = atxt.text_id) ";
+    sql += "inner join search_by_features sbf on (sbf.category = c.category_name) ";
+    if (m->m_lSegmentId != -1) {
+      sql += "inner join ";
+      sql += m->m_strProjectDbName;
+      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
+      sql += std::to_string(m->m_lSegmentId);
+      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
+    }
+    sql += "Where atxt.language_id = ";
+    sql += std::to_string(m->m_lLanguageId);
+    sql += " ";
+    sql += "order by c.sbf_order_id";
+    mirel_base::Connector connector;
+    return connector.ExecuteQuery(sql, m->m_strProjectDbName, m->m_strDbConn);
+  });
+}
+
+// GAP: the criteria lists (coded values, ranges, numeric lists, their merge and titles)
+// come with the search-screen subsystem. Until then DoSearch says so instead of
+// returning a screen that would look complete.
+void Search::DoSearch(bool /*bUseStandardEquipOnly*/, const std::string& /*strSectionName*/,
+                      bool /*bReduceLists*/) {
+  WithHandler("DoSearch", [&] {
+    Raise(kErrObject, "DoSearch is not available in this version of the library");
+  });
+}
+
+}  // namespace mirel_SbF

@@ -1,0 +1,180 @@
+#include "matching/WhereClause.h"
+
+#include "common/ErrorHandling.h"
+#include "common/SqlText.h"
+#include "common/modMisc.h"
+
+namespace mirel_SbF {
+
+std::string CreateVehicleIdInClause(const std::string& strInnerSql) {
+  if (strInnerSql.empty()) return {};
+  return "vehicle_id in (" + strInnerSql + ") ";
+}
+
+std::string CreateVehicleSql(const std::string& strSchemaId, const std::string& strSchemaLocation,
+                             const std::string& strValueList, const std::string& strInnerSql,
+                             const std::string& strOperator, const std::string& strConjunction) {
+  return WithHandler("CreateVehicleSql", [&] {
+    // Ids and locations go into the text unquoted: only numbers may get there.
+    if (!strSchemaId.empty()) RequireWholeNumber("Schema ID", strSchemaId);
+    if (!strSchemaLocation.empty()) RequireWholeNumber("Schema location", strSchemaLocation);
+
+    std::string joiner;
+    std::string sql = "select distinct vehicle_id from equipment where ";
+    if (!strSchemaId.empty()) {
+      sql += joiner;
+      sql += "schema_id = ";
+      sql += strSchemaId;
+      sql += " ";
+      joiner = "AND ";
+    }
+    if (!strValueList.empty()) {
+      std::string values = ConvertListToSQLClause("data_value", strValueList, strOperator,
+                                                  strConjunction);
+      // Several entries joined by OR are one condition: parenthesised so that they do
+      // not bind with the AND conditions around them.
+      if (strConjunction == "OR" && strValueList.find(',') != std::string::npos)
+        values = "(" + values + ")";
+      sql += joiner;
+      sql += values;
+      joiner = "AND ";
+    }
+    if (!strSchemaLocation.empty()) {
+      sql += joiner;
+      sql += "Location = ";
+      sql += strSchemaLocation;
+      sql += " ";
+      joiner = "AND ";
+    }
+    if (!strInnerSql.empty()) {
+      sql += joiner;
+      sql += CreateVehicleIdInClause(strInnerSql);
+    }
+    return sql;
+  });
+}
+
+std::string CreateMinMaxVehicleSql(const std::string& strSchemaId,
+                                   const std::string& strSchemaLocation, const std::string& strMin,
+                                   const std::string& strMax, const std::string& strInnerSql) {
+  return WithHandler("CreateVehicleSql", [&] {
+    // Bounds go into the text unquoted. An empty bound is passed on as it is (the
+    // database refuses the text), "!!" means no bound.
+    if (!strMin.empty() && strMin != "!!") RequireDecimalNumber("Minimum value", strMin);
+    if (!strMax.empty() && strMax != "!!") RequireDecimalNumber("Maximum value", strMax);
+
+    std::string sql = CreateVehicleSql(strSchemaId, strSchemaLocation, "", "", "=", "OR");
+    if (strMin != "!!") {
+      sql += "AND ";
+      sql += "cast(data_value as float) >= ";
+      sql += strMin;
+      sql += " ";
+    }
+    if (strMax != "!!") {
+      sql += "AND ";
+      sql += "cast(data_value as float) <= ";
+      sql += strMax;
+      sql += " ";
+    }
+    if (!strInnerSql.empty()) {
+      sql += "AND ";
+      sql += CreateVehicleIdInClause(strInnerSql);
+    }
+    return sql;
+  });
+}
+
+std::string BuildInnerJoinFromSbFUserSelection(const Search::State& state,
+                                               const std::string& strTablePrefix,
+                                               bool /*bUseStandardEquipOnly: outer level only*/) {
+  return WithHandler("BuildInnerJoinFromSbFUserSelection", [&] {
+    std::string sql;
+    for (const auto& selection : SelectionsOf(state).Items()) {
+      // A value selection with neither a value nor a schema value has no value of its
+      // own and stands without a value condition (it never borrows an earlier one).
+      std::string value;
+      if (selection->IsControl_Value()) {
+        value = selection->ValueSelected();
+        if (value.empty() && !selection->SchemaValue().empty()) {
+          Raise(kErrSchemaValue, "Found Schema Value and Value Selected: " +
+                                     selection->SchemaId() + " " + selection->SchemaValue() +
+                                     " " + selection->ValueSelected());
+        }
+      }
+      if (!selection->IsControl_MinMax()) {
+        sql = CreateVehicleSql(selection->SchemaId(), selection->SchemaLocation(), value, sql,
+                               "=", "OR");
+      } else {
+        sql = CreateMinMaxVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
+                                     selection->MinValue(), selection->MaxValue(), sql);
+      }
+    }
+    if (sql.empty()) return std::string();
+    return strTablePrefix + "." + "vehicle_id in (" + sql + ") ";
+  });
+}
+
+std::string BuildRestrictionInnerJoins(const Search::State& state) {
+  return WithHandler("BuildRestrictionInnerJoins", [&] {
+    std::string sql;
+    if (state.m_bExcludeAdvancedVehicles) {
+      sql = CreateVehicleSql("106", "", "A", "", "<>", "OR");
+    }
+    if (state.m_bExcludeOldVehicles || state.m_bExcludeBuiltVehicles) {
+      std::string age = CreateVehicleSql("302", "", "", "", "=", "OR");
+      if (state.m_bExcludeOldVehicles) {
+        age += "AND ";
+        age += "(LEFT(data_value, 3) <> N'(O)') ";
+      }
+      if (state.m_bExcludeBuiltVehicles) {
+        age += "AND ";
+        age += "(LEFT(data_value, 3) <> N'(+)') ";
+      }
+      if (!sql.empty()) {
+        sql = sql + " " + "AND " + "vehicle_id in (" + age + ") ";
+      } else {
+        sql = age + " ";
+      }
+    }
+    if (!state.m_strOEMInclusionList.empty()) {
+      sql = CreateVehicleSql("117", "", state.m_strOEMInclusionList, sql, "=", "OR");
+    }
+    if (!state.m_strMakeInclusionList.empty()) {
+      sql = CreateVehicleSql("111", "", state.m_strMakeInclusionList, sql, "=", "OR");
+    }
+    if (!state.m_strModelExclusionList.empty()) {
+      sql = CreateVehicleSql("112", "", state.m_strModelExclusionList, sql, "<>", "AND");
+    }
+    return sql;
+  });
+}
+
+std::string CreateWhereClause(const Search::State& state, const std::string& strTablePrefix,
+                              bool bUseStandardEquipOnly, bool bReduceLists) {
+  return WithHandler("CreateWhereClause", [&] {
+    std::string joiner;
+    std::string clause = BuildRestrictionInnerJoins(state);
+    if (!clause.empty()) {
+      clause = strTablePrefix + ".vehicle_id in (" + clause + ") ";
+      joiner = "AND ";
+    }
+    if (bUseStandardEquipOnly) {
+      clause += joiner;
+      clause += strTablePrefix;
+      clause += ".option_id = 0 ";
+      joiner = "AND ";
+    }
+    if (bReduceLists) {
+      std::string selections =
+          BuildInnerJoinFromSbFUserSelection(state, strTablePrefix, bUseStandardEquipOnly);
+      if (!selections.empty()) {
+        clause += joiner;
+        clause += selections;
+        joiner = "AND ";
+      }
+    }
+    return clause.empty() ? std::string() : "WHERE " + clause;
+  });
+}
+
+}  // namespace mirel_SbF

@@ -1,0 +1,73 @@
+// The saved-state text: six "~"-separated fields per selection, in the order of adding.
+//   range  "1~<schema>~<location>~<schema value>~<min>~<max>"
+//   value  "2~<schema>~<location>~<schema value>~<value>~"   (empty sixth field)
+#include <vector>
+
+#include "common/ErrorHandling.h"
+#include "search/SearchImpl.h"
+
+namespace mirel_SbF {
+namespace {
+
+std::vector<std::string> SplitAtTilde(const std::string& text) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t at; (at = text.find('~', start)) != std::string::npos; start = at + 1)
+    fields.push_back(text.substr(start, at - start));
+  fields.push_back(text.substr(start));
+  return fields;
+}
+
+}  // namespace
+
+std::string BuildState(Search::State& state) {
+  state.m_strCurrentState.clear();
+  for (const auto& selection : SelectionsOf(state).Items()) {
+    std::string entry = std::to_string(selection->ControlType()) + "~";
+    if (selection->IsControl_Value()) {
+      entry += selection->SchemaId() + "~" + selection->SchemaLocation() + "~" +
+               selection->SchemaValue() + "~" + selection->ValueSelected() + "~";
+    } else if (selection->IsControl_MinMax()) {
+      entry += selection->SchemaId() + "~" + selection->SchemaLocation() + "~" +
+               selection->SchemaValue() + "~" + selection->MinValue() + "~" +
+               selection->MaxValue();
+    } else {
+      Raise(kErrObject, "Missing eControlType");
+    }
+    if (!state.m_strCurrentState.empty()) {
+      state.m_strCurrentState += "~" + entry;
+    } else {
+      state.m_strCurrentState = entry;
+    }
+  }
+  return state.m_strCurrentState;
+}
+
+void ParseState(Search::State& state, const std::string& strState) {
+  WithHandler("ParseState", [&] {
+    // The old selections go first, whatever the text holds.
+    state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
+    if (strState.empty()) return;
+    const std::vector<std::string> fields = SplitAtTilde(strState);
+    const int32_t last = static_cast<int32_t>(fields.size()) - 1;
+    // The field index is 16-bit, as in the original: at most 5,461 selections.
+    constexpr int32_t kMaxIndex = 32767;
+    for (int32_t i = 0; i <= last; i += 6) {
+      if (i + 5 > kMaxIndex) Raise(RuntimeError::Overflow);
+      if (i + 5 > last) Raise(RuntimeError::SubscriptOutOfRange);
+      const int16_t controlType = CInt(Variant(fields[static_cast<size_t>(i)]));
+      auto selection = CreateSbFUserSelectionObject(
+          controlType, fields[static_cast<size_t>(i + 1)], fields[static_cast<size_t>(i + 2)],
+          fields[static_cast<size_t>(i + 3)], fields[static_cast<size_t>(i + 4)],
+          fields[static_cast<size_t>(i + 5)], "");
+      if (selection->IsControl_Value()) {
+        selection->ValueSelected(selection->MinValue());
+        selection->MinValue("!!");
+        selection->MaxValue("!!");
+      }
+      state.m_colSelections->Add(selection);
+    }
+  });
+}
+
+}  // namespace mirel_SbF
