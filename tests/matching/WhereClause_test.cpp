@@ -1,0 +1,195 @@
+// The composed WHERE clause, character for character, and the refusals that keep host
+// input from changing it.
+#include "matching/WhereClause.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace mirel_SbF {
+namespace {
+
+// A state as an activated Search holds it, but with every filter off.
+Search::State NoFilters() {
+  Search::State state;
+  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
+  state.m_lSegmentId = -1;
+  return state;
+}
+
+void AddValue(Search::State& state, const std::string& schema, const std::string& location,
+              const std::string& schemaValue, const std::string& value) {
+  auto s = CreateSbFUserSelectionObject(0, schema, location, schemaValue, "!!", "!!", value);
+  s->SetType_Value();
+  state.m_colSelections->Add(s);
+}
+
+void AddRange(Search::State& state, const std::string& schema, const std::string& location,
+              const std::string& min, const std::string& max) {
+  auto s = CreateSbFUserSelectionObject(0, schema, location, "", min, max, "!!");
+  s->SetType_MinMax();
+  state.m_colSelections->Add(s);
+}
+
+TEST(CreateWhereClause, WorkedExampleWithFiltersStandardEquipmentAndTwoSelections) {
+  Search::State state = NoFilters();
+  state.m_bExcludeAdvancedVehicles = true;
+  state.m_strMakeInclusionList = "12";
+  AddValue(state, "7401", "0", "", "S");
+  AddRange(state, "1002", "0", "100", "!!");
+  EXPECT_EQ(CreateWhereClause(state, "eq", true, true),
+            "WHERE eq.vehicle_id in ("
+            "select distinct vehicle_id from equipment where schema_id = 111 AND (data_value = N'12')AND vehicle_id in ("
+            "select distinct vehicle_id from equipment where schema_id = 106 AND (data_value <> N'A')) ) AND eq.option_id = 0 AND eq.vehicle_id in ("
+            "select distinct vehicle_id from equipment where schema_id = 1002 AND Location = 0 AND cast(data_value as float) >= 100 AND vehicle_id in ("
+            "select distinct vehicle_id from equipment where schema_id = 7401 AND (data_value = N'S')AND Location = 0 ) ) ");
+}
+
+struct ClauseCase {
+  const char* name;
+  std::function<void(Search::State&)> setUp;
+  const char* prefix;
+  bool standardOnly;
+  bool reduce;
+  const char* expected;
+};
+
+TEST(CreateWhereClause, FilterAndSwitchCombinations) {
+  const ClauseCase cases[] = {
+      {"nothing to restrict", [](Search::State&) {}, "eq", false, false, ""},
+      {"standard equipment only", [](Search::State&) {}, "eq", true, true,
+       "WHERE eq.option_id = 0 "},
+      {"advanced only", [](Search::State& s) { s.m_bExcludeAdvancedVehicles = true; }, "eq0",
+       false, true,
+       "WHERE eq0.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 106 "
+       "AND (data_value <> N'A')) "},
+      {"selections ignored without reduce",
+       [](Search::State& s) { AddValue(s, "7401", "0", "", "US"); }, "eq", false, false, ""},
+      {"standard switch stays on the outer table",
+       [](Search::State& s) { AddValue(s, "7401", "0", "", "US"); }, "eq", true, true,
+       "WHERE eq.option_id = 0 AND eq.vehicle_id in (select distinct vehicle_id from equipment "
+       "where schema_id = 7401 AND (data_value = N'US')AND Location = 0 ) "},
+      {"range open on both sides",
+       [](Search::State& s) { AddRange(s, "135", "0", "!!", "!!"); }, "eq", false, true,
+       "WHERE eq.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 135 "
+       "AND Location = 0 ) "},
+      {"empty bound is kept as stated",
+       [](Search::State& s) { AddRange(s, "135", "0", "", "!!"); }, "eq", false, true,
+       "WHERE eq.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 135 "
+       "AND Location = 0 AND cast(data_value as float) >=  ) "},
+      {"value selection with no value stands without a value condition",
+       [](Search::State& s) {
+         AddValue(s, "7401", "0", "", "US");
+         AddValue(s, "7403", "0", "", "");
+       },
+       "eq", false, true,
+       "WHERE eq.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 7403 "
+       "AND Location = 0 AND vehicle_id in (select distinct vehicle_id from equipment where "
+       "schema_id = 7401 AND (data_value = N'US')AND Location = 0 ) ) "},
+      {"several OR-joined entries bind as one condition",
+       [](Search::State& s) { s.m_strMakeInclusionList = "3, 5"; }, "eq", false, true,
+       "WHERE eq.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 111 "
+       "AND ((data_value = N'3') OR (data_value = N'5'))) "},
+      {"quote inside an entry is doubled",
+       [](Search::State& s) { s.m_strOEMInclusionList = "O'Brien"; }, "eq", false, true,
+       "WHERE eq.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 117 "
+       "AND (data_value = N'O''Brien')) "},
+  };
+  for (const auto& c : cases) {
+    Search::State state = NoFilters();
+    c.setUp(state);
+    EXPECT_EQ(CreateWhereClause(state, c.prefix, c.standardOnly, c.reduce), c.expected) << c.name;
+  }
+}
+
+struct RestrictionCase {
+  const char* name;
+  std::function<void(Search::State&)> setUp;
+  const char* expected;
+};
+
+TEST(BuildRestrictionInnerJoins, AgeAndListFilters) {
+  const RestrictionCase cases[] = {
+      {"old and built",
+       [](Search::State& s) { s.m_bExcludeOldVehicles = s.m_bExcludeBuiltVehicles = true; },
+       "select distinct vehicle_id from equipment where schema_id = 302 AND (LEFT(data_value, 3) "
+       "<> N'(O)') AND (LEFT(data_value, 3) <> N'(+)')  "},
+      {"advanced and old",
+       [](Search::State& s) { s.m_bExcludeAdvancedVehicles = s.m_bExcludeOldVehicles = true; },
+       "select distinct vehicle_id from equipment where schema_id = 106 AND (data_value <> N'A') "
+       "AND vehicle_id in (select distinct vehicle_id from equipment where schema_id = 302 AND "
+       "(LEFT(data_value, 3) <> N'(O)') ) "},
+      {"model exclusion of two", [](Search::State& s) { s.m_strModelExclusionList = "7, 9"; },
+       "select distinct vehicle_id from equipment where schema_id = 112 AND (data_value <> N'7') "
+       "AND (data_value <> N'9')"},
+      {"oem, make and model nest in that order",
+       [](Search::State& s) {
+         s.m_strOEMInclusionList = "4";
+         s.m_strMakeInclusionList = "12";
+         s.m_strModelExclusionList = "7";
+       },
+       "select distinct vehicle_id from equipment where schema_id = 112 AND (data_value <> N'7')AND "
+       "vehicle_id in (select distinct vehicle_id from equipment where schema_id = 111 AND "
+       "(data_value = N'12')AND vehicle_id in (select distinct vehicle_id from equipment where "
+       "schema_id = 117 AND (data_value = N'4')) ) "},
+      {"nothing", [](Search::State&) {}, ""},
+  };
+  for (const auto& c : cases) {
+    Search::State state = NoFilters();
+    c.setUp(state);
+    EXPECT_EQ(BuildRestrictionInnerJoins(state), c.expected) << c.name;
+  }
+}
+
+TEST(BuildInnerJoinFromSbFUserSelection, SchemaValueWithoutValueIsRefusedWith514) {
+  Search::State state = NoFilters();
+  AddValue(state, "7403", "0", "Y", "");
+  try {
+    CreateWhereClause(state, "eq", false, true);
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), static_cast<int32_t>(0x80040202));
+    EXPECT_EQ(e.Source(), "mirel_SbF.BuildInnerJoinFromSbFUserSelection");
+    EXPECT_EQ(e.Description(), "Found Schema Value and Value Selected: 7403 Y ");
+  }
+}
+
+struct RefusalCase {
+  std::function<void(Search::State&)> setUp;
+  const char* field;
+  const char* text;
+};
+
+TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
+  const RefusalCase cases[] = {
+      {[](Search::State& s) { AddValue(s, "7401 OR 1=1", "0", "", "US"); }, "Schema ID",
+       "7401 OR 1=1"},
+      {[](Search::State& s) { AddValue(s, "7401", "0; drop table equipment", "", "US"); },
+       "Schema location", "0; drop table equipment"},
+      {[](Search::State& s) { AddRange(s, "135", "0", "100 or 1=1", "!!"); }, "Minimum value",
+       "100 or 1=1"},
+      {[](Search::State& s) { AddRange(s, "135", "0", "!!", "2e5"); }, "Maximum value", "2e5"},
+      {[](Search::State& s) { AddRange(s, "135", "x", "1", "2"); }, "Schema location", "x"},
+  };
+  for (const auto& c : cases) {
+    Search::State state = NoFilters();
+    c.setUp(state);
+    try {
+      CreateWhereClause(state, "eq", false, true);
+      ADD_FAILURE() << "accepted " << c.text;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), kErrObject) << c.text;
+      EXPECT_EQ(e.Source(), "mirel_SbF.CreateVehicleSql") << c.text;
+      EXPECT_NE(e.Description().find(c.field), std::string::npos) << e.Description();
+      EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
+    }
+  }
+}
+
+TEST(CreateVehicleIdInClause, EmptyInnerTextGivesNothing) {
+  EXPECT_EQ(CreateVehicleIdInClause(""), "");
+  EXPECT_EQ(CreateVehicleIdInClause("x"), "vehicle_id in (x) ");
+}
+
+}  // namespace
+}  // namespace mirel_SbF

@@ -1,0 +1,104 @@
+#include "platform/sqlite/SqliteProvider.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "mirel_SbF/Error.h"
+
+namespace fs = std::filesystem;
+using mirel_platform::SqliteExecuteQuery;
+
+namespace {
+
+void Build(const fs::path& file, const char* sql) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(file.string().c_str(), &raw), SQLITE_OK);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
+  ASSERT_EQ(sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
+}
+
+class SqliteProviderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("sqlite_provider_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    Build(dir / "veh.db", "create table equipment(vehicle_id integer, data_value text, price real, big integer, note text);"
+                          "insert into equipment values (1, 'O''Brien', 1.5, 5000000000, null), (2, 'S', 2.0, 7, 'x');");
+    Build(dir / "prj.db", "create table features(row_id integer, category text); insert into features values (10, 'Comfort');");
+    conn = "Provider=SQLite;Data Source=" + dir.string();
+  }
+  void TearDown() override {
+    mirel_platform::SqliteCloseCachedConnections();
+    fs::remove_all(dir);
+  }
+  void ExpectError(const std::string& sql, const std::string& db, int32_t number, const std::string& part) {
+    try {
+      SqliteExecuteQuery(sql, db, conn);
+      ADD_FAILURE() << "no error for " << sql;
+    } catch (const mirel_SbF::Error& e) {
+      EXPECT_EQ(e.Number(), number) << e.Description();
+      EXPECT_EQ(e.Source(), "mirel_base.Connector");
+      EXPECT_NE(e.Description().find(part), std::string::npos) << e.Description();
+    }
+  }
+  fs::path dir;
+  std::string conn;
+};
+
+TEST_F(SqliteProviderTest, ReturnsTypedValuesAndNull) {
+  auto rs = SqliteExecuteQuery("select vehicle_id, data_value, price, big, note from equipment where data_value = N'O''Brien';", "veh", conn);
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Fields("vehicle_id").Value(), mirel_SbF::Variant(int32_t{1}));
+  EXPECT_EQ(rs->Fields("data_value").Value(), mirel_SbF::Variant("O'Brien"));
+  EXPECT_EQ(rs->Fields("price").Value(), mirel_SbF::Variant(1.5));
+  EXPECT_EQ(rs->Fields("big").Value(), mirel_SbF::Variant(5000000000.0));
+  EXPECT_TRUE(rs->Fields("note").Value().IsNull());
+}
+
+TEST_F(SqliteProviderTest, ThreePartNamesReachOtherAndSameDatabase) {
+  auto rs = SqliteExecuteQuery("select f.row_id, '#'+f.category as c from prj..features f", "veh", conn);
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Fields("c").Value(), mirel_SbF::Variant("#Comfort"));
+  auto self = SqliteExecuteQuery("select count(*) as n from veh..equipment e inner join prj..features f on (1 = 1)", "veh", conn);
+  EXPECT_EQ(self->Fields("n").Value(), mirel_SbF::Variant(int32_t{2}));
+}
+
+TEST_F(SqliteProviderTest, EmptyResultIsAtEndAtOnce) {
+  auto rs = SqliteExecuteQuery("select vehicle_id from equipment where vehicle_id = 99", "veh", conn);
+  EXPECT_TRUE(rs->EndOfFile());
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_EQ(rs->FieldCount(), 1);
+}
+
+TEST_F(SqliteProviderTest, ReportsErrors) {
+  ExpectError("select a from t", "nosuch", mirel_SbF::kErrUnspecified, "nosuch.db");
+  ExpectError("select a from nosuch..t", "veh", mirel_SbF::kErrUnspecified, "nosuch.db");
+  ExpectError("select missing_column from equipment", "veh", mirel_SbF::kErrBadSql, "no such column: missing_column");
+  ExpectError("select a from t", "../veh", mirel_SbF::kErrUnspecified, "plain name");
+  ExpectError("insert into equipment values (3)", "veh", mirel_SbF::kErrBadSql, "select");
+  conn = "Provider=SQLite";
+  ExpectError("select 1", "veh", mirel_SbF::kErrUnspecified, "Data Source");
+}
+
+TEST_F(SqliteProviderTest, ReusesAReadOnlyConnectionAndReopensARebuiltFile) {
+  const int64_t before = mirel_platform::SqliteOpenCountForTesting();
+  SqliteExecuteQuery("select vehicle_id from equipment", "veh", conn);
+  SqliteExecuteQuery("select data_value from equipment", "veh", conn);
+  EXPECT_EQ(mirel_platform::SqliteOpenCountForTesting(), before + 1);
+  sqlite3* db = mirel_platform::SqliteCachedHandleForTesting("veh", conn);
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(sqlite3_db_readonly(db, "main"), 1);
+  EXPECT_NE(sqlite3_exec(db, "delete from equipment", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  // A file replaced by a new one is noticed without closing the cache.
+  Build(dir / "new.db", "create table equipment(vehicle_id integer); insert into equipment values (42);");
+  fs::rename(dir / "new.db", dir / "veh.db");
+  auto rs = SqliteExecuteQuery("select vehicle_id from equipment", "veh", conn);
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Fields(0).Value(), mirel_SbF::Variant(int32_t{42}));
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include "platform/TsqlRewrite.h"
+
+#include <gtest/gtest.h>
+
+#include "mirel_SbF/Error.h"
+
+using mirel_platform::Dialect;
+using mirel_platform::RewriteTsql;
+
+TEST(TsqlRewrite, RewritesTheLibraryTextsForSqlite) {
+  struct Case { std::string in, out; std::vector<std::string> dbs; };
+  const Case cases[] = {
+      {"select distinct eq0.schema_id, '      '+eq0.data_value as data_value from equipment eq0 inner join prj..search_by_features sbf on (sbf.criterion_value=N'' or sbf.category = N'Comfort') inner join prj..x s on (s.a = 4) order by sbf.row_id, [data_value];",
+       "select distinct eq0.schema_id, '      '||eq0.data_value as data_value from equipment eq0 inner join prj.search_by_features sbf on (sbf.criterion_value='' or sbf.category = 'Comfort') inner join prj.x s on (s.a = 4) order by sbf.row_id, \"data_value\";",
+       {"prj"}},
+      {"select distinct min(cast(eq0.data_value as float)) as \"Minimum\", CAST(sbf.row_id AS FLOAT) as \"Row_Id\" from t group by sbf.row_id order by \"Row_Id\"; ",
+       "select distinct min(cast(eq0.data_value as real)) as \"Minimum\", CAST(sbf.row_id AS real) as \"Row_Id\" from t group by sbf.row_id order by \"Row_Id\"; ", {}},
+      {"select distinct eq.vehicle_id from equipment eq WHERE eq.vehicle_id in (select vehicle_id from equipment where (LEFT(data_value, 3) <> N'(O)') AND (data_value = N'S')AND Location = 0 ) ;",
+       "select distinct eq.vehicle_id from equipment eq WHERE eq.vehicle_id in (select vehicle_id from equipment where (substr(data_value, 1, 3) <> '(O)') AND (data_value = 'S')AND Location = 0 ) ;", {}},
+      {"Select Code from currency_symbol where (code IN (N'GBP',N'O''Brien',N'x; drop table t'));",
+       "Select Code from currency_symbol where (code IN ('GBP','O''Brien','x; drop table t'));", {}},
+      {"select a from B..t join b..u on (1=1)", "select a from B.t join b.u on (1=1)", {"B"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> dbs{"stale"};
+    EXPECT_EQ(RewriteTsql(c.in, Dialect::SQLite, &dbs), c.out);
+    EXPECT_EQ(dbs, c.dbs) << c.in;
+  }
+}
+
+TEST(TsqlRewrite, RefusesUnknownConstructsNamingThem) {
+  struct Case { const char* sql; const char* named; };
+  const Case cases[] = {
+      {"select a from t -- x", "comment"},       {"select a /* x */ from t", "comment"},
+      {"select a from t; select 1", "\";\""},    {"select 'abc from t", "unterminated"},
+      {"select [a from t", "unterminated"},      {"select @x", "@x"},
+      {"select a from #t", "#t"},                {"select foo(a) from t", "foo"},
+      {"insert into t values (1)", "select"},    {"select a from t union select b", "union"},
+      {"select top 1 a from t", "top"},          {"select a + 1 from t", "+"},
+      {"select a from t where a ? 1", "?"},      {"select a || b from t", "|"},
+      {"select float(1)", "float"},              {"select cast(a as int) from t", "int"},
+  };
+  for (const Case& c : cases) {
+    try {
+      RewriteTsql(c.sql, Dialect::SQLite);
+      ADD_FAILURE() << "accepted: " << c.sql;
+    } catch (const mirel_SbF::Error& e) {
+      EXPECT_EQ(e.Number(), static_cast<int32_t>(0x80040E14)) << c.sql;
+      EXPECT_EQ(e.Source(), "mirel_base.Connector");
+      EXPECT_NE(e.Description().find(c.named), std::string::npos) << e.Description();
+      EXPECT_NE(e.Description().find("position"), std::string::npos) << e.Description();
+    }
+  }
+}

@@ -1,0 +1,45 @@
+#include "support/RecordingProvider.h"
+
+#include "mirel_SbF/Connector.h"
+
+namespace mirel_test {
+
+RecordingProvider::RecordingProvider() {
+  mirel_base::RegisterProvider("Recording",
+                               [this](const std::string& sql, const std::string& db,
+                                      const std::string& conn) { return Run(sql, db, conn); });
+}
+
+RecordingProvider::~RecordingProvider() {
+  mirel_base::RegisterProvider("Recording", [](const std::string&, const std::string&,
+                                               const std::string&)
+                                                -> std::shared_ptr<mirel_SbF::Recordset> {
+    throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, mirel_base::kConnectorSource,
+                           "no recording provider is installed");
+  });
+}
+
+void RecordingProvider::FailQuery(int number, mirel_SbF::Error error) {
+  m_failNumber = number;
+  m_failure = std::move(error);
+}
+
+std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::Run(const std::string& sql,
+                                                             const std::string& db,
+                                                             const std::string& conn) {
+  m_queries.push_back({sql, db, conn});
+  if (static_cast<int>(m_queries.size()) == m_failNumber) throw m_failure;
+  if (m_nextAnswer < m_answers.size()) return m_answers[m_nextAnswer++];
+  return std::make_shared<mirel_SbF::MemoryRecordset>(std::vector<std::string>{"vehicle_id"},
+                                                      std::vector<std::vector<mirel_SbF::Variant>>{});
+}
+
+std::shared_ptr<mirel_SbF::Recordset> OneColumn(const std::string& name,
+                                                const std::vector<mirel_SbF::Variant>& values) {
+  std::vector<std::vector<mirel_SbF::Variant>> rows;
+  for (const auto& v : values) rows.push_back({v});
+  return std::make_shared<mirel_SbF::MemoryRecordset>(std::vector<std::string>{name},
+                                                      std::move(rows));
+}
+
+}  // namespace mirel_test

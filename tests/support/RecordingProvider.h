@@ -1,0 +1,51 @@
+// RecordingProvider: an engine for tests, registered as Provider=Recording. It records
+// every query (text, database name, connection string) and answers each with the next
+// canned record set (an empty one when none is queued), or fails the Nth query.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mirel_SbF/Error.h"
+#include "mirel_SbF/Recordset.h"
+
+namespace mirel_test {
+
+struct RecordedQuery {
+  std::string sql;
+  std::string dbName;
+  std::string dbConn;
+};
+
+class RecordingProvider {
+ public:
+  static constexpr const char* kConnection = "Provider=Recording";
+
+  RecordingProvider();   // registers itself (replacing an earlier recorder)
+  ~RecordingProvider();  // afterwards Provider=Recording fails every query
+  RecordingProvider(const RecordingProvider&) = delete;
+  RecordingProvider& operator=(const RecordingProvider&) = delete;
+
+  void Queue(std::shared_ptr<mirel_SbF::Recordset> rs) { m_answers.push_back(std::move(rs)); }
+  // The query with this 1-based number raises `error` instead of answering.
+  void FailQuery(int number, mirel_SbF::Error error);
+
+  const std::vector<RecordedQuery>& Queries() const { return m_queries; }
+
+ private:
+  std::shared_ptr<mirel_SbF::Recordset> Run(const std::string& sql, const std::string& db,
+                                            const std::string& conn);
+
+  std::vector<RecordedQuery> m_queries;
+  std::vector<std::shared_ptr<mirel_SbF::Recordset>> m_answers;
+  size_t m_nextAnswer = 0;
+  int m_failNumber = 0;
+  mirel_SbF::Error m_failure{0, "", ""};
+};
+
+// One-column record set helper: rows of single values.
+std::shared_ptr<mirel_SbF::Recordset> OneColumn(const std::string& name,
+                                                const std::vector<mirel_SbF::Variant>& values);
+
+}  // namespace mirel_test

@@ -1,0 +1,78 @@
+#include "support/SampleData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+namespace mirel_test {
+namespace {
+
+struct TempFolders {
+  std::mutex mutex;
+  std::vector<std::filesystem::path> paths;
+  ~TempFolders() {
+    std::error_code ignored;
+    for (const auto& path : paths) std::filesystem::remove_all(path, ignored);
+  }
+};
+
+TempFolders& Folders() {
+  static TempFolders folders;
+  return folders;
+}
+
+}  // namespace
+
+std::string MakeTempFolder(const std::string& prefix) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (!mkdtemp(buffer.data())) throw std::runtime_error("cannot create a temporary folder");
+  std::lock_guard<std::mutex> lock(Folders().mutex);
+  Folders().paths.emplace_back(buffer.data());
+  return buffer.data();
+}
+
+int RunCommand(const std::string& command, std::string& output) {
+  output.clear();
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  char chunk[4096];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const std::string& SampleFolder() {
+  static std::string folder;
+  static std::string failure;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::string out = MakeTempFolder("sbf-sample");
+    std::string cars = std::string(MIREL_SOURCE_DIR) + "/node_modules/vega-datasets/data/cars.json";
+    if (!std::filesystem::exists(cars)) {
+      failure = "the cars data is missing (" + cars + "); run npm ci in the source folder";
+      return;
+    }
+    std::string log;
+    int status = RunCommand(std::string("\"") + MIREL_SAMPLEDB_EXE + "\" cars --cars \"" + cars +
+                                "\" --out \"" + out + "\"",
+                            log);
+    if (status != 0) {
+      failure = "building the sample databases failed: " + log;
+      return;
+    }
+    folder = out;
+  });
+  if (!failure.empty()) ADD_FAILURE() << failure;
+  return folder;
+}
+
+std::string SampleConnection() { return "Provider=SQLite;Data Source=" + SampleFolder(); }
+
+}  // namespace mirel_test
