@@ -1,0 +1,376 @@
+#include "Schema.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "Catalog.h"
+#include "Sqlite.h"
+
+namespace sampledb {
+
+namespace {
+
+// schema_info.data_type
+constexpr int kWhole = 1;
+constexpr int kDecimal = 2;
+constexpr int kCoded = 3;
+
+constexpr std::pair<int, int> kItemTypes[] = {
+    {item::kAdvanced, kCoded},       {item::kAge, kCoded},          {item::kMake, kCoded},
+    {item::kModel, kCoded},          {item::kMakerGroup, kCoded},   {item::kOrigin, kCoded},
+    {item::kLayout, kCoded},         {item::kAirCon, kCoded},       {item::kWeightClass, kCoded},
+    {item::kCylinders, kWhole},      {item::kModelYear, kWhole},    {item::kDisplacement, kDecimal},
+    {item::kHorsepower, kWhole},     {item::kWeight, kWhole},       {item::kAcceleration, kDecimal},
+    {item::kFuelEconomy, kDecimal},  {item::kPrice, kDecimal},
+};
+
+// The files are scratch copies until they are renamed into place, so the
+// rollback journal is left out: a failed build is thrown away, not rolled back.
+// The commit still syncs the file to disk.
+void StartBuild(Database& db) {
+  db.Exec("PRAGMA journal_mode = OFF");
+  db.Exec("PRAGMA cache_size = -65536");  // 64 MiB for building the indexes
+  db.Exec("BEGIN");
+}
+
+void FinishBuild(Database& db) {
+  db.Exec("ANALYZE");  // lets the planner pick the indexes for the library's joins
+  db.Exec("COMMIT");
+}
+
+// Code numbers of the makes, models and maker groups of a vehicle set, as text.
+struct Codes {
+  std::map<std::string, std::string> make;                             // by make key
+  std::map<std::pair<std::string, std::string>, std::string> model;    // by (make key, model)
+  std::map<std::string, std::string> group;                            // by group key
+  std::map<std::string, MakeInfo> makeInfo;                            // by make key
+};
+
+Codes AssignCodes(const std::vector<Vehicle>& vehicles) {
+  Codes codes;
+  std::set<std::pair<std::string, std::string>> models;
+  for (const Vehicle& v : vehicles) {
+    if (!codes.makeInfo.count(v.makeKey)) codes.makeInfo.emplace(v.makeKey, FindMake(v.makeKey));
+    models.emplace(v.makeKey, v.model);
+  }
+  // Makes by name (the key order), models by make and then model name, groups
+  // by their English name.
+  int n = 0;
+  for (const auto& [key, info] : codes.makeInfo) codes.make[key] = std::to_string(++n);
+  n = 0;
+  for (const auto& m : models) codes.model[m] = std::to_string(++n);
+  std::set<std::pair<std::string, std::string>> groups;  // (English name, key)
+  for (const auto& [key, info] : codes.makeInfo)
+    groups.emplace(GroupNames(info.groupKey).enGb, info.groupKey);
+  n = 0;
+  for (const auto& g : groups) codes.group[g.second] = std::to_string(++n);
+  return codes;
+}
+
+void CreateSpecsTables(Database& db) {
+  db.Exec(
+      "CREATE TABLE equipment(vehicle_id INTEGER NOT NULL, schema_id INTEGER NOT NULL, "
+      "location INTEGER NOT NULL, data_value TEXT NOT NULL, option_id INTEGER NOT NULL)");
+  db.Exec("CREATE TABLE schema_info(schema_id INTEGER PRIMARY KEY, data_type INTEGER NOT NULL)");
+  db.Exec(
+      "CREATE TABLE schema_text(schema_id INTEGER, data_value TEXT, full_text TEXT, "
+      "language_id INTEGER)");
+  db.Exec(
+      "CREATE TABLE version(vehicle_id INTEGER PRIMARY KEY, id_901 TEXT NOT NULL, name TEXT, "
+      "make TEXT, model TEXT, model_year INTEGER, origin TEXT, price REAL)");
+}
+
+// After the inserts, which are faster without them. They serve the library's
+// filters (item and value, then vehicle), its per-vehicle sub-queries, its
+// joins of criteria on item, location and value, and the text look-ups.
+void CreateSpecsIndexes(Database& db) {
+  db.Exec("CREATE INDEX equipment_schema_value ON equipment(schema_id, data_value, vehicle_id)");
+  db.Exec("CREATE INDEX equipment_vehicle ON equipment(vehicle_id)");
+  db.Exec("CREATE INDEX equipment_schema_location ON equipment(schema_id, location, data_value)");
+  db.Exec("CREATE INDEX schema_text_value ON schema_text(schema_id, data_value, language_id)");
+}
+
+class EquipmentWriter {
+ public:
+  explicit EquipmentWriter(Database& db)
+      : insert_(db.Prepare(
+            "INSERT INTO equipment(vehicle_id, schema_id, location, data_value, option_id) "
+            "VALUES (?, ?, 0, ?, ?)")) {}
+
+  void Add(std::int64_t vehicleId, int schemaId, std::string_view value, int optionId = 0) {
+    insert_.Bind(1, vehicleId).Bind(2, schemaId).Bind(3, value).Bind(4, optionId).Run();
+    ++rows_;
+  }
+  void Add(std::int64_t vehicleId, int schemaId, const std::optional<double>& value) {
+    if (value) Add(vehicleId, schemaId, FormatNumber(*value));
+  }
+  void Add(std::int64_t vehicleId, int schemaId, const std::optional<int>& value) {
+    if (value) Add(vehicleId, schemaId, std::to_string(*value));
+  }
+  std::size_t Rows() const { return rows_; }
+
+ private:
+  Statement insert_;
+  std::size_t rows_ = 0;
+};
+
+void WriteSchemaTexts(Database& db, const Codes& codes) {
+  Statement insert = db.Prepare(
+      "INSERT INTO schema_text(schema_id, data_value, full_text, language_id) VALUES (?, ?, ?, ?)");
+  auto add = [&](int schemaId, const std::string& value, const Texts& texts) {
+    for (const int language : kLanguageIds)
+      insert.Bind(1, schemaId).Bind(2, value).Bind(3, texts.In(language)).Bind(4, language).Run();
+  };
+  for (const auto& [key, code] : codes.make) add(item::kMake, code, SameInAll(codes.makeInfo.at(key).name));
+  for (const auto& [makeAndModel, code] : codes.model) add(item::kModel, code, SameInAll(makeAndModel.second));
+  for (const auto& [groupKey, code] : codes.group) add(item::kMakerGroup, code, GroupNames(groupKey));
+  for (const CodedText& t : FixedCodedTexts()) add(t.schemaId, t.value, t.text);
+}
+
+}  // namespace
+
+SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
+                                const std::vector<Vehicle>& vehicles) {
+  const Codes codes = AssignCodes(vehicles);
+  Database db = Database::Create(file);
+  StartBuild(db);
+  CreateSpecsTables(db);
+  SpecsSummary summary;
+  {
+    Statement info = db.Prepare("INSERT INTO schema_info(schema_id, data_type) VALUES (?, ?)");
+    for (const auto& [schemaId, dataType] : kItemTypes) info.Bind(1, schemaId).Bind(2, dataType).Run();
+
+    Statement version = db.Prepare(
+        "INSERT INTO version(vehicle_id, id_901, name, make, model, model_year, origin, price) "
+        "VALUES (?, 'USD', ?, ?, ?, ?, ?, ?)");
+    EquipmentWriter eq(db);
+    std::int64_t id = 0;
+    for (const Vehicle& v : vehicles) {
+      ++id;
+      const MakeInfo& make = codes.makeInfo.at(v.makeKey);
+      const std::optional<std::int64_t> price = PriceUsd(v);
+
+      eq.Add(id, item::kAdvanced, v.advanced ? "A" : "N");
+      eq.Add(id, item::kAge, AgeMarker(v.year));
+      eq.Add(id, item::kMake, codes.make.at(v.makeKey));
+      eq.Add(id, item::kModel, codes.model.at({v.makeKey, v.model}));
+      eq.Add(id, item::kMakerGroup, codes.group.at(make.groupKey));
+      if (v.origin) eq.Add(id, item::kOrigin, OriginCode(*v.origin));
+      if (const auto layout = EngineLayout(v)) eq.Add(id, item::kLayout, *layout);
+      if (const auto option = AirConditioningOption(v)) eq.Add(id, item::kAirCon, "Y", *option);
+      if (const auto weightClass = WeightClass(v)) eq.Add(id, item::kWeightClass, *weightClass);
+      eq.Add(id, item::kCylinders, v.cylinders);
+      eq.Add(id, item::kModelYear, std::optional<int>(v.year));
+      eq.Add(id, item::kDisplacement, v.displacement);
+      eq.Add(id, item::kHorsepower, v.horsepower);
+      eq.Add(id, item::kWeight, v.weight);
+      eq.Add(id, item::kAcceleration, v.acceleration);
+      eq.Add(id, item::kFuelEconomy, v.mpg);
+      if (price) eq.Add(id, item::kPrice, std::to_string(*price));
+
+      // A model that is only the make's name ("Subaru") is not repeated in the name.
+      const std::string name = v.model == make.name ? make.name : make.name + " " + v.model;
+      version.Bind(1, id).Bind(2, name).Bind(3, make.name).Bind(4, v.model).Bind(5, v.year);
+      if (v.origin) version.Bind(6, std::string_view(OriginCode(*v.origin)));
+      else version.BindNull(6);
+      version.Bind(7, price ? std::optional<double>(static_cast<double>(*price)) : std::nullopt);
+      version.Run();
+    }
+    summary.vehicles = vehicles.size();
+    summary.equipmentRows = eq.Rows();
+    summary.makes = codes.make.size();
+    summary.models = codes.model.size();
+    WriteSchemaTexts(db, codes);
+  }
+  CreateSpecsIndexes(db);
+  FinishBuild(db);
+  db.Close();
+  return summary;
+}
+
+// ---------------------------------------------------------------------------
+// The project database: the search screen.
+
+namespace {
+
+constexpr int kList = 1;   // multi_select_style: pick values from a list
+constexpr int kRange = 2;  // multi_select_style: a minimum and a maximum
+
+struct CriterionRow {
+  int rowId;
+  int orderId;
+  const char* category;
+  int schemaId;
+  const char* value;  // '' or '*': every value of the item
+  int style;
+  std::optional<double> increment;  // step of a range ladder
+  std::optional<int> format;        // decimals shown
+};
+
+// Each section has coded lists, numeric lists and ranges. Row 25 holds two
+// coded criteria and row 95 a range and a numeric list under one title, so
+// that the screen's merge of rows is exercised within and across kinds.
+const std::vector<CriterionRow>& CriterionRows() {
+  static const std::vector<CriterionRow> rows = {
+      {10, 1, "General", item::kMake, "", kList, {}, {}},
+      {20, 1, "General", item::kOrigin, "*", kList, {}, {}},
+      {25, 1, "General", item::kOrigin, "", kList, {}, {}},
+      {25, 2, "General", item::kMakerGroup, "", kList, {}, {}},
+      {30, 1, "General", item::kMakerGroup, "", kList, {}, {}},
+      {40, 1, "General", item::kModelYear, "", kList, {}, 0},
+      {50, 1, "General", item::kPrice, "", kRange, 500.0, 0},
+      {60, 1, "Engine", item::kLayout, "", kList, {}, {}},
+      {70, 1, "Engine", item::kCylinders, "", kList, {}, 0},
+      {80, 1, "Engine", item::kDisplacement, "", kRange, 10.0, 0},
+      {90, 1, "Engine", item::kHorsepower, "", kRange, 10.0, 0},
+      {95, 1, "Engine", item::kHorsepower, "", kRange, 10.0, 0},
+      {95, 2, "Engine", item::kCylinders, "", kList, {}, 0},
+      {100, 1, "Body", item::kAirCon, "Y", kList, {}, {}},
+      {110, 1, "Body", item::kWeightClass, "", kList, {}, {}},
+      {120, 1, "Body", item::kAcceleration, "", kList, {}, 1},
+      {130, 1, "Body", item::kWeight, "", kRange, 100.0, 0},
+      {140, 1, "Body", item::kFuelEconomy, "", kRange, 1.0, 1},
+  };
+  return rows;
+}
+
+struct RowTitle {
+  int rowId;
+  Texts title;
+};
+
+// Two titles are untidy on purpose, as titles typed by editors are: blanks
+// around the UK "Cylinders" and a lower-case French "consommation". The
+// library tidies them for display.
+const std::vector<RowTitle>& RowTitles() {
+  static const std::vector<RowTitle> titles = {
+      {10, {"Make", "Marke", "Marque", ""}},
+      {20, {"Origin", "Herkunft", "Origine", ""}},
+      {25, {"Origin and maker group", "Herkunft und Konzern", "Origine et groupe", ""}},
+      {30, {"Maker group", "Konzern", "Groupe de constructeurs", ""}},
+      {40, {"Model year", "Modelljahr", "Année-modèle", ""}},
+      {50, {"Price", "Preis", "Prix", ""}},
+      {60, {"Engine layout", "Motorbauart", "Architecture du moteur", ""}},
+      {70, {"  Cylinders ", "Zylinder", "Cylindres", "Cylinders"}},
+      {80, {"Displacement (cu in)", "Hubraum (cu in)", "Cylindrée (cu in)", ""}},
+      {90, {"Horsepower (hp)", "Leistung (hp)", "Puissance (hp)", ""}},
+      {95, {"Power and cylinders", "Leistung und Zylinder", "Puissance et cylindres", ""}},
+      {100, {"Air conditioning", "Klimaanlage", "Climatisation", ""}},
+      {110, {"Weight class", "Gewichtsklasse", "Catégorie de poids", ""}},
+      {120, {"Acceleration 0–60 mph (s)", "Beschleunigung 0–60 mph (s)",
+             "Accélération 0–60 mph (s)", ""}},
+      {130, {"Kerb weight (lb)", "Leergewicht (lb)", "Poids à vide (lb)", "Curb weight (lb)"}},
+      {140, {"Fuel economy (mpg)", "Kraftstoffverbrauch (mpg)", "consommation (mpg)", ""}},
+  };
+  return titles;
+}
+
+struct Category {
+  const char* name;  // also the text_id of its heading
+  int order;
+  Texts heading;
+};
+const std::vector<Category>& Categories() {
+  static const std::vector<Category> categories = {
+      {"General", 1, {"General", "Allgemein", "Général", ""}},
+      {"Engine", 2, {"Engine", "Motor", "Moteur", ""}},
+      {"Body", 3, {"Body", "Karosserie", "Carrosserie", ""}},
+  };
+  return categories;
+}
+
+// Segment 1 "compact" shows the rows a small-car buyer looks at first;
+// segment 2 "all" shows every row.
+constexpr int kCompactSegment = 1;
+constexpr int kAllSegment = 2;
+constexpr int kCompactRows[] = {10, 20, 50, 60, 70, 100, 140};
+
+struct Currency {
+  const char* code;
+  const char* symbol;
+  int symbolAfter;  // 1: "100 kr", 0: "$100"
+  int decimals;
+  double perEuro;
+};
+constexpr Currency kCurrencies[] = {
+    {"EUR", "€", 0, 2, 1.0},     {"USD", "$", 0, 2, 1.08},    {"GBP", "£", 0, 2, 0.86},
+    {"JPY", "¥", 0, 0, 158.0},   {"CHF", "CHF", 1, 2, 0.96},  {"SEK", "kr", 1, 2, 11.3},
+    {"DKK", "kr", 1, 2, 7.46},   {"NOK", "kr", 1, 2, 11.6},   {"PLN", "zł", 1, 2, 4.3},
+    {"CZK", "Kč", 1, 2, 25.2},   {"HUF", "Ft", 1, 0, 395.0},
+};
+
+}  // namespace
+
+void WriteProjectDatabase(const std::filesystem::path& file) {
+  Database db = Database::Create(file);
+  StartBuild(db);
+  db.Exec(
+      "CREATE TABLE search_by_features(row_id INTEGER, order_id INTEGER, category TEXT, "
+      "criterion_schema_id INTEGER, criterion_location INTEGER, criterion_value TEXT, "
+      "multi_select_style INTEGER, criterion_increment REAL, criterion_format INTEGER)");
+  db.Exec("CREATE TABLE search_by_features_segmentation(segment_id INTEGER, sbf_row_id INTEGER)");
+  db.Exec(
+      "CREATE TABLE search_by_features_text(sbf_row_id INTEGER, search_by_Features_text TEXT, "
+      "language_id INTEGER)");
+  db.Exec("CREATE TABLE categories(category_name TEXT PRIMARY KEY, sbf_order_id INTEGER)");
+  db.Exec("CREATE TABLE application_texts(text_id TEXT, application_text TEXT, language_id INTEGER)");
+  db.Exec(
+      "CREATE TABLE currency_symbol(code TEXT PRIMARY KEY, symbol TEXT, symbolafter INTEGER, "
+      "decimals INTEGER, conversion REAL)");
+  {
+    Statement criterion = db.Prepare(
+        "INSERT INTO search_by_features(row_id, order_id, category, criterion_schema_id, "
+        "criterion_location, criterion_value, multi_select_style, criterion_increment, "
+        "criterion_format) VALUES (?, ?, ?, ?, 0, ?, ?, ?, ?)");
+    Statement segment = db.Prepare(
+        "INSERT INTO search_by_features_segmentation(segment_id, sbf_row_id) VALUES (?, ?)");
+    std::set<int> rowIds;
+    for (const CriterionRow& r : CriterionRows()) {
+      criterion.Bind(1, r.rowId).Bind(2, r.orderId).Bind(3, std::string_view(r.category));
+      criterion.Bind(4, r.schemaId).Bind(5, std::string_view(r.value)).Bind(6, r.style);
+      criterion.Bind(7, r.increment);
+      if (r.format) criterion.Bind(8, *r.format);
+      else criterion.BindNull(8);
+      criterion.Run();
+      rowIds.insert(r.rowId);
+    }
+    for (const int rowId : rowIds) segment.Bind(1, kAllSegment).Bind(2, rowId).Run();
+    for (const int rowId : kCompactRows) segment.Bind(1, kCompactSegment).Bind(2, rowId).Run();
+
+    Statement title = db.Prepare(
+        "INSERT INTO search_by_features_text(sbf_row_id, search_by_Features_text, language_id) "
+        "VALUES (?, ?, ?)");
+    for (const RowTitle& t : RowTitles())
+      for (const int language : kLanguageIds)
+        title.Bind(1, t.rowId).Bind(2, t.title.In(language)).Bind(3, language).Run();
+
+    Statement category =
+        db.Prepare("INSERT INTO categories(category_name, sbf_order_id) VALUES (?, ?)");
+    Statement heading = db.Prepare(
+        "INSERT INTO application_texts(text_id, application_text, language_id) VALUES (?, ?, ?)");
+    for (const Category& c : Categories()) {
+      category.Bind(1, std::string_view(c.name)).Bind(2, c.order).Run();
+      for (const int language : kLanguageIds)
+        heading.Bind(1, std::string_view(c.name)).Bind(2, c.heading.In(language)).Bind(3, language).Run();
+    }
+
+    Statement currency = db.Prepare(
+        "INSERT INTO currency_symbol(code, symbol, symbolafter, decimals, conversion) "
+        "VALUES (?, ?, ?, ?, ?)");
+    for (const Currency& c : kCurrencies) {
+      currency.Bind(1, std::string_view(c.code)).Bind(2, std::string_view(c.symbol));
+      currency.Bind(3, c.symbolAfter).Bind(4, c.decimals).Bind(5, c.perEuro).Run();
+    }
+  }
+  db.Exec("CREATE INDEX search_by_features_item ON search_by_features(criterion_schema_id, criterion_location)");
+  db.Exec("CREATE INDEX search_by_features_row ON search_by_features(row_id, order_id)");
+  db.Exec("CREATE INDEX search_by_features_text_row ON search_by_features_text(sbf_row_id, language_id)");
+  FinishBuild(db);
+  db.Close();
+}
+
+}  // namespace sampledb
