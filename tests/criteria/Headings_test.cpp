@@ -1,0 +1,80 @@
+// The category headings: the query text and the headings of the sample per language.
+#include <gtest/gtest.h>
+
+#include "mirel_SbF/mirel_SbF.h"
+#include "support/RecordingProvider.h"
+#include "support/SampleData.h"
+
+namespace mirel_SbF {
+namespace {
+
+TEST(GetSbFHeadings, QueryTextWithAndWithoutSegment) {
+  mirel_test::RecordingProvider recorder;
+  Search search;
+  search.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 5, "EUR");
+  search.GetSbFHeadings();
+  search.SegmentId(2);
+  search.GetSbFHeadings();
+  ASSERT_EQ(recorder.Queries().size(), 2u);
+  EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
+  EXPECT_EQ(recorder.Queries()[0].sql,
+            "select distinct atxt.application_text, c.sbf_order_id "
+            "from application_texts atxt "
+            "inner join categories c on (c.category_name = atxt.text_id) "
+            "inner join search_by_features sbf on (sbf.category = c.category_name) "
+            "Where atxt.language_id = 5 "
+            "order by c.sbf_order_id");
+  EXPECT_EQ(recorder.Queries()[1].sql,
+            "select distinct atxt.application_text, c.sbf_order_id "
+            "from application_texts atxt "
+            "inner join categories c on (c.category_name = atxt.text_id) "
+            "inner join search_by_features sbf on (sbf.category = c.category_name) "
+            "inner join prj..search_by_features_segmentation sbfs on (sbfs.segment_id = 2) and "
+            "(sbfs.sbf_row_id = sbf.row_id) "
+            "Where atxt.language_id = 5 "
+            "order by c.sbf_order_id");
+}
+
+TEST(GetSbFHeadings, SampleHeadingsInDisplayOrderPerLanguage) {
+  struct Case {
+    int32_t language;
+    int32_t segment;
+    std::vector<std::string> headings;
+  } cases[] = {
+      {1, -1, {"General", "Engine", "Body"}},
+      {3, -1, {"Allgemein", "Motor", "Karosserie"}},
+      {5, 1, {"Général", "Moteur", "Carrosserie"}},
+      {38, -1, {}},
+  };
+  for (const auto& c : cases) {
+    Search search;
+    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", c.language, "USD");
+    search.SegmentId(c.segment);
+    auto rs = search.GetSbFHeadings();
+    std::vector<std::string> headings;
+    int32_t previous = 0;
+    for (; !rs->EndOfFile(); rs->MoveNext()) {
+      headings.push_back(CStr(rs->Fields("application_text").Value()));
+      int32_t order = CLng(rs->Fields("sbf_order_id").Value());
+      EXPECT_GT(order, previous);
+      previous = order;
+    }
+    EXPECT_EQ(headings, c.headings) << "language " << c.language;
+  }
+}
+
+TEST(GetSbFHeadings, EngineErrorsPassUnchanged) {
+  Search search;
+  search.SetDatabaseInfo("Provider=SQLite;Data Source=" + mirel_test::MakeTempFolder("sbf-none"),
+                         "specs", "prj", 1, "USD");
+  try {
+    search.GetSbFHeadings();
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrUnspecified);
+    EXPECT_EQ(e.Source(), "mirel_base.Connector");
+  }
+}
+
+}  // namespace
+}  // namespace mirel_SbF
