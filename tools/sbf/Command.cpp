@@ -1,6 +1,7 @@
 #include "Command.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -8,16 +9,23 @@
 namespace sbf {
 namespace {
 
+constexpr CommandInfo kCommands[] = {
+    {"count", "the number of matching vehicles", true, false},
+    {"vehicles", "the matching vehicles (vehicle_id and the --sort columns)", true, true},
+    {"state", "the saved-state text of the selections given", false, false},
+};
+
 int32_t ParseInt(const std::string& option, const std::string& text) {
   errno = 0;
   char* end = nullptr;
-  long value = std::strtol(text.c_str(), &end, 10);
+  const long long value = std::strtoll(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || errno != 0 || value < INT32_MIN || value > INT32_MAX)
     throw UsageError(option + " needs a whole number, not \"" + text + "\"");
   return static_cast<int32_t>(value);
 }
 
-// SCHEMA:LOCATION:SCHEMAVALUE:... split at every ":" into exactly `count` parts.
+// SCHEMA:LOCATION:SCHEMAVALUE:... split at every ":" into exactly `count` parts; empty
+// parts stay (the schema value is usually empty, as in 7401:0::US).
 std::vector<std::string> SplitSelection(const std::string& option, const std::string& text,
                                         size_t count, const char* form) {
   std::vector<std::string> parts;
@@ -33,105 +41,145 @@ std::vector<std::string> SplitSelection(const std::string& option, const std::st
 
 }  // namespace
 
-const char* Usage() {
-  return R"(usage: sbf <command> [options]
+std::span<const CommandInfo> Commands() { return kCommands; }
 
-commands:
-  count       the number of matching vehicles
-  vehicles    the matching vehicles (vehicle_id and the --sort columns)
-  state       the saved-state text of the selections given
+const CommandInfo* FindCommand(const std::string& name) {
+  for (const auto& info : kCommands)
+    if (name == info.name) return &info;
+  return nullptr;
+}
 
-data:
+std::string Usage() {
+  std::string text = "usage: sbf <command> [options]\n\ncommands:\n";
+  for (const auto& info : kCommands) {
+    std::string name = info.name;
+    text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
+            info.summary + "\n";
+  }
+  text += R"(
+data (count and vehicles):
   --data DIR            folder with specs.db and prj.db (default data/sample)
-  --conn TEXT           a whole connection string instead of --data
+  --conn TEXT           a whole connection string instead of --data,
+                        e.g. "Provider=SQLite;Data Source=DIR"
   --specs NAME          specifications database name (default specs)
   --project NAME        project database name (default prj)
   --lang N              language id (default 1)
   --currencies LIST     currency codes, the first one primary (default USD)
 
-filters (old, built and advanced vehicles are left out unless included):
-  --include-advanced    --include-old    --include-built
-  --oem LIST            maker groups to include (codes of item 117)
+filters (advanced, old and built vehicles are left out unless included):
+  --include-advanced    keep advanced vehicles
+  --include-old         keep old vehicles
+  --include-built       keep built vehicles
+  --oem LIST            maker groups to include (codes of item 117, comma-separated)
   --make LIST           makes to include (codes of item 111)
   --exclude-model LIST  models to leave out (codes of item 112)
-  --segment N           segment id
-  --standard-only       count standard equipment only
-  --no-reduce           ignore the selections
+  --segment N           vehicle segment id
+  --standard-only       match standard equipment only
+  --no-reduce           count and list without the selections
 
-selections, applied in the order given (after --state):
+selections, applied in the order given (a --state text first):
   --value SCHEMA:LOCATION:SCHEMAVALUE:VALUE      a picked value
   --range SCHEMA:LOCATION:SCHEMAVALUE:MIN:MAX    a range
   --min SCHEMA:LOCATION:SCHEMAVALUE:MIN          a lower bound
   --max SCHEMA:LOCATION:SCHEMAVALUE:MAX          an upper bound
   --state TEXT          restore selections from a saved-state text
+  (each part may be empty, e.g. 7401:0::US; each may be given many times)
 
 output:
-  --sort LIST           sort columns of the vehicle list (columns of version)
-  --json                machine-readable output
-  --help                this text
+  --sort LIST           sort columns of the vehicle list (columns of version:
+                        name, make, model, model_year, origin, price, ...)
+  --json                machine-readable output (also for errors)
+  -h, --help            this text
 
-example:
+Options may also be written --name=VALUE.
+Exit status: 0 done, 2 an error of the library or its data, 64 a bad command line.
+
+examples:
   sbf count --value 7401:0::EU --range 135:0::70:100
+  sbf vehicles --value 7401:0::JP --max 1104:0::2000 --sort name,model_year
+  sbf state --value 7401:0::US --min 135:0::150
 )";
+  return text;
 }
 
 Command ParseCommand(const std::vector<std::string>& args) {
   Command c;
-  size_t i = 0;
-  auto value = [&](const std::string& option) -> std::string {
-    if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
-    return args[++i];
+  auto selection = [&c](Selection::Kind kind, size_t count, const char* form) {
+    return [&c, kind, count, form](const std::string& o, const std::string& v) {
+      c.selections.push_back({kind, SplitSelection(o, v, count, form)});
+    };
   };
-  const std::map<std::string, std::function<void(const std::string&)>> options = {
-      {"--data", [&](const std::string& o) { c.data = value(o); }},
-      {"--conn", [&](const std::string& o) { c.conn = value(o); }},
-      {"--specs", [&](const std::string& o) { c.specs = value(o); }},
-      {"--project", [&](const std::string& o) { c.project = value(o); }},
-      {"--lang", [&](const std::string& o) { c.language = ParseInt(o, value(o)); }},
-      {"--currencies", [&](const std::string& o) { c.currencies = value(o); }},
-      {"--include-advanced", [&](const std::string&) { c.includeAdvanced = true; }},
-      {"--include-old", [&](const std::string&) { c.includeOld = true; }},
-      {"--include-built", [&](const std::string&) { c.includeBuilt = true; }},
-      {"--oem", [&](const std::string& o) { c.oem = value(o); }},
-      {"--make", [&](const std::string& o) { c.make = value(o); }},
-      {"--exclude-model", [&](const std::string& o) { c.excludeModel = value(o); }},
-      {"--segment", [&](const std::string& o) { c.segment = ParseInt(o, value(o)); }},
-      {"--standard-only", [&](const std::string&) { c.standardOnly = true; }},
-      {"--no-reduce", [&](const std::string&) { c.noReduce = true; }},
-      {"--state", [&](const std::string& o) { c.state = value(o); }},
-      {"--sort", [&](const std::string& o) { c.sort = value(o); }},
-      {"--json", [&](const std::string&) { c.json = true; }},
-      {"--help", [&](const std::string&) { c.help = true; }},
-      {"--value", [&](const std::string& o) {
-         c.selections.push_back({Selection::Value, SplitSelection(o, value(o), 4, "SCHEMA:LOCATION:SCHEMAVALUE:VALUE")});
-       }},
-      {"--range", [&](const std::string& o) {
-         c.selections.push_back({Selection::Range, SplitSelection(o, value(o), 5, "SCHEMA:LOCATION:SCHEMAVALUE:MIN:MAX")});
-       }},
-      {"--min", [&](const std::string& o) {
-         c.selections.push_back({Selection::Min, SplitSelection(o, value(o), 4, "SCHEMA:LOCATION:SCHEMAVALUE:MIN")});
-       }},
-      {"--max", [&](const std::string& o) {
-         c.selections.push_back({Selection::Max, SplitSelection(o, value(o), 4, "SCHEMA:LOCATION:SCHEMAVALUE:MAX")});
-       }},
+  using Setter = std::function<void(const std::string& option, const std::string& value)>;
+  struct Option {
+    bool takesValue;
+    Setter set;
   };
-  for (; i < args.size(); ++i) {
+  auto text = [](std::string& field) {
+    return Option{true, [&field](const std::string&, const std::string& v) { field = v; }};
+  };
+  auto optionalText = [](std::optional<std::string>& field) {
+    return Option{true, [&field](const std::string&, const std::string& v) { field = v; }};
+  };
+  auto flag = [](bool& field) {
+    return Option{false, [&field](const std::string&, const std::string&) { field = true; }};
+  };
+  const std::map<std::string, Option> options = {
+      {"--data", text(c.data)},
+      {"--conn", optionalText(c.conn)},
+      {"--specs", text(c.specs)},
+      {"--project", text(c.project)},
+      {"--lang", {true, [&c](const std::string& o, const std::string& v) { c.language = ParseInt(o, v); }}},
+      {"--currencies", text(c.currencies)},
+      {"--include-advanced", flag(c.includeAdvanced)},
+      {"--include-old", flag(c.includeOld)},
+      {"--include-built", flag(c.includeBuilt)},
+      {"--oem", optionalText(c.oem)},
+      {"--make", optionalText(c.make)},
+      {"--exclude-model", optionalText(c.excludeModel)},
+      {"--segment", {true, [&c](const std::string& o, const std::string& v) { c.segment = ParseInt(o, v); }}},
+      {"--standard-only", flag(c.standardOnly)},
+      {"--no-reduce", flag(c.noReduce)},
+      {"--state", optionalText(c.state)},
+      {"--sort", text(c.sort)},
+      {"--json", flag(c.json)},
+      {"--help", flag(c.help)},
+      {"-h", flag(c.help)},
+      {"--value", {true, selection(Selection::Value, 4, "SCHEMA:LOCATION:SCHEMAVALUE:VALUE")}},
+      {"--range", {true, selection(Selection::Range, 5, "SCHEMA:LOCATION:SCHEMAVALUE:MIN:MAX")}},
+      {"--min", {true, selection(Selection::Min, 4, "SCHEMA:LOCATION:SCHEMAVALUE:MIN")}},
+      {"--max", {true, selection(Selection::Max, 4, "SCHEMA:LOCATION:SCHEMAVALUE:MAX")}},
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg.rfind("--", 0) == 0) {
-      auto found = options.find(arg);
-      if (found == options.end()) throw UsageError("unknown option " + arg);
-      found->second(arg);
+    if (arg.size() > 1 && arg[0] == '-') {
+      const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+      const std::string name = arg.substr(0, equals);
+      const auto found = options.find(name);
+      if (found == options.end()) throw UsageError("unknown option " + name);
+      const Option& option = found->second;
+      std::string value;
+      if (!option.takesValue) {
+        if (equals != std::string::npos) throw UsageError(name + " takes no value");
+      } else if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else {
+        if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+        value = args[++i];
+      }
+      option.set(name, value);
     } else if (c.name.empty()) {
       c.name = arg;
     } else {
-      throw UsageError("unexpected argument \"" + arg + "\"");
+      throw UsageError("unexpected argument \"" + arg + "\" (one command at a time)");
     }
   }
   if (c.help) return c;
   if (c.name.empty()) throw UsageError("no command given");
-  if (c.name != "count" && c.name != "vehicles" && c.name != "state")
-    throw UsageError("unknown command " + c.name);
-  if (!c.sort.empty() && c.name != "vehicles") throw UsageError("--sort goes with vehicles only");
+  const CommandInfo* info = FindCommand(c.name);
+  if (!info) throw UsageError("unknown command \"" + c.name + "\"");
+  if (!c.sort.empty() && !info->takesSort)
+    throw UsageError("--sort goes with the vehicles command only");
   return c;
 }
 

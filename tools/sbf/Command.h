@@ -1,8 +1,10 @@
-// The command line of sbf: parsed into one Command, checked before the library is called.
+// The command line of sbf: parsed into one Command and checked before the library is called,
+// so a bad command line never half-runs.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,13 +16,24 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The commands sbf knows. A new command gets a row here (for the parser and --help) and a
+// function in main.cpp's table.
+struct CommandInfo {
+  const char* name;
+  const char* summary;
+  bool needsDatabase;  // false: works on the selections alone, no SetDatabaseInfo
+  bool takesSort;      // --sort applies
+};
+std::span<const CommandInfo> Commands();
+const CommandInfo* FindCommand(const std::string& name);
+
 struct Selection {
   enum Kind { Value, Range, Min, Max } kind;
   std::vector<std::string> parts;  // schema, location, schema value, then value / bounds
 };
 
 struct Command {
-  std::string name;  // count, vehicles, state
+  std::string name;  // one of Commands()
   std::string data = "data/sample";
   std::optional<std::string> conn;
   std::string specs = "specs";
@@ -32,14 +45,15 @@ struct Command {
   std::optional<int32_t> segment;
   bool standardOnly = false;
   bool noReduce = false;
-  std::optional<std::string> state;
-  std::vector<Selection> selections;
+  std::optional<std::string> state;  // applied before `selections`
+  std::vector<Selection> selections;  // in command-line order
   std::string sort;
   bool json = false;
   bool help = false;
 };
 
+// Options may be written "--name VALUE" or "--name=VALUE".
 Command ParseCommand(const std::vector<std::string>& args);
-const char* Usage();
+std::string Usage();
 
 }  // namespace sbf

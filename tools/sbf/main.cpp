@@ -1,8 +1,10 @@
 // sbf: ask the library how many vehicles, and which, match filters and selections; print
 // the saved-state text of selections. Exit codes: 0 done, 2 an error of the library or
-// its data, 64 a bad command line.
+// its data, 64 a bad command line (nothing was asked of the library).
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <stdexcept>
 
 #include <mirel_SbF/mirel_SbF.h>
 
@@ -13,6 +15,11 @@ namespace {
 
 constexpr int kLibraryFailure = 2;
 constexpr int kUsageFailure = 64;
+
+// A problem with the data that sbf finds itself, before the library is asked.
+struct DataError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 void ApplySelections(const sbf::Command& c, mirel_SbF::Search& search) {
   if (c.state) search.CurrentState(*c.state);
@@ -27,18 +34,30 @@ void ApplySelections(const sbf::Command& c, mirel_SbF::Search& search) {
   }
 }
 
-// Settings and filters of the command; throws a data error for a missing sample folder.
-void Configure(const sbf::Command& c, mirel_SbF::Search& search) {
-  std::string conn;
-  if (c.conn) {
-    conn = *c.conn;
-  } else {
-    const std::filesystem::path specs = std::filesystem::path(c.data) / (c.specs + ".db");
-    if (!std::filesystem::exists(specs))
-      throw std::runtime_error("no " + specs.string() + ": build the sample first with ./sample.sh (or sampledb cars --cars node_modules/vega-datasets/data/cars.json --out " + c.data + ")");
-    conn = "Provider=SQLite;Data Source=" + c.data;
+// The connection string: --conn as given, else the SQLite files of --data, which must exist.
+std::string Connection(const sbf::Command& c) {
+  if (c.conn) return *c.conn;
+  namespace fs = std::filesystem;
+  const std::string build =
+      "build the sample databases with ./sample.sh in the source folder, or with\n"
+      "  sampledb cars --cars node_modules/vega-datasets/data/cars.json --out " + c.data +
+      "\n(or point --data at another folder)";
+  std::error_code ec;
+  if (!fs::is_directory(c.data, ec))
+    throw DataError("the data folder " + c.data + " does not exist: " + build);
+  for (const std::string& name : {c.specs, c.project}) {
+    const fs::path file = fs::path(c.data) / (name + ".db");
+    if (!fs::is_regular_file(file, ec))
+      throw DataError("the data folder " + c.data + " has no " + file.filename().string() +
+                      ": " + build);
   }
-  search.SetDatabaseInfo(conn, c.specs, c.project, c.language, c.currencies);
+  return "Provider=SQLite;Data Source=" + c.data;
+}
+
+// Settings and filters; only the filters given on the command line are set, so the
+// library's defaults stand otherwise.
+void Configure(const sbf::Command& c, mirel_SbF::Search& search) {
+  search.SetDatabaseInfo(Connection(c), c.specs, c.project, c.language, c.currencies);
   if (c.includeAdvanced) search.ExcludeAdvancedVehicles(false);
   if (c.includeOld) search.ExcludeOldVehicles(false);
   if (c.includeBuilt) search.ExcludeBuiltVehicles(false);
@@ -48,27 +67,43 @@ void Configure(const sbf::Command& c, mirel_SbF::Search& search) {
   if (c.segment) search.SegmentId(*c.segment);
 }
 
-void Count(const sbf::Command& c, mirel_SbF::Search& search) {
+// One function per command: each returns the whole output text.
+std::string Count(const sbf::Command& c, mirel_SbF::Search& search) {
   const int32_t n = search.GetNumberOfMatchingVehicles(c.standardOnly, !c.noReduce);
-  if (c.json) {
-    std::cout << "{\"count\":" << n << "}\n";
-  } else {
-    std::cout << n << (n == 1 ? " vehicle matches\n" : " vehicles match\n");
-  }
+  if (c.json) return "{\"count\":" + std::to_string(n) + "}\n";
+  return std::to_string(n) + (n == 1 ? " vehicle matches\n" : " vehicles match\n");
 }
 
-void Vehicles(const sbf::Command& c, mirel_SbF::Search& search) {
+std::string Vehicles(const sbf::Command& c, mirel_SbF::Search& search) {
   auto rs = search.GetMatchingVehicles(c.standardOnly, !c.noReduce, c.sort);
-  sbf::PrintRecords(std::cout, *rs, c.json);
+  return sbf::FormatRecords(*rs, c.json);
 }
 
-void State(const sbf::Command& c, mirel_SbF::Search& search) {
+std::string State(const sbf::Command& c, mirel_SbF::Search& search) {
   const std::string state = search.CurrentState();
-  if (c.json) {
-    std::cout << "{\"state\":" << sbf::JsonString(state) << "}\n";
-  } else {
-    std::cout << state << "\n";
+  return c.json ? "{\"state\":" + sbf::JsonString(state) + "}\n" : state + "\n";
+}
+
+using CommandFunction = std::string (*)(const sbf::Command&, mirel_SbF::Search&);
+const std::map<std::string, CommandFunction> kRun = {
+    {"count", Count},
+    {"vehicles", Vehicles},
+    {"state", State},
+};
+
+int Run(const sbf::Command& command) {
+  const sbf::CommandInfo* info = sbf::FindCommand(command.name);
+  const auto run = kRun.find(command.name);
+  if (!info || run == kRun.end()) throw std::logic_error("no function for " + command.name);
+  mirel_SbF::Search search;
+  if (info->needsDatabase) Configure(command, search);
+  ApplySelections(command, search);
+  std::cout << run->second(command, search) << std::flush;
+  if (!std::cout) {
+    std::cerr << "sbf: cannot write the output\n";
+    return kLibraryFailure;
   }
+  return 0;
 }
 
 }  // namespace
@@ -86,22 +121,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    mirel_SbF::Search search;
-    if (command.name != "state") Configure(command, search);
-    ApplySelections(command, search);
-    if (command.name == "count") Count(command, search);
-    if (command.name == "vehicles") Vehicles(command, search);
-    if (command.name == "state") State(command, search);
-    return 0;
+    return Run(command);
   } catch (const mirel_SbF::Error& e) {
-    std::cerr << "error " << sbf::HexNumber(e.Number()) << " (" << e.Source()
-              << "): " << e.Description() << "\n";
-    if (command.json)
-      std::cout << "{\"error\":{\"number\":" << e.Number() << ",\"hex\":\""
-                << sbf::HexNumber(e.Number()) << "\",\"source\":" << sbf::JsonString(e.Source())
-                << ",\"description\":" << sbf::JsonString(e.Description()) << "}}\n";
+    std::cerr << sbf::PlainError(e);
+    if (command.json) std::cout << sbf::JsonError(e);
   } catch (const std::exception& e) {
     std::cerr << "sbf: " << e.what() << "\n";
+    if (command.json) std::cout << sbf::JsonError(e.what());
   }
   return kLibraryFailure;
 }
