@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/ErrorHandling.h"
+#include "common/NumberText.h"
 
 namespace mirel_SbF {
 
@@ -28,41 +29,67 @@ VariantType Variant::Type() const {
   }
 }
 
-std::string DoubleToText(double d) {
-  if (std::isnan(d) || std::isinf(d)) Raise(RuntimeError::Overflow);
-  if (d == 0) return "0";  // negative zero too
-  // 15 significant digits: d.dddddddddddddde±x
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.14e", d);
-  std::string text(buf);
-  bool negative = text[0] == '-';
-  size_t start = negative ? 1 : 0;
-  size_t ePos = text.find('e');
-  std::string digits;
-  for (size_t i = start; i < ePos; ++i) {
-    if (text[i] != '.') digits += text[i];
-  }
-  int exponent = std::atoi(text.c_str() + ePos + 1);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  const int nDigits = static_cast<int>(digits.size());
+namespace {
 
-  std::string out = negative ? "-" : "";
-  bool fixed = exponent >= 0 ? exponent < 15 : (-exponent + nDigits - 1) <= 15;
-  if (fixed) {
-    if (exponent >= 0) {
-      if (nDigits <= exponent + 1) {
-        out += digits + std::string(static_cast<size_t>(exponent + 1 - nDigits), '0');
-      } else {
-        out += digits.substr(0, static_cast<size_t>(exponent + 1)) + "." +
-               digits.substr(static_cast<size_t>(exponent + 1));
-      }
-    } else {
-      out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
-    }
-    return out;
+// A double as at most 15 significant digits (trailing zeros dropped) and the decimal
+// exponent of the first: 1234.5 is {false, "12345", 3}.
+struct DecimalDigits {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+DecimalDigits FifteenDigits(double d) {
+  if (std::isnan(d) || std::isinf(d)) Raise(RuntimeError::Overflow);
+  DecimalDigits out;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", d);  // d.dddddddddddddde±x
+  const std::string text(buf);
+  out.negative = text[0] == '-';
+  const size_t ePos = text.find('e');
+  for (size_t i = out.negative ? 1 : 0; i < ePos; ++i)
+    if (text[i] != '.') out.digits += text[i];
+  out.exponent = std::atoi(text.c_str() + ePos + 1);
+  while (out.digits.size() > 1 && out.digits.back() == '0') out.digits.pop_back();
+  return out;
+}
+
+}  // namespace
+
+std::string PlainDecimalText(double value) {
+  if (value == 0 && !std::isnan(value)) return "0";
+  const DecimalDigits d = FifteenDigits(value);
+  std::string out = d.negative ? "-" : "";
+  const size_t whole = static_cast<size_t>(d.exponent + 1);
+  if (d.exponent < 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-d.exponent - 1), '0');
+    out += d.digits;
+  } else if (d.digits.size() <= whole) {
+    out += d.digits;
+    out.append(whole - d.digits.size(), '0');
+  } else {
+    out.append(d.digits, 0, whole);
+    out += '.';
+    out.append(d.digits, whole, std::string::npos);
   }
-  out += digits.substr(0, 1);
-  if (nDigits > 1) out += "." + digits.substr(1);
+  return out;
+}
+
+std::string DoubleToText(double d) {
+  if (d == 0 && !std::isnan(d)) return "0";  // negative zero too
+  const DecimalDigits parts = FifteenDigits(d);
+  const int nDigits = static_cast<int>(parts.digits.size());
+  const int exponent = parts.exponent;
+  // Plain digits below 1E+15, and down to 15 places after the point; else exponent form.
+  const bool fixed = exponent >= 0 ? exponent < 15 : (-exponent + nDigits - 1) <= 15;
+  if (fixed) return PlainDecimalText(d);
+  std::string out = parts.negative ? "-" : "";
+  out += parts.digits[0];
+  if (nDigits > 1) {
+    out += '.';
+    out.append(parts.digits, 1, std::string::npos);
+  }
   char expText[16];
   std::snprintf(expText, sizeof expText, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
   return out + expText;

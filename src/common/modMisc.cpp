@@ -4,6 +4,7 @@
 
 #include "common/ErrorHandling.h"
 #include "common/SqlText.h"
+#include "platform/nls/Nls.h"
 
 namespace mirel_SbF {
 namespace {
@@ -13,18 +14,16 @@ namespace {
 constexpr size_t kMaxListPosition = 32767;
 
 std::vector<std::string> SplitAndTrim(const std::string& list) {
-  std::vector<std::string> entries;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = list.find(',', start);
-    if (comma == std::string::npos) {
-      entries.push_back(TrimBlanks(list.substr(start)));
-      return entries;
+  std::vector<std::string> entries = SplitText(list, ',');
+  size_t commaPosition = 0;  // 1-based position of the comma after each entry
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i + 1 < entries.size()) {
+      commaPosition += entries[i].size() + 1;
+      if (commaPosition > kMaxListPosition) Raise(RuntimeError::Overflow);
     }
-    if (comma + 1 > kMaxListPosition) Raise(RuntimeError::Overflow);
-    entries.push_back(TrimBlanks(list.substr(start, comma - start)));
-    start = comma + 1;
+    entries[i] = TrimBlanks(entries[i]);
   }
+  return entries;
 }
 
 std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
@@ -93,6 +92,15 @@ std::string UpperFirst(const std::string& text) {
 }
 
 }  // namespace
+
+std::vector<std::string> SplitText(const std::string& text, char separator) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+    fields.push_back(text.substr(start, at - start));
+  fields.push_back(text.substr(start));
+  return fields;
+}
 
 std::string TrimBlanks(const std::string& text) {
   size_t first = text.find_first_not_of(' ');
@@ -164,6 +172,32 @@ std::string Capitalize(const std::string& strText, int32_t lLanguageId) {
     default:
       return UpperFirst(text);
   }
+}
+
+}  // namespace mirel_SbF
+
+namespace mirel_SbF {
+
+int32_t ConvertLanguageIdToLCID(int32_t lngLangId) {
+  // Index = language id; 22 has no locale of its own.
+  static constexpr int32_t kLocales[] = {
+      0,    2057, 1034, 1031, 1040, 1036, 1043, 1033, 1041, 1042, 1037, 1032, 1050,
+      1035, 1027, 2070, 1053, 1055, 2058, 1033, 3081, 1046, 0,    1044, 1030, 1028,
+      3084, 1038, 6153, 2060, 2067, 1029, 1045, 1054, 2052, 2055, 1049, 11274, 1060,
+  };
+  if (lngLangId < 1 || lngLangId > 38) return 0;
+  return kLocales[lngLangId];
+}
+
+std::string GetRegionalSettings(int32_t lLCID, int32_t lLCType) {
+  return WithHandler("GetRegionalSettings", [&] {
+    const auto lcid = static_cast<mirel_platform::LCID>(lLCID);
+    const auto type = static_cast<mirel_platform::LCTYPE>(lLCType);
+    const int size = mirel_platform::GetLocaleInfoA(lcid, type, nullptr, 0);
+    std::string buffer(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    mirel_platform::GetLocaleInfoA(lcid, type, buffer.data(), size);
+    return buffer.substr(0, buffer.find('\0'));
+  });
 }
 
 }  // namespace mirel_SbF

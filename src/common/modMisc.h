@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mirel_SbF {
 
@@ -32,7 +33,21 @@ void TidyList(std::string& strList, const std::string& strDelimiter, bool bAddQu
 // texts are not capitalised (German, Japanese, Korean, Hebrew, Croatian, Chinese).
 std::string Capitalize(const std::string& strText, int32_t lLanguageId);
 
+// The text split at every `separator`, empty fields kept: k separators give k + 1 fields.
+std::vector<std::string> SplitText(const std::string& text, char separator);
+
 // Blanks (the space character only) removed at both ends.
 std::string TrimBlanks(const std::string& text);
+
+}  // namespace mirel_SbF
+
+namespace mirel_SbF {
+
+// The Windows locale id of a language id (0, the system default, for 22 and for any id
+// outside 1..38).
+int32_t ConvertLanguageIdToLCID(int32_t lngLangId);
+
+// One item of a locale's regional settings as text (source "mirel_SbF.GetRegionalSettings").
+std::string GetRegionalSettings(int32_t lLCID, int32_t lLCType);
 
 }  // namespace mirel_SbF

@@ -1,6 +1,7 @@
 #include "mirel_SbF/Search.h"
 
 #include "common/ErrorHandling.h"
+#include "pricing/Pricing.h"
 #include "search/SearchImpl.h"
 
 namespace mirel_SbF {
@@ -72,9 +73,10 @@ void Search::SetDatabaseInfo(const std::string& strDbConn, const std::string& st
     m->m_strProjectDbName = strProjectDbName;
     m->m_lLanguageId = lLanguageId;
     m->m_strCurrencyId = strCurrencyId;
-    // GAP: the pricing set-up (a new Pricing object loading the currency table named by
-    // m_strCurrencyId from the project database) belongs here and comes with the pricing
-    // subsystem. Until then no currency is loaded, and nothing in this build reads one.
+    // A new Pricing object takes the place of the old one before it loads, so that a
+    // failed load leaves an empty one (whose conversions then fail clearly).
+    m->m_oPricing = std::make_shared<Pricing>();
+    m->m_oPricing->InitPricing(m->m_strCurrencyId, m->m_strDbConn, m->m_strProjectDbName);
   });
 }
 

@@ -4,22 +4,10 @@
 #include <vector>
 
 #include "common/ErrorHandling.h"
+#include "common/modMisc.h"
 #include "search/SearchImpl.h"
 
 namespace mirel_SbF {
-namespace {
-
-std::vector<std::string> SplitAtTilde(const std::string& text) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (size_t at; (at = text.find('~', start)) != std::string::npos; start = at + 1)
-    fields.push_back(text.substr(start, at - start));
-  fields.push_back(text.substr(start));
-  return fields;
-}
-
-}  // namespace
-
 std::string BuildState(Search::State& state) {
   state.m_strCurrentState.clear();
   for (const auto& selection : SelectionsOf(state).Items()) {
@@ -48,7 +36,7 @@ void ParseState(Search::State& state, const std::string& strState) {
     // The old selections go first, whatever the text holds.
     state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
     if (strState.empty()) return;
-    const std::vector<std::string> fields = SplitAtTilde(strState);
+    const std::vector<std::string> fields = SplitText(strState, '~');
     const int32_t last = static_cast<int32_t>(fields.size()) - 1;
     // The field index is 16-bit, as in the original: at most 5,461 selections.
     constexpr int32_t kMaxIndex = 32767;

@@ -15,16 +15,16 @@ TEST(GetSbFHeadings, QueryTextWithAndWithoutSegment) {
   search.GetSbFHeadings();
   search.SegmentId(2);
   search.GetSbFHeadings();
-  ASSERT_EQ(recorder.Queries().size(), 2u);
-  EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
-  EXPECT_EQ(recorder.Queries()[0].sql,
+  ASSERT_EQ(recorder.SearchQueries().size(), 2u);
+  EXPECT_EQ(recorder.SearchQueries()[0].dbName, "prj");
+  EXPECT_EQ(recorder.SearchQueries()[0].sql,
             "select distinct atxt.application_text, c.sbf_order_id "
             "from application_texts atxt "
             "inner join categories c on (c.category_name = atxt.text_id) "
             "inner join search_by_features sbf on (sbf.category = c.category_name) "
             "Where atxt.language_id = 5 "
             "order by c.sbf_order_id");
-  EXPECT_EQ(recorder.Queries()[1].sql,
+  EXPECT_EQ(recorder.SearchQueries()[1].sql,
             "select distinct atxt.application_text, c.sbf_order_id "
             "from application_texts atxt "
             "inner join categories c on (c.category_name = atxt.text_id) "
@@ -65,8 +65,8 @@ TEST(GetSbFHeadings, SampleHeadingsInDisplayOrderPerLanguage) {
 
 TEST(GetSbFHeadings, EngineErrorsPassUnchanged) {
   Search search;
-  search.SetDatabaseInfo("Provider=SQLite;Data Source=" + mirel_test::MakeTempFolder("sbf-none"),
-                         "specs", "prj", 1, "USD");
+  const std::string empty = "Provider=SQLite;Data Source=" + mirel_test::MakeTempFolder("sbf-none");
+  EXPECT_THROW(search.SetDatabaseInfo(empty, "specs", "prj", 1, "USD"), Error);
   try {
     search.GetSbFHeadings();
     FAIL();

@@ -22,10 +22,10 @@ std::string RecordedSql(const std::function<void(Search&)>& ask) {
   Search search;
   search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
   ask(search);
-  EXPECT_EQ(recorder.Queries().size(), 1u);
-  if (recorder.Queries().empty()) return {};
-  EXPECT_EQ(recorder.Queries()[0].dbName, "specs");
-  return recorder.Queries()[0].sql;
+  EXPECT_EQ(recorder.SearchQueries().size(), 1u);
+  if (recorder.SearchQueries().empty()) return {};
+  EXPECT_EQ(recorder.SearchQueries()[0].dbName, "specs");
+  return recorder.SearchQueries()[0].sql;
 }
 
 TEST(GetMatchingVehicles, QueryTexts) {
@@ -72,12 +72,12 @@ TEST(GetMatchingVehicles, ErrorsKeepTheirSources) {
       EXPECT_EQ(e.Source(), c.source);
     }
   }
-  EXPECT_TRUE(recorder.Queries().empty()) << "a refused text reached the engine";
+  EXPECT_TRUE(recorder.SearchQueries().empty()) << "a refused text reached the engine";
 }
 
 TEST(GetMatchingVehicles, ConnectorErrorsReachTheHostUnchanged) {
   RecordingProvider recorder;
-  recorder.FailQuery(1, Error(kErrBadSql, "mirel_base.Connector", "boom"));
+  recorder.FailQuery(2, Error(kErrBadSql, "mirel_base.Connector", "boom"));
   Search search;
   search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
   try {

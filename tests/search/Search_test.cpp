@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "search/SearchImpl.h"
+#include "support/RecordingProvider.h"
 
 namespace mirel_SbF {
 namespace {
@@ -71,11 +72,15 @@ TEST(Search, MessagesNumbersAndSources) {
 }
 
 TEST(Search, RejectedSettingsChangeNothing) {
+  mirel_test::RecordingProvider recorder;
   Search search;
-  search.SetDatabaseInfo("Provider=SQLite;Data Source=a", "specs", "prj", 0, "");
+  search.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 0, "USD");
   EXPECT_THROW(search.SetDatabaseInfo("b", "", "", 1, "EUR"), Error);
-  // Blanks are not empty: accepted.
-  EXPECT_NO_THROW(search.SetDatabaseInfo(" ", " ", " ", 1, "EUR"));
+  EXPECT_EQ(recorder.Queries().size(), 1u) << "a rejected call must not load currencies";
+  // Blanks are not empty: accepted, and the currencies load from the database named " ".
+  EXPECT_NO_THROW(search.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, " ", " ", 1, "EUR"));
+  ASSERT_EQ(recorder.Queries().size(), 2u);
+  EXPECT_EQ(recorder.Queries()[1].dbName, " ");
 }
 
 TEST(Search, DefaultsActivationAndFilters) {

@@ -4,6 +4,33 @@
 
 namespace mirel_test {
 
+namespace {
+
+bool IsCurrencyQuery(const std::string& sql) {
+  return sql.rfind("Select Code,Symbol,symbolafter,decimals,conversion from currency_symbol", 0) == 0;
+}
+
+}  // namespace
+
+std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::CurrencyTable() {
+  using mirel_SbF::Variant;
+  return std::make_shared<mirel_SbF::MemoryRecordset>(
+      std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
+      std::vector<std::vector<Variant>>{
+          {"EUR", "\u20ac", int32_t{0}, int32_t{2}, 1.0},
+          {"USD", "$", int32_t{0}, int32_t{2}, 1.1},
+          {"GBP", "\u00a3", int32_t{0}, int32_t{2}, 0.7},
+          {"CHF", "CHF", int32_t{1}, int32_t{2}, 0.96},
+      });
+}
+
+std::vector<RecordedQuery> RecordingProvider::SearchQueries() const {
+  std::vector<RecordedQuery> out;
+  for (const auto& q : m_queries)
+    if (!IsCurrencyQuery(q.sql)) out.push_back(q);
+  return out;
+}
+
 RecordingProvider::RecordingProvider() {
   mirel_base::RegisterProvider("Recording",
                                [this](const std::string& sql, const std::string& db,
@@ -29,6 +56,7 @@ std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::Run(const std::string& 
                                                              const std::string& conn) {
   m_queries.push_back({sql, db, conn});
   if (static_cast<int>(m_queries.size()) == m_failNumber) throw m_failure;
+  if (m_answerCurrencies && IsCurrencyQuery(sql)) return CurrencyTable();
   if (m_nextAnswer < m_answers.size()) return m_answers[m_nextAnswer++];
   return std::make_shared<mirel_SbF::MemoryRecordset>(std::vector<std::string>{"vehicle_id"},
                                                       std::vector<std::vector<mirel_SbF::Variant>>{});

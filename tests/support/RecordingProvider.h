@@ -31,7 +31,15 @@ class RecordingProvider {
   // The query with this 1-based number raises `error` instead of answering.
   void FailQuery(int number, mirel_SbF::Error error);
 
+  // Currency-table queries (run by SetDatabaseInfo) are answered from a fixed table:
+  // EUR 1 "€", USD 1.1 "$", GBP 0.7 "£", CHF 0.96 "CHF" (symbol after the amount).
+  // Turn off to answer them from the queue like any other query.
+  void AnswerCurrencies(bool on) { m_answerCurrencies = on; }
+  static std::shared_ptr<mirel_SbF::Recordset> CurrencyTable();
+
   const std::vector<RecordedQuery>& Queries() const { return m_queries; }
+  // Every query but the currency-table ones.
+  std::vector<RecordedQuery> SearchQueries() const;
 
  private:
   std::shared_ptr<mirel_SbF::Recordset> Run(const std::string& sql, const std::string& db,
@@ -41,6 +49,7 @@ class RecordingProvider {
   std::vector<std::shared_ptr<mirel_SbF::Recordset>> m_answers;
   size_t m_nextAnswer = 0;
   int m_failNumber = 0;
+  bool m_answerCurrencies = true;
   mirel_SbF::Error m_failure{0, "", ""};
 };
 

@@ -1,0 +1,169 @@
+// Row titles (query text, forward-only look-up) and the row and value factories.
+#include "criteria/Criteria.h"
+
+#include <gtest/gtest.h>
+
+#include "support/RecordingProvider.h"
+#include "support/SampleData.h"
+
+namespace mirel_SbF {
+namespace {
+
+using mirel_test::RecordingProvider;
+
+Search::State NewState(const std::string& conn, int32_t language) {
+  Search::State state;
+  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
+  state.m_strDbConn = conn;
+  state.m_strSpecsDbName = "specs";
+  state.m_strProjectDbName = "prj";
+  state.m_lLanguageId = language;
+  return state;
+}
+
+std::shared_ptr<Recordset> Titles(std::vector<std::pair<int32_t, Variant>> rows) {
+  std::vector<std::vector<Variant>> data;
+  for (auto& [id, text] : rows) data.push_back({id, text});
+  return std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"sbf_row_id", "search_by_Features_text"}, std::move(data));
+}
+
+TEST(InitSbFTitleText, QueryTexts) {
+  RecordingProvider recorder;
+  Search::State state = NewState(RecordingProvider::kConnection, 3);
+  InitSbFTitleText(state, "");
+  InitSbFTitleText(state, "Engine");
+  InitSbFTitleText(state, "O'Neil's");
+  ASSERT_EQ(recorder.Queries().size(), 3u);
+  EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
+  EXPECT_EQ(recorder.Queries()[0].sql,
+            "select sbft.sbf_row_id, sbft.search_by_Features_text "
+            "from search_by_features_text sbft  "
+            "inner join search_by_features sbf on (sbf.row_id=sbft.sbf_row_id) and (sbf.order_id = 1) "
+            "Where (language_id = 3) "
+            "order by sbf_row_id");
+  EXPECT_EQ(recorder.Queries()[1].sql,
+            "select sbft.sbf_row_id, sbft.search_by_Features_text "
+            "from search_by_features_text sbft  "
+            "inner join search_by_features sbf on (sbf.row_id=sbft.sbf_row_id) and (sbf.order_id = 1) "
+            "and (sbf.category=N'Engine') "
+            "Where (language_id = 3) "
+            "order by sbf_row_id");
+  EXPECT_NE(recorder.Queries()[2].sql.find("(sbf.category=N'O''Neil''s') "), std::string::npos);
+}
+
+TEST(GetTitleText, MovesForwardOnly) {
+  RecordingProvider recorder;
+  recorder.Queue(Titles({{10, "  engine  "}, {20, "body"}, {30, Variant::Null()}}));
+  Search::State state = NewState(RecordingProvider::kConnection, 1);
+  InitSbFTitleText(state, "");
+  EXPECT_EQ(GetTitleText(state, 10), "Engine");
+  EXPECT_EQ(GetTitleText(state, 10), "Engine");  // stays on the found record
+  EXPECT_EQ(GetTitleText(state, 20), "Body");
+  struct Case {
+    int32_t row;
+    int32_t number;
+  } cases[] = {{30, 94}, {10, kErrObject}};  // a Null title; then a row id behind the position
+  for (const auto& c : cases) {
+    try {
+      GetTitleText(state, c.row);
+      ADD_FAILURE() << c.row;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), c.number);
+      EXPECT_EQ(e.Source(), "mirel_SbF.GetTitleText");
+      if (c.number == kErrObject) {
+        EXPECT_EQ(e.Description(), "Unable to locate matching row_id");
+      }
+    }
+  }
+}
+
+TEST(GetTitleText, SampleTitlesPerLanguage) {
+  for (int32_t language : {1, 3, 5, 7}) {
+    Search::State state = NewState(mirel_test::SampleConnection(), language);
+    InitSbFTitleText(state, "");
+    ASSERT_TRUE(state.m_rsTitleText);
+    EXPECT_GT(state.m_rsTitleText->RecordCount(), 5) << language;
+    int32_t previous = -1;
+    for (; !state.m_rsTitleText->EndOfFile(); state.m_rsTitleText->MoveNext()) {
+      int32_t row = CLng(state.m_rsTitleText->Fields("sbf_row_id").Value());
+      EXPECT_GT(row, previous);
+      previous = row;
+    }
+  }
+}
+
+TEST(CreateResultsObject, FillsTheRowFromTheRecord) {
+  RecordingProvider recorder;
+  recorder.Queue(Titles({{25, "origin and group"}}));
+  Search::State state = NewState(RecordingProvider::kConnection, 1);
+  InitSbFTitleText(state, "");
+  MemoryRecordset record({"category", "multi_select_style", "order_id", "row_id",
+                          "criterion_schema_id", "criterion_location", "criterion_value"},
+                         {{"General", int32_t{1}, int32_t{2}, int32_t{25}, int32_t{117}, int32_t{0}, "*"}});
+  auto list = CreateResultsObject(state, record, false);
+  EXPECT_EQ(list->Category(), "General");
+  EXPECT_EQ(list->OrderId(), 2);
+  EXPECT_EQ(list->RowId(), 25);
+  EXPECT_EQ(list->Schema(), "117");
+  EXPECT_EQ(list->SchemaLocation(), "0");
+  EXPECT_EQ(list->SchemaValue(), "*");
+  EXPECT_EQ(list->TitleText(), "Origin and group");
+  EXPECT_TRUE(list->IsListBox());
+  EXPECT_TRUE(CreateResultsObject(state, record, true)->IsMinMax());
+  EXPECT_FALSE(record.EndOfFile());
+
+  MemoryRecordset nulls({"category", "multi_select_style", "order_id", "row_id",
+                         "criterion_schema_id", "criterion_location", "criterion_value"},
+                        {{"General", int32_t{1}, int32_t{1}, int32_t{25}, int32_t{117}, int32_t{0},
+                          Variant::Null()}});
+  try {
+    CreateResultsObject(state, nulls, false);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), 94);
+    EXPECT_EQ(e.Source(), "mirel_SbF.CreateResultsObject");
+  }
+}
+
+TEST(CreateInfoObject, TrimsOnlyTheDataValue) {
+  auto info = CreateInfoObject("      12a ", " Twelve ", true);
+  EXPECT_EQ(info->DataValue(), "12a");
+  EXPECT_EQ(info->FullText(), " Twelve ");
+  EXPECT_TRUE(info->IsSelected());
+}
+
+TEST(IsInfoObjectSelected, MarkingRules) {
+  auto row = [](const char* schema, const char* location, const char* schemaValue) {
+    auto r = std::make_shared<Results>();
+    r->Schema(schema);
+    r->SchemaLocation(location);
+    r->SchemaValue(schemaValue);
+    return r;
+  };
+  auto value = [](const char* data) { return CreateInfoObject(data, "", false); };
+  Search::State state = NewState(RecordingProvider::kConnection, 1);
+  EXPECT_FALSE(IsInfoObjectSelected(state, *row("106", "0", ""), *value("A")));
+
+  auto pick = CreateSbFUserSelectionObject(2, "106", "0", "A", "!!", "!!", "");
+  state.m_colSelections->Add(pick);
+  auto range = CreateSbFUserSelectionObject(1, "135", "0", "", "100", "!!", "");
+  state.m_colSelections->Add(range);
+  struct Case {
+    std::shared_ptr<Results> row;
+    const char* data;
+    bool selected;
+  } cases[] = {
+      {row("106", "0", ""), "A", true},     {row("106", "0", ""), "N", false},
+      {row("106", "0", "A"), "N", true},    {row("106", "1", ""), "A", false},
+      {row("135", "0", ""), "100", true},   {row("135", "0", ""), "!!", true},
+      {row("135", "0", ""), "110", false},  {row("135", "0", "x"), "100", false},
+      {row("1060", "0", ""), "A", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsInfoObjectSelected(state, *c.row, *value(c.data)), c.selected)
+        << c.row->Schema() << "/" << c.row->SchemaValue() << "/" << c.data;
+}
+
+}  // namespace
+}  // namespace mirel_SbF

@@ -1,0 +1,215 @@
+// Pricing: the currency load, conversion through the euro, and the formatted texts.
+#include "pricing/Pricing.h"
+
+#include "common/NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/modMisc.h"
+#include "mirel_SbF/mirel_SbF.h"
+#include "support/RecordingProvider.h"
+#include "support/SampleData.h"
+
+namespace mirel_SbF {
+namespace {
+
+using mirel_test::RecordingProvider;
+
+Pricing Loaded(const std::string& list) {
+  Pricing pricing;
+  pricing.InitPricing(list, RecordingProvider::kConnection, "prj");
+  return pricing;
+}
+
+std::shared_ptr<Recordset> Table(std::vector<std::vector<Variant>> rows) {
+  return std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
+      std::move(rows));
+}
+
+TEST(Pricing, QueryTextAndTable) {
+  RecordingProvider recorder;
+  Pricing pricing = Loaded("GBP,USD");
+  ASSERT_EQ(recorder.Queries().size(), 1u);
+  EXPECT_EQ(recorder.Queries()[0].sql,
+            "Select Code,Symbol,symbolafter,decimals,conversion from currency_symbol where "
+            "(code IN (N'GBP',N'USD',N'EUR'));");
+  EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
+  EXPECT_EQ(pricing.GetPrimaryCurrencyCode(), "GBP");
+  EXPECT_EQ(pricing.Currencies().size(), 4u);  // the recorder answers with its whole table
+  EXPECT_FALSE(pricing.Currencies()[3].bSymbolBefore);  // CHF: symbolafter 1
+  EXPECT_TRUE(pricing.Currencies()[0].bSymbolBefore);
+
+  Loaded("GBP");
+  EXPECT_EQ(recorder.Queries()[1].sql,
+            "Select Code,Symbol,symbolafter,decimals,conversion from currency_symbol where "
+            "(code IN (N'GBP',N'EUR'));");
+}
+
+TEST(Pricing, ConvertsThroughTheEuro) {
+  RecordingProvider recorder;
+  Pricing pricing = Loaded("GBP,USD");
+  EXPECT_NEAR(pricing.ConvertPrice(100, "GBP", "USD"), 100 / 0.7 * 1.1, 1e-9);
+  EXPECT_DOUBLE_EQ(pricing.ConvertPrice(100, "EUR", "USD"), 110);
+  EXPECT_DOUBLE_EQ(pricing.ConvertPrice(77, "USD", "EUR"), 70);
+  EXPECT_DOUBLE_EQ(pricing.ConvertPrice(5, "GBP", "GBP"), 5);
+  // Equal codes need no table row; a part of a listed code passes the membership test.
+  EXPECT_DOUBLE_EQ(pricing.ConvertPrice(5, "BP", "BP"), 5);
+  for (int32_t id : {902, 909, 100902, 100909}) EXPECT_TRUE(pricing.IsPricingField(id)) << id;
+  for (int32_t id : {901, 910, 100901, 100910}) EXPECT_FALSE(pricing.IsPricingField(id)) << id;
+}
+
+TEST(Pricing, BlanksAfterCommasStillConvert) {
+  RecordingProvider recorder;
+  Pricing pricing = Loaded("GBP, USD");
+  EXPECT_NEAR(pricing.ConvertPrice(70, "GBP", "USD"), 110, 1e-9);
+}
+
+struct ErrorCase {
+  const char* name;
+  std::function<void()> call;
+  int32_t number;
+  const char* source;
+  const char* description;
+};
+
+TEST(Pricing, ErrorsNumbersAndSources) {
+  RecordingProvider recorder;
+  const ErrorCase cases[] = {
+      {"empty list", [] { Loaded(""); }, kErrObject, "mirel_SbF", "No Currencies specified"},
+      {"no connection", [] { Pricing().InitPricing("USD", "", "prj"); }, kErrObject, "mirel_SbF",
+       "Missing project database connection string"},
+      {"no project", [] { Pricing().InitPricing("USD", "x", ""); }, kErrObject, "mirel_SbF",
+       "Missing project database name"},
+      {"from not listed", [] { Loaded("GBP").ConvertPrice(1, "JPY", "GBP"); }, kErrPricing,
+       "mirel_SbF", "'From Currency Code' requested was not specified"},
+      {"to not listed", [] { Loaded("GBP").ConvertPrice(1, "GBP", "JPY"); }, kErrPricing,
+       "mirel_SbF", "'To Currency Code' requested was not specified"},
+      {"part of a code", [] { Loaded("GBP").ConvertPrice(1, "BP", "GBP"); }, kErrPricing,
+       "mirel_SbF", "Unable to find currency code!"},
+      {"not loaded", [] { Pricing().ConvertPrice(1, "GBP", "USD"); }, kErrPricing, "mirel_SbF",
+       "'From Currency Code' requested was not specified"},
+      {"format unknown currency", [] { Loaded("GBP").FormatPrice(1, "JPY", 1); }, kErrObject,
+       "mirel_SbF.FormatCurrencyToLocale", "Unable to locate currency requested"},
+  };
+  for (const auto& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), c.number) << c.name;
+      EXPECT_EQ(e.Source(), c.source) << c.name;
+      EXPECT_EQ(e.Description(), c.description) << c.name;
+    }
+  }
+}
+
+TEST(Pricing, BadTablesStopTheLoad) {
+  struct Case {
+    const char* name;
+    std::shared_ptr<Recordset> table;
+    int32_t number;
+    const char* source;
+    std::function<void(Pricing&)> after;
+  } cases[] = {
+      {"empty table", Table({}), kErrPricing, "mirel_SbF.GetCurrencyInfo", nullptr},
+      {"null rate", Table({{"USD", "$", int32_t{0}, int32_t{2}, Variant::Null()}}), 94,
+       "mirel_SbF.GetCurrencyInfo", nullptr},
+      {"zero rate", Table({{"USD", "$", int32_t{0}, int32_t{2}, 0.0}, {"EUR", "E", int32_t{0}, int32_t{2}, 1.0}}),
+       11, "mirel_SbF", [](Pricing& p) { p.ConvertPrice(1, "USD", "EUR"); }},
+  };
+  for (const auto& c : cases) {
+    RecordingProvider recorder;
+    recorder.AnswerCurrencies(false);
+    recorder.Queue(c.table);
+    Pricing pricing;
+    try {
+      pricing.InitPricing("USD", RecordingProvider::kConnection, "prj");
+      ASSERT_TRUE(c.after) << c.name << ": load accepted";
+      c.after(pricing);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), c.number) << c.name;
+      EXPECT_EQ(e.Source(), c.source) << c.name;
+      if (c.number == kErrPricing) {
+        EXPECT_EQ(e.Description(), "No records found!");
+      }
+    }
+  }
+}
+
+TEST(Pricing, SetDatabaseInfoReportsLoadErrorsAsItsOwn) {
+  RecordingProvider recorder;
+  Search search;
+  try {
+    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 0, "");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Source(), "mirel_SbF.SetDatabaseInfo");
+    EXPECT_EQ(e.Description(), "No Currencies specified");
+  }
+  recorder.AnswerCurrencies(false);
+  recorder.Queue(Table({}));
+  try {
+    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Source(), "mirel_SbF.GetCurrencyInfo");  // already qualified: unchanged
+  }
+}
+
+TEST(Pricing, LanguageIdsToLocales) {
+  struct Case {
+    int32_t language;
+    int32_t lcid;
+  } cases[] = {{1, 2057}, {3, 1031}, {5, 1036}, {7, 1033}, {19, 1033}, {22, 0}, {0, 0},
+               {39, 0},   {-1, 0},   {37, 11274}, {38, 1060}, {26, 3084}};
+  for (const auto& c : cases) EXPECT_EQ(ConvertLanguageIdToLCID(c.language), c.lcid) << c.language;
+}
+
+TEST(PlainDecimalText, NeverUsesAnExponent) {
+  struct Case {
+    double in;
+    const char* out;
+  } cases[] = {{1234.5, "1234.5"}, {-0.25, "-0.25"}, {1e15, "1000000000000000"},
+               {1.5e-7, "0.00000015"}, {157.142857142857142, "157.142857142857"}, {0, "0"}};
+  for (const auto& c : cases) EXPECT_EQ(PlainDecimalText(c.in), c.out) << c.in;
+}
+
+TEST(Pricing, FormattedPrices) {
+  RecordingProvider recorder;
+  Pricing pricing = Loaded("GBP,EUR,CHF");
+  struct Case {
+    std::function<std::string()> call;
+    const char* expected;
+  } cases[] = {
+      {[&] { return pricing.FormatPrice(1234.5, "GBP", 1); }, "\u00a31,234.50"},
+      {[&] { return pricing.FormatPrice(1234.5, "CHF", 1); }, "1,234.50CHF"},
+      {[&] { return pricing.FormatPrice(1234.5, "GBP", 22); }, "\u00a31,234.50"},  // locale 0
+      {[&] { return pricing.FormatPrice(-5, "GBP", 7); }, "(\u00a35.00)"},
+      {[&] { return pricing.FormatAllPrices(70, "GBP", 1); }, "\u00a370.00 (\u20ac100.00, 96.00CHF)"},
+      {[&] { return Loaded("USD").FormatAllPrices(11, "USD", 1); }, "$11.00"},
+      {[&] { return pricing.ConvertAndFormatPrice(100, "EUR", "GBP", 1); }, "\u00a370.00"},
+      {[&] { return pricing.FormatNumber("not a number", -1, 3); }, "not a number"},
+      {[&] { return pricing.FormatNumber("1234567.891", 2, 1); }, "1,234,567.89"},
+      {[&] { return pricing.FormatNumber("1234567.891", 1, 3); }, "1.234.567,9"},
+      {[&] { return pricing.FormatNumber("-2.5", 0, 3); }, "-3"},
+      {[&] { return pricing.FormatNumber("x", 2, 1); }, ""},
+  };
+  int index = 0;
+  for (const auto& c : cases) EXPECT_EQ(c.call(), c.expected) << "case " << index++;
+}
+
+TEST(Pricing, SampleCurrencyTableLoads) {
+  Search search;
+  EXPECT_NO_THROW(search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1,
+                                         "GBP,EUR,USD,JPY,CHF"));
+  // Only the appended euro row is found, so the load works; the unknown code fails when
+  // it is used.
+  EXPECT_NO_THROW(search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "XXX"));
+}
+
+}  // namespace
+}  // namespace mirel_SbF
