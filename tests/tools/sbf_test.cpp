@@ -391,6 +391,28 @@ TEST(Sbf, FailuresSayWhatWentWrong) {
   }
 }
 
+TEST(Sbf, PricesInEveryCurrencyForTheLanguage) {
+  // The sample's rates: EUR 1, GBP 0.86, USD 1.08 per euro.
+  struct Case {
+    std::string args;
+    int status;
+    std::string out;
+  } cases[] = {
+      {"price 86 GBP --currencies GBP,EUR,USD --lang 1", 0, "\u00a386.00 (\u20ac100.00, $108.00)\n"},
+      {"price 1234567.891 EUR --currencies EUR --lang 3", 0, "\u20ac1.234.567,89\n"},
+      {"price 1234567.891 EUR --currencies EUR --lang 5", 0, "\u20ac1\u00a0234\u00a0567,89\n"},
+      {"price -10.8 USD --currencies USD,EUR --lang 3 --json", 0, "{\"price\":\"-10,80 $ (-10,00 \u20ac)\"}\n"},
+      {"price 1 XXX --currencies USD", 2, ""},
+      {"price one USD", 64, ""},
+      {"price 1", 64, ""},
+  };
+  for (const auto& c : cases) {
+    SbfRun run = Sbf(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << ": " << run.err;
+    EXPECT_EQ(run.out, c.out) << c.args;
+  }
+}
+
 TEST(Sbf, MissingDataNamesTheFolderAndHowToBuildIt) {
   const std::string empty = mirel_test::MakeTempFolder("sbf-empty");
   for (const std::string& folder : {empty, empty + "/none"}) {

@@ -1,5 +1,9 @@
 #include "Command.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -10,9 +14,11 @@ namespace sbf {
 namespace {
 
 constexpr CommandInfo kCommands[] = {
-    {"count", "the number of matching vehicles", true, false},
-    {"vehicles", "the matching vehicles (vehicle_id and the --sort columns)", true, true},
-    {"state", "the saved-state text of the selections given", false, false},
+    {"count", "the number of matching vehicles", true, false, ""},
+    {"vehicles", "the matching vehicles (vehicle_id and the --sort columns)", true, true, ""},
+    {"state", "the saved-state text of the selections given", false, false, ""},
+    {"price", "AMOUNT FROM: the amount in every --currencies currency, formatted for --lang",
+     false, false, "AMOUNT FROM"},
 };
 
 int32_t ParseInt(const std::string& option, const std::string& text) {
@@ -98,6 +104,7 @@ examples:
   sbf count --value 7401:0::EU --range 135:0::70:100
   sbf vehicles --value 7401:0::JP --max 1104:0::2000 --sort name,model_year
   sbf state --value 7401:0::US --min 135:0::150
+  sbf price 1234567.891 GBP --currencies GBP,EUR,USD --lang 3
 )";
   return text;
 }
@@ -152,7 +159,9 @@ Command ParseCommand(const std::vector<std::string>& args) {
 
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg.size() > 1 && arg[0] == '-') {
+    // "-12.5" is a negative amount, not an option.
+    const bool negativeNumber = arg.size() > 1 && arg[0] == '-' && (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.');
+    if (arg.size() > 1 && arg[0] == '-' && !negativeNumber) {
       const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
       const std::string name = arg.substr(0, equals);
       const auto found = options.find(name);
@@ -171,13 +180,21 @@ Command ParseCommand(const std::vector<std::string>& args) {
     } else if (c.name.empty()) {
       c.name = arg;
     } else {
-      throw UsageError("unexpected argument \"" + arg + "\" (one command at a time)");
+      c.arguments.push_back(arg);
     }
   }
   if (c.help) return c;
   if (c.name.empty()) throw UsageError("no command given");
   const CommandInfo* info = FindCommand(c.name);
   if (!info) throw UsageError("unknown command \"" + c.name + "\"");
+  const size_t wanted = std::string(info->arguments).empty()
+                            ? 0
+                            : static_cast<size_t>(std::count(info->arguments, info->arguments + std::strlen(info->arguments), ' ') + 1);
+  if (c.arguments.size() != wanted) {
+    if (wanted == 0)
+      throw UsageError("unexpected argument \"" + c.arguments[0] + "\" (one command at a time)");
+    throw UsageError(c.name + " needs " + info->arguments);
+  }
   if (!c.sort.empty() && !info->takesSort)
     throw UsageError("--sort goes with the vehicles command only");
   return c;

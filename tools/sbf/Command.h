@@ -23,6 +23,7 @@ struct CommandInfo {
   const char* summary;
   bool needsDatabase;  // false: works on the selections alone, no SetDatabaseInfo
   bool takesSort;      // --sort applies
+  const char* arguments;  // the words after the command, e.g. "AMOUNT FROM"; "" for none
 };
 std::span<const CommandInfo> Commands();
 const CommandInfo* FindCommand(const std::string& name);
@@ -34,6 +35,7 @@ struct Selection {
 
 struct Command {
   std::string name;  // one of Commands()
+  std::vector<std::string> arguments;  // the words after the command
   std::string data = "data/sample";
   std::optional<std::string> conn;
   std::string specs = "specs";

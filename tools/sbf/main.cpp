@@ -10,6 +10,9 @@
 
 #include "Command.h"
 #include "Output.h"
+// The price command shows the library's own currency conversion and formatting, which
+// hosts otherwise only see inside the criteria lists.
+#include "pricing/Pricing.h"
 
 namespace {
 
@@ -84,11 +87,23 @@ std::string State(const sbf::Command& c, mirel_SbF::Search& search) {
   return c.json ? "{\"state\":" + sbf::JsonString(state) + "}\n" : state + "\n";
 }
 
+std::string Price(const sbf::Command& c, mirel_SbF::Search&) {
+  const std::string& amountText = c.arguments[0];
+  char* end = nullptr;
+  const double amount = std::strtod(amountText.c_str(), &end);
+  if (amountText.empty() || *end != '\0') throw sbf::UsageError("AMOUNT must be a number, not \"" + amountText + "\"");
+  mirel_SbF::Pricing pricing;
+  pricing.InitPricing(c.currencies, Connection(c), c.project);
+  const std::string text = pricing.FormatAllPrices(amount, c.arguments[1], c.language);
+  return c.json ? "{\"price\":" + sbf::JsonString(text) + "}\n" : text + "\n";
+}
+
 using CommandFunction = std::string (*)(const sbf::Command&, mirel_SbF::Search&);
 const std::map<std::string, CommandFunction> kRun = {
     {"count", Count},
     {"vehicles", Vehicles},
     {"state", State},
+    {"price", Price},
 };
 
 int Run(const sbf::Command& command) {
@@ -122,6 +137,9 @@ int main(int argc, char** argv) {
   }
   try {
     return Run(command);
+  } catch (const sbf::UsageError& e) {
+    std::cerr << "sbf: " << e.what() << "\n(sbf --help lists the commands and options)\n";
+    return kUsageFailure;
   } catch (const mirel_SbF::Error& e) {
     std::cerr << sbf::PlainError(e);
     if (command.json) std::cout << sbf::JsonError(e);
