@@ -45,6 +45,10 @@ TEST(GetCurrencyFormatA, EveryNegativeOrder) {
     EXPECT_EQ(Currency("-1.1", Cur(1, order)), expected[order]) << order;
     EXPECT_EQ(Currency("-1.06", Cur(1, order)), expected[order]) << order;  // rounded to 1.1
     EXPECT_EQ(Currency("1.1", Cur(1, order)), "$1.1") << order;  // positive: the positive order
+    std::string zero = expected[order];
+    zero.replace(zero.find("1.1"), 3, "0.0");
+    EXPECT_EQ(Currency("-0", Cur(1, order)), zero) << order;  // the sign of "-0" stays
+    EXPECT_EQ(Currency("0", Cur(1, order)), "$0.0") << order;
   }
   EXPECT_EQ(Currency("-0.001", Cur(2, 1)), "-$0.00");  // the sign stays on a value that rounds to zero
   EXPECT_EQ(Currency("-1", Cur(2, 16)), "<fail>");
@@ -70,7 +74,7 @@ TEST(GetCurrencyFormatA, PositiveOrdersRoundingAndGrouping) {
       {"1234567890", Cur(0, 0, 0, 2), "$12,34,56,78,90"},
       {"0", Cur(2, 0), "$0.00"},              {"-0", Cur(2, 0), "($0.00)"},
       {"1", Cur(1, 0, 4), "<fail>"},          {"1", Cur(10, 0), "<fail>"},
-      {"1", Cur(1, 0, 0, 23), "<fail>"},      {"1", Cur(1, 0, 0, 3, 2), "<fail>"},
+      {"123456789", Cur(1, 0, 0, 23), "$1,234,567,89.0"},      {"1", Cur(1, 0, 0, 3, 2), "<fail>"},
   };
   for (const auto& c : cases) EXPECT_EQ(Currency(c.value, c.format), c.expected) << c.value;
 }
@@ -151,6 +155,87 @@ TEST(GetLocaleInfoA, LocaleTable) {
   EXPECT_EQ(GetLocaleInfoA(1033, LOCALE_SGROUPING, small, 3), 0);
   EXPECT_EQ(Item(9999, LOCALE_SDECIMAL), "<fail>");
   EXPECT_EQ(Item(1033, 99), "<fail>");
+}
+
+// Conformance vectors validated on Windows (from Wine's test suite): explicit records,
+// the en-US locale.
+TEST(FormatVectors, MatchWindows) {
+  struct Vector {
+    bool currency;
+    const char* value;
+    uint32_t digits, leadingZero, grouping;
+    const char* decimal;
+    const char* thousand;
+    uint32_t negative, positive;
+    const char* symbol;
+    const char* expected;  // "FAIL": the call answers 0
+  } vectors[] = {
+      {true, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "FAIL"},
+      {true, "2353", 0, 0, 0, ".", ",", 0, 0, "$", "$2353"},
+      {true, "2353", 1, 0, 0, ".", ",", 0, 0, "$", "$2353.0"},
+      {true, "2353", 1, 0, 2, ".", ",", 0, 0, "$", "$23,53.0"},
+      {true, "235", 1, 0, 3, ".", ",", 0, 0, "$", "$235.0"},
+      {true, "1234567890", 1, 0, 31, ".", ",", 0, 0, "$", "$1,2,3,4,5,6,7,890.0"},
+      {true, "1234567890", 1, 0, 312, ".", ",", 0, 0, "$", "$12,34,56,7,890.0"},
+      {true, "1234567890", 1, 0, 310, ".", ",", 0, 0, "$", "$123456,7,890.0"},
+      {true, "-235", 1, 0, 310, ".", ",", 2, 0, "$", "$-235.0"},
+      {true, ".5", 1, 1, 310, ".", ",", 2, 0, "$", "$0.5"},
+      {true, "0.5", 1, 1, 310, ".", ",", 2, 0, "$", "$0.5"},
+      {true, "0.5", 1, 0, 310, ".", ",", 2, 0, "$", "$.5"},
+      {true, "1", 1, 0, 310, ".", ",", 2, 1, "$", "1.0$"},
+      {true, "1", 1, 0, 310, ".", ",", 2, 2, "$", "$ 1.0"},
+      {true, "1", 1, 0, 310, ".", ",", 2, 3, "$", "1.0 $"},
+      {true, "-1", 1, 0, 310, ".", ",", 0, 3, "$", "($1.0)"},
+      {true, "-1", 1, 0, 310, ".", ",", 1, 3, "$", "-$1.0"},
+      {true, "-1", 1, 0, 310, ".", ",", 2, 3, "$", "$-1.0"},
+      {true, "-1", 1, 0, 310, ".", ",", 3, 3, "$", "$1.0-"},
+      {true, "-1", 1, 0, 310, ".", ",", 4, 3, "$", "(1.0$)"},
+      {true, "-1", 1, 0, 310, ".", ",", 5, 3, "$", "-1.0$"},
+      {true, "-1", 1, 0, 310, ".", ",", 6, 3, "$", "1.0-$"},
+      {true, "-1", 1, 0, 310, ".", ",", 7, 3, "$", "1.0$-"},
+      {true, "-1", 1, 0, 310, ".", ",", 8, 3, "$", "-1.0 $"},
+      {true, "-1", 1, 0, 310, ".", ",", 9, 3, "$", "-$ 1.0"},
+      {true, "-1", 1, 0, 310, ".", ",", 10, 3, "$", "1.0 $-"},
+      {true, "-1", 1, 0, 310, ".", ",", 11, 3, "$", "$ 1.0-"},
+      {true, "-1", 1, 0, 310, ".", ",", 12, 3, "$", "$ -1.0"},
+      {true, "-1", 1, 0, 310, ".", ",", 13, 3, "$", "1.0- $"},
+      {true, "-1", 1, 0, 310, ".", ",", 14, 3, "$", "($ 1.0)"},
+      {true, "-1", 1, 0, 310, ".", ",", 15, 3, "$", "(1.0 $)"},
+      {false, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "FAIL"},
+      {false, "2353", 0, 0, 0, ".", ",", 0, 0, nullptr, "2353"},
+      {false, "2353", 1, 0, 0, ".", ",", 0, 0, nullptr, "2353.0"},
+      {false, "2353", 1, 0, 2, ".", ",", 0, 0, nullptr, "23,53.0"},
+      {false, "235", 1, 0, 3, ".", ",", 0, 0, nullptr, "235.0"},
+      {false, "000235", 1, 0, 3, ".", ",", 0, 0, nullptr, "235.0"},
+      {false, "123456789", 1, 0, 23, ".", ",", 0, 0, nullptr, "1,234,567,89.0"},
+      {false, "123456789", 1, 0, 230, ".", ",", 0, 0, nullptr, "1234,567,89.0"},
+      {false, "123456789", 1, 0, 203, ".", ",", 0, 0, nullptr, "1,234,567,,89.0"},
+      {false, "123456789", 1, 0, 2030, ".", ",", 0, 0, nullptr, "1234,567,,89.0"},
+      {false, "123456789", 1, 0, 2003, ".", ",", 0, 0, nullptr, "1,234,567,,,89.0"},
+      {false, "123456789", 1, 0, 1200, ".", ",", 0, 0, nullptr, "123456,,78,9.0"},
+      {false, "-235", 1, 0, 3, ".", ",", 1, 0, nullptr, "-235.0"},
+      {false, "-000235", 1, 0, 3, ".", ",", 1, 0, nullptr, "-235.0"},
+      {false, ".5", 1, 1, 3, ".", ",", 1, 0, nullptr, "0.5"},
+      {false, "0000.5", 1, 1, 3, ".", ",", 1, 0, nullptr, "0.5"},
+      {false, "-1", 1, 1, 3, ".", ",", 0, 0, nullptr, "(1.0)"},
+      {false, "-1", 1, 1, 3, ".", ",", 1, 0, nullptr, "-1.0"},
+      {false, "-1", 1, 1, 3, ".", ",", 2, 0, nullptr, "- 1.0"},
+      {false, "-1", 1, 1, 3, ".", ",", 3, 0, nullptr, "1.0-"},
+      {false, "-1", 1, 1, 3, ".", ",", 4, 0, nullptr, "1.0 -"},
+  };
+  for (const auto& v : vectors) {
+    char buffer[128];
+    int size;
+    if (v.currency) {
+      CURRENCYFMTA f{v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative, v.positive, v.symbol};
+      size = GetCurrencyFormatA(1033, 0, v.value, &f, buffer, sizeof buffer);
+    } else {
+      NUMBERFMTA f{v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative};
+      size = GetNumberFormatA(1033, 0, v.value, &f, buffer, sizeof buffer);
+    }
+    EXPECT_EQ(size ? std::string(buffer) : std::string("FAIL"), v.expected)
+        << v.value << " grouping " << v.grouping << " orders " << v.negative << "/" << v.positive;
+  }
 }
 
 }  // namespace

@@ -202,6 +202,50 @@ TEST(Pricing, FormattedPrices) {
   for (const auto& c : cases) EXPECT_EQ(c.call(), c.expected) << "case " << index++;
 }
 
+// 1234567.891 and its negative in three currencies, for languages of every separator
+// style and several negative orders (symbols go before positive amounts: symbolafter 0).
+TEST(Pricing, RealAmountsPerLanguage) {
+  RecordingProvider recorder;
+  Pricing pricing = Loaded("GBP,EUR,USD");
+  const std::string nbsp = "\u00a0";
+  struct Case {
+    int32_t language;
+    std::string number;    // 1234567.891 with two decimals
+    std::string negative;  // -1234567.891 in GBP, the pound written as L
+  } cases[] = {
+      {1, "1,234,567.89", "-L1,234,567.89"},                          // en-GB, order 1
+      {3, "1.234.567,89", "-1.234.567,89 L"},                         // de-DE, order 8
+      {5, "1" + nbsp + "234" + nbsp + "567,89", "-1" + nbsp + "234" + nbsp + "567,89 L"},
+      {7, "1,234,567.89", "(L1,234,567.89)"},                         // en-US, order 0
+      {11, "1.234.567,89", "-1.234.567,89 L"},                        // el-GR
+      {17, "1.234.567,89", "-1.234.567,89 L"},                        // tr-TR
+      {26, "1" + nbsp + "234" + nbsp + "567,89", "(1" + nbsp + "234" + nbsp + "567,89L)"},  // fr-CA, 4
+      {34, "1,234,567.89", "L-1,234,567.89"},                         // zh-CN, order 2
+      {35, "1'234'567.89", "L-1'234'567.89"},                         // de-CH, order 2
+      {36, "1" + nbsp + "234" + nbsp + "567,89", "-1" + nbsp + "234" + nbsp + "567,89L"},  // ru-RU, 5
+      {22, "1,234,567.89", "(L1,234,567.89)"},                        // no locale: the default
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(pricing.FormatPrice(1234567.891, "GBP", c.language), "\u00a3" + c.number) << c.language;
+    EXPECT_EQ(pricing.FormatPrice(1234567.891, "EUR", c.language), "\u20ac" + c.number) << c.language;
+    EXPECT_EQ(pricing.FormatPrice(1234567.891, "USD", c.language), "$" + c.number) << c.language;
+    std::string negative = c.negative;
+    negative.replace(negative.find('L'), 1, "\u00a3");
+    EXPECT_EQ(pricing.FormatPrice(-1234567.891, "GBP", c.language), negative) << c.language;
+    EXPECT_EQ(pricing.FormatNumber("1234567.891", 2, c.language), c.number) << c.language;
+  }
+}
+
+TEST(Pricing, SymbolAfterTheAmount) {
+  RecordingProvider recorder;
+  recorder.AnswerCurrencies(false);
+  recorder.Queue(Table({{"GBP", "\u00a3", int32_t{1}, int32_t{2}, 0.7},
+                        {"USD", "$", Variant::Null(), int32_t{2}, 1.1}}));
+  Pricing pricing = Loaded("GBP,USD");
+  EXPECT_EQ(pricing.FormatPrice(1234.5, "GBP", 1), "1,234.50\u00a3");
+  EXPECT_EQ(pricing.FormatPrice(1234.5, "USD", 1), "$1,234.50");  // any other value: before
+}
+
 TEST(Pricing, SampleCurrencyTableLoads) {
   Search search;
   EXPECT_NO_THROW(search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1,

@@ -4,9 +4,11 @@
 // terminating NUL) and Windows' formatting rules for an explicit format record.
 #include "platform/nls/Nls.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/nls/LocaleTable.h"
 
@@ -34,8 +36,6 @@ constexpr const char* kNegativeCurrency[] = {
     "(n $)",  // 15  (1.1 $)
 };
 constexpr const char* kNegativeNumber[] = {"(n)", "-n", "- n", "n-", "n -"};
-
-constexpr uint32_t kIndianGrouping = 32;  // a group of three, then groups of two
 
 int Deliver(const std::string& text, char* buffer, int cch) {
   const int size = static_cast<int>(text.size()) + 1;
@@ -80,19 +80,34 @@ std::optional<Parsed> ParseValue(const char* text) {
   return p;
 }
 
-bool ValidGrouping(uint32_t grouping) { return grouping <= 9 || grouping == kIndianGrouping; }
-
+// The group sizes of a Grouping value, read from its most significant digit: sizes from
+// the decimal point leftwards. A last digit other than 0 repeats for the rest of the
+// integer part (3 is 3,3,3..., 32 is 3,2,2...); a last digit 0 repeats nothing, the rest
+// forming one group (30 is 3 then the rest); a 0 elsewhere is an empty group (two
+// separators in a row). 0 alone means no grouping.
 std::string Group(const std::string& digits, uint32_t grouping, const std::string& separator) {
-  if (grouping == 0 || digits.empty()) return digits;
-  size_t remaining = digits.size();
-  size_t size = grouping == kIndianGrouping ? 3 : grouping;
-  std::string result;  // the groups taken from the right, with their separators
-  while (remaining > size) {
-    result = separator + digits.substr(remaining - size, size) + result;
-    remaining -= size;
-    if (grouping == kIndianGrouping) size = 2;
+  std::vector<size_t> sizes;
+  for (char c : std::to_string(grouping)) sizes.push_back(static_cast<size_t>(c - '0'));
+  const bool repeat = sizes.back() != 0;
+  if (!repeat) sizes.pop_back();
+  std::vector<std::string> groups;  // from the right
+  std::string remaining = digits;
+  for (size_t i = 0; !remaining.empty(); ++i) {
+    size_t size = i < sizes.size() ? sizes[i] : repeat ? sizes.back() : remaining.size();
+    if (i < sizes.size() && size == 0) {
+      groups.emplace_back();
+      continue;
+    }
+    size = std::min(size, remaining.size());
+    groups.push_back(remaining.substr(remaining.size() - size));
+    remaining.resize(remaining.size() - size);
   }
-  return digits.substr(0, remaining) + result;
+  std::string out;
+  for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
+    if (it != groups.rbegin()) out += separator;
+    out += *it;
+  }
+  return out;
 }
 
 // The number without its sign: rounded half away from zero on the decimal digits of the
@@ -163,7 +178,7 @@ int GetCurrencyFormatA(LCID Locale, uint32_t dwFlags, const char* lpValue,
   // locale table does not hold: refused, as an unsupported request.
   if (!FindLocale(Locale) || dwFlags != 0 || !lpFormat) return 0;
   const CURRENCYFMTA& f = *lpFormat;
-  if (f.NumDigits > 9 || f.LeadingZero > 1 || !ValidGrouping(f.Grouping) || !f.lpDecimalSep ||
+  if (f.NumDigits > 9 || f.LeadingZero > 1 || !f.lpDecimalSep ||
       !f.lpThousandSep || !f.lpCurrencySymbol || f.NegativeOrder > 15 || f.PositiveOrder > 3)
     return 0;
   std::optional<Parsed> value = ParseValue(lpValue);
@@ -186,7 +201,7 @@ int GetNumberFormatA(LCID Locale, uint32_t dwFlags, const char* lpValue,
     f = {static_cast<uint32_t>(locale->digits), static_cast<uint32_t>(locale->leadingZero),
          static_cast<uint32_t>(GroupingOfLocale(*locale)), locale->decimal, locale->thousand, 1};
   }
-  if (f.NumDigits > 9 || f.LeadingZero > 1 || !ValidGrouping(f.Grouping) || !f.lpDecimalSep ||
+  if (f.NumDigits > 9 || f.LeadingZero > 1 || !f.lpDecimalSep ||
       !f.lpThousandSep || f.NegativeOrder > 15)
     return 0;
   // The library fills this record's negative order from the locale's currency order
