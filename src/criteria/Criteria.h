@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "matching/WhereClause.h"
 #include "search/SearchImpl.h"
 
 namespace mirel_SbF {
@@ -25,5 +26,29 @@ std::shared_ptr<Info> CreateInfoObject(const std::string& strDataValue,
                                        const std::string& strFullText, bool bIsSelected);
 // Whether one of the user's selections picks `value` of `row`.
 bool IsInfoObjectSelected(const Search::State& state, const Results& row, const Info& value);
+
+}  // namespace mirel_SbF
+
+namespace mirel_SbF {
+
+// ---- range rows: the smallest and largest value per range criterion, laid out as a
+// ladder of rounded values ----
+
+std::shared_ptr<Recordset> GetSbFMinMaxInfo(const Search::State& state,
+                                            const std::string& strSectionName,
+                                            bool bUseStandardEquipOnly, bool bReduceLists);
+// Builds one range row from the current record, appends it and moves to the next record.
+void AddSbFMinMaxInfo(Search::State& state, Recordset& rs);
+// The first step: the increment times a power of ten, then a multiple of that, so that
+// it is at least 5 % of the minimum. A step that is not positive is refused.
+double AdjustMinMaxStep(double dblStep, double dblMinimum);
+// The step after `dblValue`: it grows as the values grow (doubling at 30 steps, etc.).
+double ComputeStepValue(double dblValue, double dblStep);
+// The text shown for a value: all requested currencies for a price, else the number with
+// `lDecimals` decimals (-1: as it is) for the user's language.
+std::string FormatSbFValue(const Search::State& state, double dblValue, bool bIsPricing,
+                           const std::string& strCurrencyCode, int32_t lDecimals);
+// The currency the specifications database holds a price item in.
+std::string DetermineFromCurrencyType(const Search::State& state, int32_t lSchemaId);
 
 }  // namespace mirel_SbF

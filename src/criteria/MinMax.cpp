@@ -1,0 +1,156 @@
+#include <cmath>
+
+#include "common/ErrorHandling.h"
+#include "common/SqlText.h"
+#include "criteria/Criteria.h"
+#include "mirel_SbF/Connector.h"
+#include "pricing/Pricing.h"
+
+namespace mirel_SbF {
+namespace {
+
+const Pricing& PricingOf(const Search::State& state) {
+  if (!state.m_oPricing) Raise(RuntimeError::ObjectNotSet);
+  return *state.m_oPricing;
+}
+
+// Value counters are 16-bit, as in the original: a 32768th value overflows.
+int16_t Next(int16_t counter) {
+  if (counter == INT16_MAX) Raise(RuntimeError::Overflow);
+  return static_cast<int16_t>(counter + 1);
+}
+
+void CreateAndAddMinMaxInfoObject(const Search::State& state, const std::string& strFullText,
+                                  const std::string& strDataValue, const std::string& strKey,
+                                  Results& row) {
+  WithHandler("CreateAndAddMinMaxInfoObject", [&] {
+    std::shared_ptr<Info> info = CreateInfoObject(strDataValue, strFullText, false);
+    info->IsSelected(IsInfoObjectSelected(state, row, *info));
+    row.Add(info, strKey);
+  });
+}
+
+}  // namespace
+
+std::shared_ptr<Recordset> GetSbFMinMaxInfo(const Search::State& state,
+                                            const std::string& strSectionName,
+                                            bool bUseStandardEquipOnly, bool bReduceLists) {
+  return WithHandler("GetSbFMinMaxInfo", [&] {
+    std::string sql;
+    sql += "select distinct min(cast(eq0.data_value as float)) as \"Minimum\", max(cast(eq0.data_value as float))  as \"Maximum\", ";
+    sql += "sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, ";
+    sql += "cast(sbf.row_id as float) as \"Row_Id\", cast(sbf.order_id as float) as \"Order_Id\", sbf.Category, sbf.multi_select_style, sbf.criterion_increment, sbf.criterion_format ";
+    sql += "from equipment eq0 ";
+    sql += "inner join ";
+    sql += state.m_strProjectDbName;
+    sql += "..search_by_features sbf on (eq0.schema_id = sbf.criterion_schema_id) and (eq0.location = sbf.criterion_location) and (sbf.criterion_value = eq0.data_value or sbf.criterion_value=N'' or sbf.criterion_value=N'*') ";
+    sql += "and (sbf.multi_select_style = 2) ";
+    if (!strSectionName.empty()) {
+      sql += " and (sbf.category = N'";
+      sql += DoubleQuotes(strSectionName);  // a quote cannot end the literal early
+      sql += "') ";
+    }
+    if (state.m_lSegmentId != -1) {
+      sql += "inner join ";
+      sql += state.m_strProjectDbName;
+      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
+      sql += std::to_string(state.m_lSegmentId);
+      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
+    }
+    sql += "inner join schema_info si on (eq0.schema_id = si.schema_id and (si.data_type = 1 or si.data_type = 2)) ";
+    sql += CreateWhereClause(state, "eq0", bUseStandardEquipOnly, bReduceLists);
+    sql += " group by sbf.row_id , sbf.order_id, ";
+    sql += "sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, ";
+    sql += " sbf.Category, sbf.multi_select_style, sbf.criterion_increment, sbf.criterion_format ";
+    sql += "order by \"Row_Id\", \"Order_Id\"; ";
+    mirel_base::Connector connector;
+    return connector.ExecuteQuery(sql, state.m_strSpecsDbName, state.m_strDbConn);
+  });
+}
+
+double AdjustMinMaxStep(double dblStep, double dblMinimum) {
+  return WithHandler("AdjustMinMaxStep", [&] {
+    // A step of 0 (or below) would never grow: refused rather than looping for ever.
+    if (!(dblStep > 0)) Raise(kErrObject, "The increment of a range must be positive: " + DoubleToText(dblStep));
+    const double divisor = dblMinimum == 0 ? 1.0 : dblMinimum;
+    double step = dblStep;
+    while (step / divisor <= 0.01) {
+      step *= 10;
+      if (std::isinf(step)) Raise(RuntimeError::Overflow);  // a negative minimum
+    }
+    const double base = step;
+    while (step / divisor < 0.05) step += base;
+    return step;
+  });
+}
+
+double ComputeStepValue(double dblValue, double dblStep) {
+  return WithHandler("ComputeStepValue", [&] {
+    const double next = (std::floor(dblValue / (dblStep * 10)) - 1) * dblStep;
+    return next <= 0 ? dblStep : next;
+  });
+}
+
+std::string FormatSbFValue(const Search::State& state, double dblValue, bool bIsPricing,
+                           const std::string& strCurrencyCode, int32_t lDecimals) {
+  if (bIsPricing) return PricingOf(state).FormatAllPrices(dblValue, strCurrencyCode, state.m_lLanguageId);
+  return PricingOf(state).FormatNumber(DoubleToText(dblValue), lDecimals, state.m_lLanguageId);
+}
+
+std::string DetermineFromCurrencyType(const Search::State& state, int32_t lSchemaId) {
+  return WithHandler("DetermineFromCurrencyType", [&] {
+    if (lSchemaId > 100000) return std::string("EUR");
+    mirel_base::Connector connector;
+    std::shared_ptr<Recordset> rs = connector.ExecuteQuery(
+        "select distinct v.id_901 from version v where (v.id_901 <> '');", state.m_strSpecsDbName,
+        state.m_strDbConn);
+    return CStr(rs->Fields("id_901").Value());
+  });
+}
+
+void AddSbFMinMaxInfo(Search::State& state, Recordset& rs) {
+  WithHandler("AddSbFMinMaxInfo", [&] {
+    std::shared_ptr<Results> row = CreateResultsObject(state, rs, true);
+    const bool pricing = PricingOf(state).IsPricingField(CLng(Variant(row->Schema())));
+    double step = CDbl(rs.Fields("criterion_increment").Value());
+    double minimum = CDbl(rs.Fields("Minimum").Value());
+    double maximum = CDbl(rs.Fields("Maximum").Value());
+    const Variant format = rs.Fields("criterion_format").Value();
+    const int32_t decimals = !format.IsNull() && CDbl(format) >= 0 ? CLng(format) : -1;
+    std::string target;
+    if (pricing) {
+      const std::string source = DetermineFromCurrencyType(state, CLng(Variant(row->Schema())));
+      target = PricingOf(state).GetPrimaryCurrencyCode();
+      minimum = PricingOf(state).ConvertPrice(minimum, source, target);
+      maximum = PricingOf(state).ConvertPrice(maximum, source, target);
+    }
+    int16_t counter = 0;
+    if (minimum < maximum) {
+      step = AdjustMinMaxStep(step, minimum);
+      minimum = std::floor(minimum / step) * step;
+      double value = minimum;
+      while (value <= maximum) {
+        const std::string text = FormatSbFValue(state, value, pricing, target, decimals);
+        const std::string key = std::to_string(counter);
+        counter = Next(counter);
+        CreateAndAddMinMaxInfoObject(state, text, DoubleToText(value), key, *row);
+        step = ComputeStepValue(value, step);
+        value += step;
+      }
+      // The ladder always reaches the maximum: a closing value past it, whose key skips
+      // one number (as the original numbered it).
+      if (value - step != maximum) {
+        counter = Next(counter);
+        const std::string text = FormatSbFValue(state, value, pricing, target, decimals);
+        CreateAndAddMinMaxInfoObject(state, text, DoubleToText(value), std::to_string(counter), *row);
+      }
+    } else {
+      const std::string text = FormatSbFValue(state, minimum, pricing, target, decimals);
+      CreateAndAddMinMaxInfoObject(state, text, DoubleToText(minimum), "0", *row);
+    }
+    ResultsOf(state).Add(row);
+    rs.MoveNext();
+  });
+}
+
+}  // namespace mirel_SbF

@@ -1,0 +1,217 @@
+// Range rows: the query text, the step ladder, the closing value and its key, prices.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "criteria/Criteria.h"
+#include "pricing/Pricing.h"
+#include "support/RecordingProvider.h"
+#include "support/SampleData.h"
+
+#include <sqlite3.h>
+
+namespace mirel_SbF {
+namespace {
+
+using mirel_test::RecordingProvider;
+
+struct Fixture {
+  RecordingProvider recorder;
+  Search::State state;
+
+  explicit Fixture(const std::string& currencies = "GBP,USD") {
+    state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
+    state.m_colResults = std::make_shared<Collection<Results>>();
+    state.m_strDbConn = RecordingProvider::kConnection;
+    state.m_strSpecsDbName = "specs";
+    state.m_strProjectDbName = "prj";
+    state.m_lLanguageId = 1;
+    state.m_lSegmentId = -1;
+    state.m_oPricing = std::make_shared<Pricing>();
+    state.m_oPricing->InitPricing(currencies, state.m_strDbConn, "prj");
+    state.m_rsTitleText = std::make_shared<MemoryRecordset>(
+        std::vector<std::string>{"sbf_row_id", "search_by_Features_text"},
+        std::vector<std::vector<Variant>>{{int32_t{10}, "power"}});
+  }
+
+  // One range record of schema `schema` and builds its row.
+  std::shared_ptr<Results> Build(int32_t schema, double increment, double min, double max,
+                                 Variant format = int32_t{0}) {
+    MemoryRecordset record({"Minimum", "Maximum", "criterion_schema_id", "criterion_value",
+                            "criterion_location", "Row_Id", "Order_Id", "Category",
+                            "multi_select_style", "criterion_increment", "criterion_format"},
+                           {{min, max, schema, "", int32_t{0}, 10.0, 1.0, "Engine", int32_t{2},
+                             increment, format}});
+    AddSbFMinMaxInfo(state, record);
+    EXPECT_TRUE(record.EndOfFile());
+    return state.m_colResults->Item(state.m_colResults->Count());
+  }
+};
+
+std::string Ladder(const Results& row) {
+  std::string out;
+  auto walker = row.NewEnum();
+  std::shared_ptr<Info> v;
+  while (walker->Next(v)) out += (out.empty() ? "" : " ") + v->DataValue();
+  return out;
+}
+
+std::string Sequence(double from, double to, double step) {
+  std::string out;
+  for (double v = from; v <= to + 1e-9; v += step) out += (out.empty() ? "" : " ") + DoubleToText(v);
+  return out;
+}
+
+TEST(AddSbFMinMaxInfo, Ladders) {
+  struct Case {
+    double increment, min, max;
+    std::string values;
+    int32_t count;
+    const char* lastKey;
+  } cases[] = {
+      {1, 0, 10, Sequence(0, 10, 1), 11, "10"},
+      {1, 0, 10.5, Sequence(0, 10, 1) + " 11", 12, "12"},  // closing value, one key skipped
+      {1, 1234, 5000, Sequence(1200, 3000, 100) + " " + Sequence(3200, 5000, 200), 29, "28"},
+      {1, 0, 200, Sequence(0, 30, 1) + " " + Sequence(32, 60, 2) + " " + Sequence(64, 120, 4) + " " +
+                      Sequence(128, 200, 8), 71, "70"},
+      {0.5, 3, 7, Sequence(3, 7, 0.5), 9, "8"},
+      {10, 5, 5, "5", 1, "0"},
+      {10, 7, 5, "7", 1, "0"},  // a minimum above the maximum: the minimum alone
+  };
+  for (const auto& c : cases) {
+    Fixture f;
+    auto row = f.Build(135, c.increment, c.min, c.max);
+    EXPECT_TRUE(row->IsMinMax());
+    EXPECT_EQ(row->TitleText(), "Power");
+    EXPECT_EQ(Ladder(*row), c.values) << c.min << ".." << c.max;
+    EXPECT_EQ(row->Count(), c.count) << c.min << ".." << c.max;
+    EXPECT_EQ(row->Item(c.lastKey), row->Item(row->Count())) << c.min << ".." << c.max;
+  }
+}
+
+TEST(AddSbFMinMaxInfo, TextsAndMarks) {
+  Fixture f;
+  auto range = CreateSbFUserSelectionObject(1, "135", "0", "", "1300", "!!", "");
+  f.state.m_colSelections->Add(range);
+  auto row = f.Build(135, 1, 1234, 2000);
+  EXPECT_EQ(row->Item(1)->FullText(), "1,200");
+  EXPECT_FALSE(row->Item(1)->IsSelected());
+  EXPECT_TRUE(row->Item(2)->IsSelected());  // 1300
+  auto decimals = f.Build(1105, 0.5, 3, 4, int32_t{1});
+  EXPECT_EQ(decimals->Item(2)->FullText(), "3.5");
+  auto unset = f.Build(1105, 0.5, 3, 3, Variant::Null());
+  EXPECT_EQ(unset->Item(1)->FullText(), "3");  // -1 decimals: the number as it is
+}
+
+TEST(AddSbFMinMaxInfo, PricesInThePrimaryCurrency) {
+  Fixture f;  // GBP 0.7 and USD 1.1 per euro; prices held in USD
+  f.recorder.Queue(mirel_test::OneColumn("id_901", {Variant("USD")}));
+  auto row = f.Build(902, 500, 110, 110);
+  ASSERT_EQ(row->Count(), 1);
+  EXPECT_EQ(row->Item(1)->DataValue(), "70");
+  EXPECT_EQ(row->Item(1)->FullText(), "\u00a370.00 ($110.00)");
+  EXPECT_EQ(f.recorder.SearchQueries().back().sql,
+            "select distinct v.id_901 from version v where (v.id_901 <> '');");
+  EXPECT_EQ(DetermineFromCurrencyType(f.state, 100902), "EUR");
+}
+
+TEST(AdjustMinMaxStep, StepsAndRefusals) {
+  EXPECT_DOUBLE_EQ(AdjustMinMaxStep(1, 1000), 100);
+  EXPECT_DOUBLE_EQ(AdjustMinMaxStep(1, 0), 1);
+  EXPECT_DOUBLE_EQ(AdjustMinMaxStep(0.5, 3), 0.5);
+  EXPECT_DOUBLE_EQ(AdjustMinMaxStep(1, 30), 2);  // 1/30 < 0.05: one more base step
+  struct Case {
+    double step, minimum;
+    int32_t number;
+  } cases[] = {{0, 10, kErrObject}, {-1, 10, kErrObject}, {1, -5, 6}};
+  for (const auto& c : cases) {
+    try {
+      AdjustMinMaxStep(c.step, c.minimum);
+      ADD_FAILURE() << c.step << " " << c.minimum;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), c.number);
+      EXPECT_EQ(e.Source(), "mirel_SbF.AdjustMinMaxStep");
+    }
+  }
+  EXPECT_DOUBLE_EQ(ComputeStepValue(30, 1), 2);
+  EXPECT_DOUBLE_EQ(ComputeStepValue(29, 1), 1);
+  EXPECT_DOUBLE_EQ(ComputeStepValue(5, 1), 1);
+}
+
+TEST(GetSbFMinMaxInfo, QueryText) {
+  Fixture f;
+  f.state.m_bExcludeAdvancedVehicles = true;
+  GetSbFMinMaxInfo(f.state, "", false, true);
+  f.state.m_lSegmentId = 2;
+  GetSbFMinMaxInfo(f.state, "Eng'ine", true, true);
+  auto queries = f.recorder.SearchQueries();
+  ASSERT_EQ(queries.size(), 2u);
+  EXPECT_EQ(queries[0].dbName, "specs");
+  EXPECT_EQ(queries[0].sql,
+            "select distinct min(cast(eq0.data_value as float)) as \"Minimum\", max(cast(eq0.data_value as float))  as \"Maximum\", "
+            "sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, "
+            "cast(sbf.row_id as float) as \"Row_Id\", cast(sbf.order_id as float) as \"Order_Id\", sbf.Category, sbf.multi_select_style, sbf.criterion_increment, sbf.criterion_format "
+            "from equipment eq0 "
+            "inner join prj..search_by_features sbf on (eq0.schema_id = sbf.criterion_schema_id) and (eq0.location = sbf.criterion_location) and (sbf.criterion_value = eq0.data_value or sbf.criterion_value=N'' or sbf.criterion_value=N'*') "
+            "and (sbf.multi_select_style = 2) "
+            "inner join schema_info si on (eq0.schema_id = si.schema_id and (si.data_type = 1 or si.data_type = 2)) "
+            "WHERE eq0.vehicle_id in (select distinct vehicle_id from equipment where schema_id = 106 AND (data_value <> N'A')) "
+            " group by sbf.row_id , sbf.order_id, "
+            "sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, "
+            " sbf.Category, sbf.multi_select_style, sbf.criterion_increment, sbf.criterion_format "
+            "order by \"Row_Id\", \"Order_Id\"; ");
+  EXPECT_NE(queries[1].sql.find("and (sbf.multi_select_style = 2)  and (sbf.category = N'Eng''ine') "
+                                "inner join prj..search_by_features_segmentation sbfs on (sbfs.segment_id = 2) "
+                                "and (sbfs.sbf_row_id = sbf.row_id) inner join schema_info"),
+            std::string::npos)
+      << queries[1].sql;
+  EXPECT_NE(queries[1].sql.find("AND eq0.option_id = 0 "), std::string::npos);
+}
+
+// The range query on the real engine: each row spans what the vehicles hold, and every
+// row of the sample builds.
+TEST(GetSbFMinMaxInfo, SampleRangesSpanTheData) {
+  Search::State state;
+  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
+  state.m_colResults = std::make_shared<Collection<Results>>();
+  state.m_strDbConn = mirel_test::SampleConnection();
+  state.m_strSpecsDbName = "specs";
+  state.m_strProjectDbName = "prj";
+  state.m_lLanguageId = 3;
+  state.m_lSegmentId = -1;
+  state.m_oPricing = std::make_shared<Pricing>();
+  state.m_oPricing->InitPricing("EUR,USD", state.m_strDbConn, "prj");
+  InitSbFTitleText(state, "");
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((mirel_test::SampleFolder() + "/specs.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  auto span = [&](int32_t schema) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, ("select min(cast(data_value as real)), max(cast(data_value as real)) from equipment where schema_id = " + std::to_string(schema)).c_str(), -1, &st, nullptr);
+    sqlite3_step(st);
+    std::pair<double, double> out{sqlite3_column_double(st, 0), sqlite3_column_double(st, 1)};
+    sqlite3_finalize(st);
+    return out;
+  };
+  auto rs = GetSbFMinMaxInfo(state, "", false, false);
+  int rows = 0;
+  while (!rs->EndOfFile()) {
+    const int32_t schema = CLng(rs->Fields("criterion_schema_id").Value());
+    const auto [min, max] = span(schema);
+    EXPECT_DOUBLE_EQ(CDbl(rs->Fields("Minimum").Value()), min) << schema;
+    EXPECT_DOUBLE_EQ(CDbl(rs->Fields("Maximum").Value()), max) << schema;
+    AddSbFMinMaxInfo(state, *rs);
+    auto row = state.m_colResults->Item(state.m_colResults->Count());
+    EXPECT_GT(row->Count(), 1) << schema;
+    if (schema != 902) {  // prices are converted into euros first
+      EXPECT_LE(CDbl(Variant(row->Item(1)->DataValue())), min) << schema;
+      EXPECT_GE(CDbl(Variant(row->Item(row->Count())->DataValue())), max) << schema;
+    }
+    ++rows;
+  }
+  sqlite3_close(db);
+  EXPECT_GE(rows, 5);
+}
+
+}  // namespace
+}  // namespace mirel_SbF
