@@ -52,3 +52,33 @@ std::string FormatSbFValue(const Search::State& state, double dblValue, bool bIs
 std::string DetermineFromCurrencyType(const Search::State& state, int32_t lSchemaId);
 
 }  // namespace mirel_SbF
+
+namespace mirel_SbF {
+
+// ---- coded-value rows: every value the matching vehicles carry, named in the language ----
+
+std::shared_ptr<Recordset> GetSbFCodedValueInfo(const Search::State& state,
+                                                const std::string& strSectionName,
+                                                bool bUseStandardEquipOnly, bool bReduceLists);
+// Consumes every record of the current row id: one row per order id, appended in order.
+void AddSbFCodedValueInfo(Search::State& state, Recordset& rs);
+
+}  // namespace mirel_SbF
+
+namespace mirel_SbF {
+
+// ---- numeric-list rows: the distinct numbers the matching vehicles hold ----
+
+std::shared_ptr<Recordset> GetNumericListInfo(const Search::State& state,
+                                              const std::string& strSectionName,
+                                              bool bUseStandardEquipOnly, bool bReduceLists);
+// Consumes every record of the current row id: one row per order id, appended in order.
+void AddSbFNumericListInfo(Search::State& state, Recordset& rs);
+
+// ---- the merge of the three sorted record sets ----
+
+// 1 coded values, 2 ranges, 3 numeric lists: the set whose current row id is lowest (on a
+// tie in that order); 3 when all are at their end.
+int16_t WhichRowComesNext(Recordset& rsCoded, Recordset& rsMinMax, Recordset& rsNumeric);
+
+}  // namespace mirel_SbF

@@ -28,14 +28,4 @@ std::shared_ptr<Recordset> Search::GetSbFHeadings() {
   });
 }
 
-// GAP: the criteria lists (coded values, ranges, numeric lists, their merge and titles)
-// come with the search-screen subsystem. Until then DoSearch says so instead of
-// returning a screen that would look complete.
-void Search::DoSearch(bool /*bUseStandardEquipOnly*/, const std::string& /*strSectionName*/,
-                      bool /*bReduceLists*/) {
-  WithHandler("DoSearch", [&] {
-    Raise(kErrObject, "DoSearch is not available in this version of the library");
-  });
-}
-
 }  // namespace mirel_SbF

@@ -164,15 +164,5 @@ TEST(CreateSbFUserSelectionObject, BuildsAValueSelectionFromTypeZero) {
   EXPECT_EQ(s->ValueSelected(), "D");
 }
 
-TEST(Search, DoSearchIsAnAnnouncedGap) {
-  Search search;
-  try {
-    search.DoSearch();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Source(), "mirel_SbF.DoSearch");
-  }
-}
-
 }  // namespace
 }  // namespace mirel_SbF

@@ -1,0 +1,83 @@
+#include "common/ErrorHandling.h"
+#include "common/SqlText.h"
+#include "criteria/Criteria.h"
+#include "mirel_SbF/Connector.h"
+#include "pricing/Pricing.h"
+
+namespace mirel_SbF {
+
+std::shared_ptr<Recordset> GetNumericListInfo(const Search::State& state,
+                                              const std::string& strSectionName,
+                                              bool bUseStandardEquipOnly, bool bReduceLists) {
+  return WithHandler("GetNumericListInfo", [&] {
+    std::string sql;
+    sql += "select distinct CAST(eq0.data_value as float) as fdata_value, sbf.criterion_schema_id, sbf.criterion_value, ";
+    sql += "sbf.criterion_location, sbf.row_id, sbf.order_id, ";
+    sql += "sbf.Category, sbf.multi_select_style, ";
+    sql += "sbf.criterion_format ";
+    sql += "from equipment eq0 ";
+    sql += "inner join ";
+    sql += state.m_strProjectDbName;
+    sql += "..search_by_features sbf on (eq0.schema_id = sbf.criterion_schema_id) and (eq0.location = sbf.criterion_location) and (sbf.criterion_value = eq0.data_value or sbf.criterion_value=N'' or sbf.criterion_value=N'*') and (sbf.multi_select_style <> 2) ";
+    if (!strSectionName.empty()) {
+      sql += " and (sbf.category = N'";
+      sql += DoubleQuotes(strSectionName);  // a quote cannot end the literal early
+      sql += "') ";
+    }
+    if (state.m_lSegmentId != -1) {
+      sql += "inner join ";
+      sql += state.m_strProjectDbName;
+      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
+      sql += std::to_string(state.m_lSegmentId);
+      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
+    }
+    sql += "inner join schema_info si on (eq0.schema_id = si.schema_id and (si.data_type = 1 or si.data_type = 2)) ";
+    sql += CreateWhereClause(state, "eq0", bUseStandardEquipOnly, bReduceLists);
+    sql += "order by sbf.row_id, sbf.order_id, \"fdata_value\"; ";
+    mirel_base::Connector connector;
+    return connector.ExecuteQuery(sql, state.m_strSpecsDbName, state.m_strDbConn);
+  });
+}
+
+void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
+  WithHandler("AddSbFNumericListInfo", [&] {
+    const int32_t rowId = CLng(rs.Fields("row_id").Value());
+    int32_t orderId = CLng(rs.Fields("order_id").Value());
+    std::shared_ptr<Results> row = CreateResultsObject(state, rs, false);
+    if (!state.m_oPricing) Raise(RuntimeError::ObjectNotSet);
+    const Pricing& pricing = *state.m_oPricing;
+    // Price flag, currencies and decimals once per criterion row, for all its sub-rows.
+    const bool price = pricing.IsPricingField(CLng(Variant(row->Schema())));
+    std::string source, primary;
+    if (price) {
+      source = DetermineFromCurrencyType(state, CLng(Variant(row->Schema())));
+      primary = pricing.GetPrimaryCurrencyCode();
+    }
+    const Variant format = rs.Fields("criterion_format").Value();
+    const int32_t decimals = !format.IsNull() && CDbl(format) >= 0 ? CLng(format) : -1;
+
+    int16_t counter = 0;
+    while (!rs.EndOfFile()) {
+      if (CLng(rs.Fields("row_id").Value()) != rowId) break;
+      const int32_t recordOrderId = CLng(rs.Fields("order_id").Value());
+      const double number = CDbl(rs.Fields("fdata_value").Value());
+      const double shown = price ? pricing.ConvertPrice(number, source, primary) : number;
+      const std::string text = FormatSbFValue(state, shown, price, primary, decimals);
+      std::shared_ptr<Info> info = CreateInfoObject(DoubleToText(number), text, false);
+      // A value that opens a new sub-row is tested against that sub-row (its criterion).
+      if (recordOrderId != orderId) {
+        ResultsOf(state).Add(row);
+        row = CreateResultsObject(state, rs, false);
+      }
+      if (IsInfoObjectSelected(state, *row, *info)) info->IsSelected(true);
+      row->Add(info, std::to_string(counter));
+      orderId = recordOrderId;
+      rs.MoveNext();
+      if (counter == INT16_MAX) Raise(RuntimeError::Overflow);  // the 16-bit counter
+      ++counter;
+    }
+    ResultsOf(state).Add(row);
+  });
+}
+
+}  // namespace mirel_SbF

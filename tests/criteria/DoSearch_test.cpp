@@ -1,0 +1,223 @@
+// DoSearch: the merge of the three kinds of rows, keys across order groups, and the
+// screen of the sample checked against queries of the test's own.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <set>
+
+#include "criteria/Criteria.h"
+#include "mirel_SbF/mirel_SbF.h"
+#include "support/RecordingProvider.h"
+#include "support/SampleData.h"
+
+namespace mirel_SbF {
+namespace {
+
+using mirel_test::RecordingProvider;
+
+std::shared_ptr<Recordset> Titles(std::vector<int32_t> rows) {
+  std::vector<std::vector<Variant>> data;
+  for (int32_t r : rows) data.push_back({r, "title " + std::to_string(r)});
+  return std::make_shared<MemoryRecordset>(std::vector<std::string>{"sbf_row_id", "search_by_Features_text"},
+                                           std::move(data));
+}
+
+// Coded records: (row id, order id, data value).
+std::shared_ptr<Recordset> Coded(std::vector<std::tuple<int32_t, int32_t, std::string>> rows) {
+  std::vector<std::vector<Variant>> data;
+  for (auto& [row, order, value] : rows)
+    data.push_back({int32_t{7401}, "      " + value, value, int32_t{7401}, "", int32_t{0}, row, order, "General", int32_t{1}});
+  return std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"schema_id", "data_value", "full_text", "criterion_schema_id", "criterion_value",
+                               "criterion_location", "row_id", "order_id", "Category", "multi_select_style"},
+      std::move(data));
+}
+
+std::shared_ptr<Recordset> Ranges(std::vector<int32_t> rows) {
+  std::vector<std::vector<Variant>> data;
+  for (int32_t r : rows)
+    data.push_back({1.0, 3.0, int32_t{135}, "", int32_t{0}, static_cast<double>(r), 1.0, "Engine", int32_t{2}, 1.0, int32_t{0}});
+  return std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"Minimum", "Maximum", "criterion_schema_id", "criterion_value", "criterion_location",
+                               "Row_Id", "Order_Id", "Category", "multi_select_style", "criterion_increment",
+                               "criterion_format"},
+      std::move(data));
+}
+
+std::shared_ptr<Recordset> Numbers(std::vector<std::tuple<int32_t, int32_t, double>> rows) {
+  std::vector<std::vector<Variant>> data;
+  for (auto& [row, order, value] : rows)
+    data.push_back({value, int32_t{1101}, "", int32_t{0}, row, order, "Engine", int32_t{1}, int32_t{0}});
+  return std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"fdata_value", "criterion_schema_id", "criterion_value", "criterion_location",
+                               "row_id", "order_id", "Category", "multi_select_style", "criterion_format"},
+      std::move(data));
+}
+
+std::string Describe(const Search& search) {
+  std::string out;
+  for (const auto& row : search) {
+    out += (out.empty() ? "" : " | ") + std::to_string(row->RowId()) + "." + std::to_string(row->OrderId()) +
+           (row->IsMinMax() ? " range:" : " list:");
+    for (int32_t i = 1; i <= row->Count(); ++i) {
+      // find the key of each value by position
+      out += " " + row->Item(i)->DataValue();
+    }
+  }
+  return out;
+}
+
+TEST(DoSearch, MergesTheThreeKindsInRowOrder) {
+  RecordingProvider recorder;
+  Search search;
+  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  for (int round = 0; round < 2; ++round) {
+    recorder.Queue(Titles({10, 20, 30}));
+    recorder.Queue(Coded({{10, 1, "EU"}, {10, 1, "US"}, {30, 1, "JP"}}));
+    recorder.Queue(Ranges({20}));
+    recorder.Queue(Numbers({{10, 2, 4}, {10, 2, 6}}));
+    search.DoSearch();
+  }
+  const std::string once = "10.1 list: EU US | 10.2 list: 4 6 | 20.1 range: 1 2 3 | 30.1 list: JP";
+  EXPECT_EQ(Describe(search), once + " | " + once);  // a second call adds its rows after the first
+  EXPECT_EQ(search.Count(), 8);
+  EXPECT_EQ(search.Item(1)->TitleText(), "Title 10");
+  EXPECT_EQ(search.Item(3)->TitleText(), "Title 20");
+}
+
+TEST(DoSearch, ARangeComesBeforeANumericListOfTheSameRow) {
+  RecordingProvider recorder;
+  Search search;
+  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  recorder.Queue(Titles({40}));
+  recorder.Queue(Coded({}));
+  recorder.Queue(Ranges({40}));
+  recorder.Queue(Numbers({{40, 2, 4}}));
+  search.DoSearch();
+  EXPECT_EQ(Describe(search), "40.1 range: 1 2 3 | 40.2 list: 4");
+}
+
+TEST(DoSearch, KeysRunOnAcrossOrderGroups) {
+  RecordingProvider recorder;
+  Search search;
+  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  search.AddSelection("7401", "0", "", "");
+  recorder.Queue(Titles({25, 50}));
+  recorder.Queue(Coded({{25, 1, "EU"}, {25, 1, "JP"}, {25, 2, "US"}}));
+  recorder.Queue(Ranges({}));
+  recorder.Queue(Numbers({{50, 1, 3}, {50, 1, 4}, {50, 1, 5}, {50, 2, 8}, {50, 2, 12}}));
+  search.DoSearch(false, "General", false);
+  ASSERT_EQ(search.Count(), 4);
+  EXPECT_EQ(search.Item(1)->Item("1")->DataValue(), "JP");
+  EXPECT_EQ(search.Item(2)->Item("2")->DataValue(), "US");
+  EXPECT_EQ(search.Item(4)->Item("3")->DataValue(), "8");
+  EXPECT_EQ(search.Item(4)->Item("4")->DataValue(), "12");
+  EXPECT_THROW(search.Item(4)->Item("0"), Error);
+}
+
+TEST(DoSearch, ErrorsAndEmptyResults) {
+  RecordingProvider recorder;
+  Search search;
+  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  recorder.Queue(Titles({}));
+  recorder.Queue(Coded({}));
+  recorder.Queue(Ranges({}));
+  recorder.Queue(Numbers({}));
+  search.DoSearch();
+  EXPECT_EQ(search.Count(), 0);
+
+  recorder.Queue(Titles({10}));  // no title for row 30
+  recorder.Queue(Coded({{10, 1, "EU"}, {30, 1, "JP"}}));
+  recorder.Queue(Ranges({}));
+  recorder.Queue(Numbers({}));
+  try {
+    search.DoSearch();
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrObject);
+    EXPECT_EQ(e.Source(), "mirel_SbF.GetTitleText");
+    EXPECT_EQ(e.Description(), "Unable to locate matching row_id");
+  }
+  EXPECT_EQ(search.Count(), 1);  // the rows before the error stay
+
+  recorder.Queue(Titles({10}));
+  recorder.Queue(Coded({{10, 1, "EU"}}));
+  recorder.Queue(Ranges({70000}));  // beyond a 16-bit row id
+  recorder.Queue(Numbers({}));
+  try {
+    search.DoSearch();
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), 6);
+    EXPECT_EQ(e.Source(), "mirel_SbF.WhichRowComesNext");
+  }
+}
+
+// ---- the sample screen against the test's own queries ----
+
+struct Db {
+  sqlite3* db = nullptr;
+  Db() {
+    const std::string specs = mirel_test::SampleFolder() + "/specs.db";
+    sqlite3_open_v2(specs.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  }
+  ~Db() { sqlite3_close(db); }
+  std::set<std::string> Texts(const std::string& sql) const {
+    std::set<std::string> out;
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
+    while (sqlite3_step(st) == SQLITE_ROW) out.insert(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return out;
+  }
+};
+
+TEST(DoSearch, SampleScreenOffersWhatTheMatchingVehiclesCarry) {
+  Db db;
+  // Vehicles of the default filters with origin JP and 70 hp or more.
+  const std::string matching =
+      "select vehicle_id from equipment where schema_id = 106 and data_value <> 'A' "
+      "intersect select vehicle_id from equipment where schema_id = 302 and substr(data_value, 1, 3) not in ('(O)', '(+)') "
+      "intersect select vehicle_id from equipment where schema_id = 7401 and data_value = 'JP' "
+      "intersect select vehicle_id from equipment where schema_id = 135 and cast(data_value as real) >= 70";
+  for (int32_t language : {1, 3, 5}) {
+    Search search;
+    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", language, "USD,EUR");
+    search.AddSelection("7401", "0", "", "JP");
+    search.AddMin("135", "0", "", "70");
+    search.DoSearch();
+    ASSERT_GT(search.Count(), 10) << language;
+    int32_t previous = 0;
+    for (const auto& row : search) {
+      EXPECT_GE(row->RowId(), previous);
+      previous = row->RowId();
+      EXPECT_FALSE(row->TitleText().empty()) << row->RowId();
+      const std::string criterion =
+          row->SchemaValue().empty() || row->SchemaValue() == "*" ? "" : " and data_value = '" + row->SchemaValue() + "'";
+      const std::string values = "select distinct data_value from equipment where schema_id = " + row->Schema() +
+                                 " and location = " + row->SchemaLocation() + criterion +
+                                 " and vehicle_id in (" + matching + ")";
+      if (row->IsListBox()) {
+        std::set<std::string> offered;
+        for (const auto& v : *row) offered.insert(v->DataValue());
+        std::set<std::string> carried;
+        for (const auto& t : db.Texts(values)) carried.insert(row->Schema() == "1105" || row->Schema() == "1102" || row->Schema() == "1101" ? DoubleToText(std::stod(t)) : t);
+        EXPECT_EQ(offered, carried) << "row " << row->RowId() << " schema " << row->Schema();
+      } else if (row->Schema() != "902") {  // prices are shown converted
+        std::set<double> held;
+        for (const auto& t : db.Texts(values)) held.insert(std::stod(t));
+        ASSERT_FALSE(held.empty());
+        EXPECT_LE(std::stod(row->Item(1)->DataValue()), *held.begin()) << row->Schema();
+        EXPECT_GE(std::stod(row->Item(row->Count())->DataValue()), *held.rbegin()) << row->Schema();
+      }
+      if (row->Schema() == "7401") {
+        // The selection's schema value is empty: it marks every value of a row whose
+        // criterion value is empty too, and none of a "*" row.
+        for (const auto& v : *row) EXPECT_EQ(v->IsSelected(), row->SchemaValue().empty()) << v->DataValue();
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mirel_SbF
