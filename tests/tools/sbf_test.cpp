@@ -413,6 +413,30 @@ TEST(Sbf, PricesInEveryCurrencyForTheLanguage) {
   }
 }
 
+TEST(Sbf, DrawsTheSearchScreenAndHeadings) {
+  struct Case {
+    std::string args;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {"headings --lang 3", {"Allgemein", "Motor", "Karosserie", "3 headings"}},
+      {"search --lang 1 --currencies GBP,USD --value 7401:0::EU", {"== General ==", "== Engine ==", "Horsepower", "[x] Europe", "\u00a3", "vehicles match"}},
+      {"search --lang 3 --currencies EUR,USD", {"Hubraum", "\u20ac", "Zylinder"}},
+      {"search --lang 5 --currencies EUR,USD --category Body", {"== Body ==", "Consommation"}},
+  };
+  for (const auto& c : cases) {
+    SbfRun run = Sbf(c.args);
+    EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
+    for (const auto& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << c.args << " lacks " << text;
+  }
+  SbfRun body = Sbf("search --lang 5 --category Body");
+  EXPECT_EQ(body.out.find("== Engine =="), std::string::npos);
+  SbfRun json = Sbf("search --lang 1 --min 135:0::100 --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  ParseJson(json.out);
+  EXPECT_NE(json.out.find("\"minMax\":true"), std::string::npos);
+  EXPECT_NE(json.out.find("{\"text\":\"100\",\"value\":\"100\",\"selected\":true}"), std::string::npos) << json.out;
+}
+
 TEST(Sbf, MissingDataNamesTheFolderAndHowToBuildIt) {
   const std::string empty = mirel_test::MakeTempFolder("sbf-empty");
   for (const std::string& folder : {empty, empty + "/none"}) {

@@ -221,7 +221,7 @@ const std::vector<CriterionRow>& CriterionRows() {
       {25, 1, "General", item::kOrigin, "", kList, {}, {}},
       {25, 2, "General", item::kMakerGroup, "", kList, {}, {}},
       {30, 1, "General", item::kMakerGroup, "", kList, {}, {}},
-      {40, 1, "General", item::kModelYear, "", kList, {}, 0},
+      {40, 1, "General", item::kModelYear, "", kList, {}, {}},  // years unformatted: 1976, not 1,976
       {50, 1, "General", item::kPrice, "", kRange, 500.0, 0},
       {60, 1, "Engine", item::kLayout, "", kList, {}, {}},
       {70, 1, "Engine", item::kCylinders, "", kList, {}, 0},

@@ -19,6 +19,9 @@ constexpr CommandInfo kCommands[] = {
     {"state", "the saved-state text of the selections given", false, false, ""},
     {"price", "AMOUNT FROM: the amount in every --currencies currency, formatted for --lang",
      false, false, "AMOUNT FROM"},
+    {"headings", "the category headings in the --lang language", true, false, ""},
+    {"search", "the search screen: every criteria row of --category (or all) with its values",
+     true, false, ""},
 };
 
 int32_t ParseInt(const std::string& option, const std::string& text) {
@@ -92,6 +95,7 @@ selections, applied in the order given (a --state text first):
   (each part may be empty, e.g. 7401:0::US; each may be given many times)
 
 output:
+  --category NAME       search: one category (General, Engine, Body in the sample)
   --sort LIST           sort columns of the vehicle list (columns of version:
                         name, make, model, model_year, origin, price, ...)
   --json                machine-readable output (also for errors)
@@ -105,6 +109,7 @@ examples:
   sbf vehicles --value 7401:0::JP --max 1104:0::2000 --sort name,model_year
   sbf state --value 7401:0::US --min 135:0::150
   sbf price 1234567.891 GBP --currencies GBP,EUR,USD --lang 3
+  sbf search --category Engine --lang 3 --currencies EUR,USD --value 7401:0::EU
 )";
   return text;
 }
@@ -148,6 +153,7 @@ Command ParseCommand(const std::vector<std::string>& args) {
       {"--no-reduce", flag(c.noReduce)},
       {"--state", optionalText(c.state)},
       {"--sort", text(c.sort)},
+      {"--category", text(c.category)},
       {"--json", flag(c.json)},
       {"--help", flag(c.help)},
       {"-h", flag(c.help)},

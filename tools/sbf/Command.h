@@ -50,6 +50,7 @@ struct Command {
   std::optional<std::string> state;  // applied before `selections`
   std::vector<Selection> selections;  // in command-line order
   std::string sort;
+  std::string category;  // search: one category, empty for all
   bool json = false;
   bool help = false;
 };

@@ -86,7 +86,7 @@ std::string HexNumber(int32_t number) {
   return buf;
 }
 
-std::string FormatRecords(mirel_SbF::Recordset& rs, bool json) {
+std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun) {
   const int32_t columns = rs.FieldCount();
   std::vector<std::string> names;
   for (int32_t c = 0; c < columns; ++c) names.push_back(rs.Fields(c).Name());
@@ -127,7 +127,7 @@ std::string FormatRecords(mirel_SbF::Recordset& rs, bool json) {
     }
     out += "\n";
   }
-  return out + std::to_string(rows.size()) + (rows.size() == 1 ? " vehicle\n" : " vehicles\n");
+  return out + std::to_string(rows.size()) + " " + (rows.size() == 1 ? noun : std::string(noun) + "s") + "\n";
 }
 
 std::string PlainError(const mirel_SbF::Error& e) {

@@ -20,7 +20,7 @@ std::string HexNumber(int32_t number);
 // The rest of the record set (which is closed after): a header of column names, one
 // aligned line per row and a closing "N vehicles"; or with json
 // {"columns":[...],"rows":[[...],...],"count":N}.
-std::string FormatRecords(mirel_SbF::Recordset& rs, bool json);
+std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun = "vehicle");
 
 // A library error for stderr ("error 0x80040201 (source): description") and for --json.
 std::string PlainError(const mirel_SbF::Error& e);

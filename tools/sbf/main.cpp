@@ -98,12 +98,71 @@ std::string Price(const sbf::Command& c, mirel_SbF::Search&) {
   return c.json ? "{\"price\":" + sbf::JsonString(text) + "}\n" : text + "\n";
 }
 
+std::string Headings(const sbf::Command& c, mirel_SbF::Search& search) {
+  auto rs = search.GetSbFHeadings();
+  return sbf::FormatRecords(*rs, c.json, "heading");
+}
+
+// The screen as a person reads it: the headings, each row's title and its values, the
+// selected ones marked with [x], range rows as their ladder; or every property as JSON.
+std::string Screen(const sbf::Command& c, mirel_SbF::Search& search) {
+  search.DoSearch(c.standardOnly, c.category, !c.noReduce);
+  const int32_t matching = search.GetNumberOfMatchingVehicles(c.standardOnly, !c.noReduce);
+  std::string out;
+  if (c.json) {
+    out = "{\"matching\":" + std::to_string(matching) + ",\"rows\":[";
+    bool firstRow = true;
+    for (const auto& row : search) {
+      out += firstRow ? "" : ",";
+      firstRow = false;
+      out += "{\"rowId\":" + std::to_string(row->RowId()) + ",\"orderId\":" + std::to_string(row->OrderId()) +
+             ",\"category\":" + sbf::JsonString(row->Category()) + ",\"title\":" + sbf::JsonString(row->TitleText()) +
+             ",\"schema\":" + sbf::JsonString(row->Schema()) + ",\"location\":" + sbf::JsonString(row->SchemaLocation()) +
+             ",\"schemaValue\":" + sbf::JsonString(row->SchemaValue()) +
+             ",\"multiSelectStyle\":" + std::to_string(row->MultiSelectStyle()) +
+             ",\"minMax\":" + (row->IsMinMax() ? "true" : "false") + ",\"values\":[";
+      bool firstValue = true;
+      for (const auto& v : *row) {
+        out += firstValue ? "" : ",";
+        firstValue = false;
+        out += "{\"text\":" + sbf::JsonString(v->FullText()) + ",\"value\":" + sbf::JsonString(v->DataValue()) +
+               ",\"selected\":" + (v->IsSelected() ? "true" : "false") + "}";
+      }
+      out += "]}";
+    }
+    return out + "]}\n";
+  }
+  std::string category;
+  for (const auto& row : search) {
+    if (row->Category() != category) {
+      category = row->Category();
+      out += "\n== " + category + " ==\n";
+    }
+    out += row->TitleText() + (row->IsMinMax() ? " (from ... to)" : "") + ":\n ";
+    size_t width = 1;
+    for (const auto& v : *row) {
+      std::string item = " " + std::string(v->IsSelected() ? "[x] " : "") + v->FullText();
+      if (width + item.size() > 100) {
+        out += "\n ";
+        width = 1;
+      }
+      out += item;
+      width += item.size();
+    }
+    out += "\n";
+  }
+  out += "\n" + std::to_string(matching) + (matching == 1 ? " vehicle matches\n" : " vehicles match\n");
+  return out;
+}
+
 using CommandFunction = std::string (*)(const sbf::Command&, mirel_SbF::Search&);
 const std::map<std::string, CommandFunction> kRun = {
     {"count", Count},
     {"vehicles", Vehicles},
     {"state", State},
     {"price", Price},
+    {"headings", Headings},
+    {"search", Screen},
 };
 
 int Run(const sbf::Command& command) {
