@@ -1,11 +1,14 @@
-// GetNumberOfMatchingVehicles on the synthetic databases with 0, 2 and 5 selections, and
-// beside each the same SQL text run straight on SQLite (rewritten once, connection open,
-// no library), so that the library's own share is a ratio measured in the same run.
+// DoSearch for one category and for all, and GetNumberOfMatchingVehicles with 0, 2 and 5
+// selections, on the synthetic databases; beside each the same SQL texts run straight on
+// SQLite (rewritten once, connections open, no library), so that the library's own share
+// is a ratio measured in the same run.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <vector>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -55,33 +58,94 @@ void BM_LibraryCount(benchmark::State& state) {
   state.counters["vehicles"] = count;
 }
 
-// The text the library sends for the same search, captured through a provider of our own.
-std::string CapturedSql(int vehicles, int selections) {
-  static std::string captured;
-  mirel_base::RegisterProvider("BenchCapture", [](const std::string& sql, const std::string&,
+struct Query {
+  std::string sql;
+  std::string db;
+};
+
+// The texts the library sends for `ask` (after SetDatabaseInfo), captured through a
+// provider of our own that answers with empty record sets.
+std::vector<Query> Captured(int selections, const std::function<void(mirel_SbF::Search&)>& ask) {
+  static std::vector<Query> captured;
+  mirel_base::RegisterProvider("BenchCapture", [](const std::string& sql, const std::string& db,
                                                   const std::string&) {
-    captured = sql;
-    return std::make_shared<mirel_SbF::MemoryRecordset>(
-        std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
-        std::vector<std::vector<mirel_SbF::Variant>>{{"USD", "$", int32_t{0}, int32_t{2}, 1.0}});
+    captured.push_back({sql, db});
+    if (sql.rfind("Select Code", 0) == 0)
+      return std::make_shared<mirel_SbF::MemoryRecordset>(
+          std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
+          std::vector<std::vector<mirel_SbF::Variant>>{{"USD", "$", int32_t{0}, int32_t{2}, 1.0}});
+    return std::make_shared<mirel_SbF::MemoryRecordset>(std::vector<std::string>{"x"},
+                                                        std::vector<std::vector<mirel_SbF::Variant>>{});
   });
   mirel_SbF::Search search;
   search.SetDatabaseInfo("Provider=BenchCapture", "specs", "prj", 1, "USD");
   AddSelections(search, selections);
-  search.GetNumberOfMatchingVehicles();
-  (void)vehicles;
+  captured.clear();
+  ask(search);
   return captured;
+}
+
+using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+
+// The specifications database with the project database attached, as the engine layer
+// holds them.
+Db Open(int vehicles) {
+  sqlite3* raw = nullptr;
+  const std::string folder = DataFolder(vehicles);
+  if (sqlite3_open_v2((folder + "/specs.db").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    throw std::runtime_error("cannot open " + folder);
+  Db db(raw, sqlite3_close);
+  const std::string attach = "attach database 'file:" + folder + "/prj.db?mode=ro' as prj";
+  sqlite3_exec(db.get(), attach.c_str(), nullptr, nullptr, nullptr);
+  return db;
+}
+
+int64_t RunAll(sqlite3* db, const std::vector<std::string>& texts) {
+  int64_t rows = 0;
+  for (const std::string& sql : texts) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+      throw std::runtime_error(std::string("bad text: ") + sqlite3_errmsg(db));
+    while (sqlite3_step(st) == SQLITE_ROW) ++rows;
+    sqlite3_finalize(st);
+  }
+  return rows;
+}
+
+std::vector<std::string> Rewritten(const std::vector<Query>& queries) {
+  std::vector<std::string> out;
+  for (const auto& q : queries) out.push_back(mirel_platform::RewriteTsql(q.sql, mirel_platform::Dialect::SQLite));
+  return out;
+}
+
+void BM_LibraryDoSearch(benchmark::State& state) {
+  const std::string category = state.range(2) ? "Engine" : "";
+  int32_t rows = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    mirel_SbF::Search search;
+    SetUp(search, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    state.ResumeTiming();
+    search.DoSearch(false, category, true);
+    rows = search.Count();
+  }
+  state.counters["rows"] = rows;
+}
+
+void BM_EngineDoSearch(benchmark::State& state) {
+  const std::string category = state.range(2) ? "Engine" : "";
+  const auto texts = Rewritten(Captured(static_cast<int>(state.range(1)),
+                                        [&](mirel_SbF::Search& s) { s.DoSearch(false, category, true); }));
+  Db db = Open(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(RunAll(db.get(), texts));
 }
 
 void BM_EngineCount(benchmark::State& state) {
   const int vehicles = static_cast<int>(state.range(0));
-  const std::string sql = mirel_platform::RewriteTsql(
-      CapturedSql(vehicles, static_cast<int>(state.range(1))), mirel_platform::Dialect::SQLite);
-  sqlite3* raw = nullptr;
-  const std::string path = DataFolder(vehicles) + "/specs.db";
-  if (sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-    throw std::runtime_error("cannot open " + path);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+  const std::string sql = Rewritten(Captured(static_cast<int>(state.range(1)), [](mirel_SbF::Search& s) {
+                                      s.GetNumberOfMatchingVehicles();
+                                    }))[0];
+  Db db = Open(vehicles);
   int32_t count = 0;
   for (auto _ : state) {
     sqlite3_stmt* st = nullptr;
@@ -102,8 +166,18 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->ArgNames({"db", "selections"})->Unit(benchmark::kMillisecond);
 }
 
+// DoSearch: all categories (0) or one (1), with 0 and 2 selections.
+void Screens(benchmark::internal::Benchmark* b) {
+  for (int vehicles : {10000, 100000})
+    for (int selections : {0, 2})
+      for (int one : {1, 0}) b->Args({vehicles, selections, one});
+  b->ArgNames({"db", "selections", "oneCategory"})->Unit(benchmark::kMillisecond);
+}
+
 BENCHMARK(BM_LibraryCount)->Apply(Sizes);
 BENCHMARK(BM_EngineCount)->Apply(Sizes);
+BENCHMARK(BM_LibraryDoSearch)->Apply(Screens);
+BENCHMARK(BM_EngineDoSearch)->Apply(Screens);
 
 }  // namespace
 
