@@ -20,6 +20,12 @@ int main(int argc, char** argv) {
     auto rs = search.GetMatchingVehicles(false, true, "name");
     for (; !rs->EndOfFile(); rs->MoveNext())
       std::cout << mirel_SbF::CStr(rs->Fields("name").Value()) << "\n";
+    search.DoSearch(false, "Engine");
+    for (const auto& row : search) {
+      std::cout << row->TitleText() << ":";
+      for (const auto& value : *row) std::cout << " " << (value->IsSelected() ? "*" : "") << value->FullText();
+      std::cout << "\n";
+    }
     std::cout << "state: " << search.CurrentState() << "\n";
   } catch (const mirel_SbF::Error& e) {
     std::cerr << "error " << std::hex << static_cast<uint32_t>(e.Number()) << " (" << e.Source()
