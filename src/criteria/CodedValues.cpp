@@ -1,5 +1,4 @@
 #include "common/ErrorHandling.h"
-#include "common/SqlText.h"
 #include "common/modMisc.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
@@ -19,18 +18,8 @@ std::shared_ptr<Recordset> GetSbFCodedValueInfo(const Search::State& state,
     sql += "inner join ";
     sql += state.m_strProjectDbName;
     sql += "..search_by_features sbf on (eq0.schema_id = sbf.criterion_schema_id) and (eq0.location = sbf.criterion_location) and (sbf.criterion_value = eq0.data_value or sbf.criterion_value=N'' or sbf.criterion_value=N'*') ";
-    if (!strSectionName.empty()) {
-      sql += " and (sbf.category = N'";
-      sql += DoubleQuotes(strSectionName);  // a quote cannot end the literal early
-      sql += "') ";
-    }
-    if (state.m_lSegmentId != -1) {
-      sql += "inner join ";
-      sql += state.m_strProjectDbName;
-      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
-      sql += std::to_string(state.m_lSegmentId);
-      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
-    }
+    sql += SectionCondition(strSectionName);
+    sql += SegmentJoin(state);
     sql += "left join schema_text st on (eq0.schema_id = st.schema_id and eq0.data_value = st.data_value) and (st.language_id = ";
     sql += std::to_string(state.m_lLanguageId);
     sql += ") ";

@@ -6,9 +6,22 @@
 #include <string>
 
 #include "matching/WhereClause.h"
+#include "pricing/Pricing.h"
 #include "search/SearchImpl.h"
 
 namespace mirel_SbF {
+
+// ---- pieces shared by the criteria queries and builders ----
+
+// " and (sbf.category = N'<name>') " for a section (quotes doubled), "" for all.
+std::string SectionCondition(const std::string& strSectionName);
+// The join that keeps the criteria rows of the chosen segment, "" when none is chosen.
+std::string SegmentJoin(const Search::State& state);
+// The decimals of a criterion_format value: the value when 0 or more, else (negative
+// or Null) -1.
+int32_t DecimalsOf(const Variant& format);
+// The search's Pricing object (set up by SetDatabaseInfo).
+const Pricing& PricingOf(const Search::State& state);
 
 // Loads the titles of every criterion row of `strSectionName` (all sections when empty)
 // in the user's language into m_rsTitleText, ascending by row id.

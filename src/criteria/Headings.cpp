@@ -1,7 +1,7 @@
 // The category headings of the search screen, in the user's language and display order.
 #include "common/ErrorHandling.h"
 #include "mirel_SbF/Connector.h"
-#include "search/SearchImpl.h"
+#include "criteria/Criteria.h"
 
 namespace mirel_SbF {
 
@@ -12,13 +12,7 @@ std::shared_ptr<Recordset> Search::GetSbFHeadings() {
     sql += "from application_texts atxt ";
     sql += "inner join categories c on (c.category_name = atxt.text_id) ";
     sql += "inner join search_by_features sbf on (sbf.category = c.category_name) ";
-    if (m->m_lSegmentId != -1) {
-      sql += "inner join ";
-      sql += m->m_strProjectDbName;
-      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
-      sql += std::to_string(m->m_lSegmentId);
-      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
-    }
+    sql += SegmentJoin(*m);
     sql += "Where atxt.language_id = ";
     sql += std::to_string(m->m_lLanguageId);
     sql += " ";

@@ -1,18 +1,11 @@
 #include <cmath>
 
 #include "common/ErrorHandling.h"
-#include "common/SqlText.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
-#include "pricing/Pricing.h"
 
 namespace mirel_SbF {
 namespace {
-
-const Pricing& PricingOf(const Search::State& state) {
-  if (!state.m_oPricing) Raise(RuntimeError::ObjectNotSet);
-  return *state.m_oPricing;
-}
 
 // Value counters are 16-bit, as in the original: a 32768th value overflows.
 int16_t Next(int16_t counter) {
@@ -45,18 +38,8 @@ std::shared_ptr<Recordset> GetSbFMinMaxInfo(const Search::State& state,
     sql += state.m_strProjectDbName;
     sql += "..search_by_features sbf on (eq0.schema_id = sbf.criterion_schema_id) and (eq0.location = sbf.criterion_location) and (sbf.criterion_value = eq0.data_value or sbf.criterion_value=N'' or sbf.criterion_value=N'*') ";
     sql += "and (sbf.multi_select_style = 2) ";
-    if (!strSectionName.empty()) {
-      sql += " and (sbf.category = N'";
-      sql += DoubleQuotes(strSectionName);  // a quote cannot end the literal early
-      sql += "') ";
-    }
-    if (state.m_lSegmentId != -1) {
-      sql += "inner join ";
-      sql += state.m_strProjectDbName;
-      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
-      sql += std::to_string(state.m_lSegmentId);
-      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
-    }
+    sql += SectionCondition(strSectionName);
+    sql += SegmentJoin(state);
     sql += "inner join schema_info si on (eq0.schema_id = si.schema_id and (si.data_type = 1 or si.data_type = 2)) ";
     sql += CreateWhereClause(state, "eq0", bUseStandardEquipOnly, bReduceLists);
     sql += " group by sbf.row_id , sbf.order_id, ";
@@ -115,8 +98,7 @@ void AddSbFMinMaxInfo(Search::State& state, Recordset& rs) {
     double step = CDbl(rs.Fields("criterion_increment").Value());
     double minimum = CDbl(rs.Fields("Minimum").Value());
     double maximum = CDbl(rs.Fields("Maximum").Value());
-    const Variant format = rs.Fields("criterion_format").Value();
-    const int32_t decimals = !format.IsNull() && CDbl(format) >= 0 ? CLng(format) : -1;
+    const int32_t decimals = DecimalsOf(rs.Fields("criterion_format").Value());
     std::string target;
     if (pricing) {
       const std::string source = DetermineFromCurrencyType(state, CLng(Variant(row->Schema())));

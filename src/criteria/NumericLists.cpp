@@ -1,8 +1,6 @@
 #include "common/ErrorHandling.h"
-#include "common/SqlText.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
-#include "pricing/Pricing.h"
 
 namespace mirel_SbF {
 
@@ -19,18 +17,8 @@ std::shared_ptr<Recordset> GetNumericListInfo(const Search::State& state,
     sql += "inner join ";
     sql += state.m_strProjectDbName;
     sql += "..search_by_features sbf on (eq0.schema_id = sbf.criterion_schema_id) and (eq0.location = sbf.criterion_location) and (sbf.criterion_value = eq0.data_value or sbf.criterion_value=N'' or sbf.criterion_value=N'*') and (sbf.multi_select_style <> 2) ";
-    if (!strSectionName.empty()) {
-      sql += " and (sbf.category = N'";
-      sql += DoubleQuotes(strSectionName);  // a quote cannot end the literal early
-      sql += "') ";
-    }
-    if (state.m_lSegmentId != -1) {
-      sql += "inner join ";
-      sql += state.m_strProjectDbName;
-      sql += "..search_by_features_segmentation sbfs on (sbfs.segment_id = ";
-      sql += std::to_string(state.m_lSegmentId);
-      sql += ") and (sbfs.sbf_row_id = sbf.row_id) ";
-    }
+    sql += SectionCondition(strSectionName);
+    sql += SegmentJoin(state);
     sql += "inner join schema_info si on (eq0.schema_id = si.schema_id and (si.data_type = 1 or si.data_type = 2)) ";
     sql += CreateWhereClause(state, "eq0", bUseStandardEquipOnly, bReduceLists);
     sql += "order by sbf.row_id, sbf.order_id, \"fdata_value\"; ";
@@ -44,8 +32,7 @@ void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
     const int32_t rowId = CLng(rs.Fields("row_id").Value());
     int32_t orderId = CLng(rs.Fields("order_id").Value());
     std::shared_ptr<Results> row = CreateResultsObject(state, rs, false);
-    if (!state.m_oPricing) Raise(RuntimeError::ObjectNotSet);
-    const Pricing& pricing = *state.m_oPricing;
+    const Pricing& pricing = PricingOf(state);
     // Price flag, currencies and decimals once per criterion row, for all its sub-rows.
     const bool price = pricing.IsPricingField(CLng(Variant(row->Schema())));
     std::string source, primary;
@@ -53,8 +40,7 @@ void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
       source = DetermineFromCurrencyType(state, CLng(Variant(row->Schema())));
       primary = pricing.GetPrimaryCurrencyCode();
     }
-    const Variant format = rs.Fields("criterion_format").Value();
-    const int32_t decimals = !format.IsNull() && CDbl(format) >= 0 ? CLng(format) : -1;
+    const int32_t decimals = DecimalsOf(rs.Fields("criterion_format").Value());
 
     int16_t counter = 0;
     while (!rs.EndOfFile()) {
