@@ -3,6 +3,8 @@
 // The connection string is a list of Key=Value pairs separated by ";"; keys compare
 // without regard to case. "Provider" picks the engine:
 //   Provider=SQLite;Data Source=<folder>   (the default) database X is <folder>/X.db
+//   Provider=ODBC;Driver=…;Server=…        a SQL Server or PostgreSQL server; the rest of
+//                                          the string goes to the ODBC driver
 //   a name given to RegisterProvider        the host's own engine or test double
 // Errors of the engine reach the caller as Error with the connector's own source.
 #pragma once

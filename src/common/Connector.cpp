@@ -6,6 +6,9 @@
 #include "common/ErrorHandling.h"
 #include "platform/ConnectionString.h"
 #include "platform/sqlite/SqliteProvider.h"
+#ifdef MIREL_HAVE_ODBC
+#include "platform/odbc/OdbcProvider.h"
+#endif
 
 namespace mirel_base {
 namespace {
@@ -55,6 +58,14 @@ std::shared_ptr<mirel_SbF::Recordset> Connector::ExecuteQuery(const std::string&
   }
   if (mirel_SbF::EqualsIgnoreCase(provider, "SQLite"))
     return mirel_platform::SqliteExecuteQuery(strSql, strDbName, strDbConn);
+  if (mirel_SbF::EqualsIgnoreCase(provider, "ODBC")) {
+#ifdef MIREL_HAVE_ODBC
+    return mirel_platform::OdbcExecuteQuery(strSql, strDbName, strDbConn);
+#else
+    throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, kConnectorSource,
+                           "Provider ODBC is not built into this library (built without unixODBC)");
+#endif
+  }
   throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, kConnectorSource,
                          "Provider cannot be found: " + provider);
 }

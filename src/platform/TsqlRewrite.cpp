@@ -20,10 +20,13 @@ struct DialectMapping {
   const char* leftFunction;   // replaces LEFT; nullptr keeps the name as written
   const char* leftSeparator;  // replaces the comma between LEFT's two arguments
   const char* floatType;      // replaces float in cast(e as float)
+  // SQL Server compares names without regard to case; PostgreSQL folds unquoted names to
+  // lower case but keeps a quoted name's case, so quoted names are written in lower case.
+  bool foldQuotedNames;
 };
 
-constexpr DialectMapping kSqliteMapping{"SQLite", "||", "substr", ", 1,", "real"};
-constexpr DialectMapping kPostgresMapping{"PostgreSQL", "||", nullptr, ",", "double precision"};
+constexpr DialectMapping kSqliteMapping{"SQLite", "||", "substr", ", 1,", "real", false};
+constexpr DialectMapping kPostgresMapping{"PostgreSQL", "||", nullptr, ",", "double precision", true};
 
 const DialectMapping& MappingFor(Dialect target) {
   return target == Dialect::PostgreSQL ? kPostgresMapping : kSqliteMapping;
@@ -149,7 +152,7 @@ class Rewriter {
         case Kind::Word: Word(tok); break;
         case Kind::QuotedName:
           if (NextIs(m_t, "(")) Refuse(tok.begin, "the unknown function " + Raw(tok));
-          m_out += Raw(tok);
+          m_out += Folded(Raw(tok));
           break;
         case Kind::BracketName:
           if (NextIs(m_t, "(")) Refuse(tok.begin, "the unknown function " + Raw(tok));
@@ -317,7 +320,13 @@ class Rewriter {
       out += c;
     }
     out += '"';
-    return out;
+    return Folded(std::move(out));
+  }
+
+  std::string Folded(std::string name) const {
+    if (m_map.foldQuotedNames)
+      for (char& c : name) c = LowerAscii(c);
+    return name;
   }
 
   void AddDatabase(const std::string& name) {

@@ -9,7 +9,7 @@
 //   X..t                       X.t  (X attached)          X.t  (schema X)
 //   '…'+expr                   '…'||expr                  '…'||expr
 //   LEFT(x, n)                 substr(x, 1, n)            LEFT(x, n)
-//   [name]                     "name"                     "name"
+//   [name]                     "name"                     "name"  (lower case)
 //   cast(e as float)           cast(e as real)            cast(e as double precision)
 //
 // Identifiers, "quoted names", numbers, string literals, the operators

@@ -2,6 +2,7 @@
 //
 //   sampledb cars --cars <cars.json> --out <folder>
 //   sampledb synthetic --vehicles N [--seed S] --out <folder>
+//   sampledb pgscript --from <folder> --out <file.sql> [--reader ROLE]
 //
 // The input is read and checked before the output folder is touched. Both
 // databases are then written to scratch files in the output folder and only
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <fstream>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "CarsData.h"
+#include "PgScript.h"
 #include "Schema.h"
 #include "Synthetic.h"
 
@@ -43,24 +46,30 @@ const char kUsage[] =
     "usage:\n"
     "  sampledb cars --cars <path to cars.json> --out <folder>\n"
     "  sampledb synthetic --vehicles N [--seed S] --out <folder>\n"
+    "  sampledb pgscript --from <folder> --out <file.sql> [--reader ROLE]\n"
     "  sampledb --help\n"
     "\n"
     "Writes <folder>/specs.db and <folder>/prj.db, creating the folder if needed.\n"
     "Existing databases are replaced only when the build succeeds.\n"
     "  cars       the vehicles of the vega-datasets cars data set\n"
     "  synthetic  N generated vehicles (1 to 10000000); the same N and seed\n"
-    "             (default 1) always give the same databases\n";
+    "             (default 1) always give the same databases\n"
+    "  pgscript   a script that loads <folder>/specs.db and prj.db into PostgreSQL\n"
+    "             as schemas specs and prj (psql -1 -f <file.sql>), granting\n"
+    "             read access to ROLE\n";
 
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-enum class Mode { Cars, Synthetic };
+enum class Mode { Cars, Synthetic, PgScript };
 
 struct Options {
   Mode mode = Mode::Cars;
   fs::path cars;
+  fs::path from;
+  std::string reader;
   fs::path out;
   std::uint64_t vehicles = 0;
   std::uint64_t seed = kDefaultSeed;
@@ -80,12 +89,14 @@ Options ParseArguments(const std::vector<std::string>& args) {
   Options o;
   if (args[0] == "cars") o.mode = Mode::Cars;
   else if (args[0] == "synthetic") o.mode = Mode::Synthetic;
-  else throw UsageError("unknown mode '" + args[0] + "' (expected 'cars' or 'synthetic')");
+  else if (args[0] == "pgscript") o.mode = Mode::PgScript;
+  else throw UsageError("unknown mode '" + args[0] + "' (expected 'cars', 'synthetic' or 'pgscript')");
 
   // Options allowed per mode; each may be given once and takes a value.
   const std::vector<std::string> allowed =
-      o.mode == Mode::Cars ? std::vector<std::string>{"--cars", "--out"}
-                           : std::vector<std::string>{"--vehicles", "--seed", "--out"};
+      o.mode == Mode::Cars        ? std::vector<std::string>{"--cars", "--out"}
+      : o.mode == Mode::Synthetic ? std::vector<std::string>{"--vehicles", "--seed", "--out"}
+                                  : std::vector<std::string>{"--from", "--out", "--reader"};
   std::map<std::string, std::string> values;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& name = args[i];
@@ -106,6 +117,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
   o.out = required("--out");
   if (o.mode == Mode::Cars) {
     o.cars = required("--cars");
+  } else if (o.mode == Mode::PgScript) {
+    o.from = required("--from");
+    if (values.count("--reader")) o.reader = required("--reader");
   } else {
     const std::string& count = required("--vehicles");
     const std::optional<std::uint64_t> n = ParseCount(count);
@@ -155,7 +169,27 @@ class ScratchFiles {
   bool committed_ = false;
 };
 
+// The script is written beside its final name and renamed over it when complete.
+int WriteScript(const Options& o) {
+  const fs::path temp = o.out.string() + ".writing-" + std::to_string(::getpid());
+  try {
+    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+    if (!file) throw std::runtime_error("cannot create '" + temp.string() + "'");
+    sampledb::WritePgScript({o.from, {"specs", "prj"}, o.reader}, file);
+    file.close();
+    if (!file) throw std::runtime_error("cannot write '" + temp.string() + "'");
+    fs::rename(temp, o.out);
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw;
+  }
+  std::cout << "sampledb: wrote " << o.out.string() << "\n";
+  return 0;
+}
+
 int Run(const Options& o) {
+  if (o.mode == Mode::PgScript) return WriteScript(o);
   // Read the input first: bad input must not touch the output folder.
   const std::vector<sampledb::Vehicle> vehicles =
       o.mode == Mode::Cars ? sampledb::LoadCarsFile(o.cars)

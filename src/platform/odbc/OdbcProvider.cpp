@@ -1,0 +1,656 @@
+#include "platform/odbc/OdbcProvider.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "mirel_SbF/Connector.h"
+#include "mirel_SbF/Error.h"
+#include "platform/ConnectionString.h"
+#include "platform/TsqlRewrite.h"
+
+namespace mirel_platform {
+
+namespace {
+
+using mirel_SbF::Error;
+using mirel_SbF::kErrBadSql;
+using mirel_SbF::kErrUnspecified;
+using mirel_base::kConnectorSource;
+
+// At most this many idle connections are kept per connection string; more are closed
+// when they come back, so that a burst of threads does not pin server sessions forever.
+constexpr size_t kMaxIdlePerString = 16;
+
+[[noreturn]] void Fail(const std::string& description) {
+  throw Error(kErrUnspecified, kConnectorSource, description);
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = LowerAscii(c);
+  return s;
+}
+
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  });
+}
+
+// --- UTF-8 <-> UTF-16 (SQLWCHAR), so that texts cross every driver unchanged ----------
+
+using WideString = std::basic_string<SQLWCHAR>;
+
+WideString Widen(const std::string& text) {
+  WideString out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    char32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c >> 5) == 0x6 || (c >> 4) == 0xE || (c >> 3) == 0x1E) {
+      len = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 4;
+      cp = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+      bool ok = i + len <= text.size();
+      for (size_t k = 1; ok && k < len; ++k) {
+        const unsigned char cc = static_cast<unsigned char>(text[i + k]);
+        ok = (cc & 0xC0) == 0x80;
+        cp = (cp << 6) | (cc & 0x3F);
+      }
+      if (!ok) {
+        cp = 0xFFFD;
+        len = 1;
+      }
+    }
+    i += len;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<SQLWCHAR>(0xD800 + (cp >> 10));
+      out += static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<SQLWCHAR>(cp);
+    }
+  }
+  return out;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Narrow(const SQLWCHAR* text, size_t length) {
+  std::string out;
+  out.reserve(length);
+  for (size_t i = 0; i < length; ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string NarrowZ(const SQLWCHAR* text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  return Narrow(text, n);
+}
+
+// --- Handles -------------------------------------------------------------------------
+
+struct EnvFree {
+  void operator()(SQLHENV h) const { SQLFreeHandle(SQL_HANDLE_ENV, h); }
+};
+struct StmtFree {
+  void operator()(SQLHSTMT h) const { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+};
+using EnvHandle = std::unique_ptr<void, EnvFree>;
+using StmtHandle = std::unique_ptr<void, StmtFree>;
+
+// A connection handle; disconnects (when connected) before it is freed.
+class DbcHandle {
+ public:
+  explicit DbcHandle(SQLHDBC h) : m_h(h) {}
+  DbcHandle(const DbcHandle&) = delete;
+  DbcHandle& operator=(const DbcHandle&) = delete;
+  ~DbcHandle() {
+    if (m_connected) SQLDisconnect(m_h);
+    SQLFreeHandle(SQL_HANDLE_DBC, m_h);
+  }
+  SQLHDBC get() const { return m_h; }
+  void MarkConnected() { m_connected = true; }
+
+ private:
+  SQLHDBC m_h;
+  bool m_connected = false;
+};
+
+bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// The driver's diagnostics of a failed call: every record's text and the first SQLSTATE.
+struct Diagnostics {
+  std::string state;
+  std::string text;
+};
+
+Diagnostics DiagnosticsOf(SQLSMALLINT type, SQLHANDLE handle) {
+  Diagnostics d;
+  for (SQLSMALLINT record = 1; record <= 10; ++record) {
+    SQLWCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLWCHAR message[1024] = {0};
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message,
+                                        static_cast<SQLSMALLINT>(std::size(message)), &length);
+    if (!Succeeded(rc)) break;
+    std::string text = NarrowZ(message);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r')) text.pop_back();
+    if (d.state.empty()) d.state = NarrowZ(state);
+    if (!d.text.empty()) d.text += "; ";
+    d.text += text + " (SQLSTATE " + NarrowZ(state) + ")";
+  }
+  if (d.text.empty()) d.text = "the driver gave no reason";
+  return d;
+}
+
+// SQLSTATEs that mean the connection, not the query, failed: class 08 (connection
+// exception) and PostgreSQL's operator intervention 57P01..57P03 (server shutting down,
+// crashed, not yet accepting connections).
+bool IsConnectionState(const std::string& state) {
+  return state.rfind("08", 0) == 0 || state.rfind("57P0", 0) == 0;
+}
+
+SQLHENV Environment() {
+  static EnvHandle env;
+  static std::once_flag once;
+  static std::string failure;
+  std::call_once(once, [] {
+    SQLHENV h = SQL_NULL_HENV;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) {
+      failure = "The ODBC driver manager cannot be started.";
+      return;
+    }
+    env.reset(h);
+    if (!Succeeded(SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0))) {
+      failure = "The ODBC driver manager refuses ODBC 3: " + DiagnosticsOf(SQL_HANDLE_ENV, h).text;
+      env.reset();
+    }
+  });
+  if (!env) Fail(failure);
+  return env.get();
+}
+
+// --- Settings --------------------------------------------------------------------------
+
+bool NeedsBraces(const std::string& value) {
+  return value.find_first_of(";{}=") != std::string::npos ||
+         (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+}
+
+std::string DriverValue(const std::string& value) {
+  if (!NeedsBraces(value)) return value;
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  return out + "}";
+}
+
+int32_t TimeoutOf(const ConnectionString& conn, const char* key, int32_t fallback) {
+  const std::optional<std::string> text = conn.Get(key);
+  if (!text) return fallback;
+  int32_t value = -1;
+  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (text->empty() || ec != std::errc() || end != text->data() + text->size() || value < 0 || value > 86400)
+    Fail("The connection string's \"" + std::string(key) + "\" is \"" + *text +
+         "\"; it must be a whole number of seconds from 0 (no limit) to 86400.");
+  return value;
+}
+
+enum class ServerKind { SqlServer, PostgreSQL };
+
+std::optional<ServerKind> KindOf(const std::string& dbmsName) {
+  const std::string lower = Lower(dbmsName);
+  if (lower.find("postgresql") != std::string::npos) return ServerKind::PostgreSQL;
+  if (lower.find("sql server") != std::string::npos) return ServerKind::SqlServer;
+  return std::nullopt;
+}
+
+std::string TextFor(const std::string& sql, ServerKind kind) {
+  std::string rewritten = RewriteTsql(sql, Dialect::PostgreSQL);
+  // SQL Server runs the library's own text; the rewrite above only proved that it is a
+  // single select of the constructs the library composes.
+  return kind == ServerKind::PostgreSQL ? rewritten : sql;
+}
+
+// --- Pool ------------------------------------------------------------------------------
+
+struct Connection {
+  explicit Connection(SQLHDBC h) : dbc(h) {}
+  DbcHandle dbc;
+  ServerKind kind = ServerKind::SqlServer;
+  std::string dbms;
+  std::string selected;  // the catalog or schema now selected
+};
+
+struct Pool {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::vector<std::unique_ptr<Connection>>> idle;
+  std::atomic<int64_t> opened{0};
+  std::atomic<int64_t> closed{0};
+};
+
+Pool& ThePool() {
+  static Pool pool;
+  return pool;
+}
+
+void Close(std::unique_ptr<Connection> conn) {
+  if (!conn) return;
+  conn.reset();
+  ++ThePool().closed;
+}
+
+// Runs a statement that returns nothing the connector needs (session settings).
+void ExecOnly(Connection& conn, const std::string& sql, const std::string& what) {
+  SQLHSTMT raw = SQL_NULL_HSTMT;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw)))
+    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
+  StmtHandle stmt(raw);
+  WideString text = Widen(sql);
+  if (!Succeeded(SQLExecDirectW(raw, text.data(), static_cast<SQLINTEGER>(text.size()))))
+    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_STMT, raw).text);
+}
+
+std::unique_ptr<Connection> Open(const OdbcSettings& settings) {
+  SQLHDBC raw = SQL_NULL_HDBC;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &raw)))
+    Fail("No ODBC connection can be made: " + DiagnosticsOf(SQL_HANDLE_ENV, Environment()).text);
+  auto conn = std::make_unique<Connection>(raw);
+  const auto seconds = static_cast<SQLULEN>(settings.connectTimeout);
+  SQLSetConnectAttrW(raw, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+  SQLSetConnectAttrW(raw, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+
+  WideString in = Widen(settings.driverString);
+  SQLWCHAR out[1024];
+  SQLSMALLINT outLength = 0;
+  const SQLRETURN rc = SQLDriverConnectW(raw, nullptr, in.data(), static_cast<SQLSMALLINT>(in.size()), out,
+                                         static_cast<SQLSMALLINT>(std::size(out)), &outLength, SQL_DRIVER_NOPROMPT);
+  if (!Succeeded(rc))
+    Fail("Cannot connect to the ODBC data source \"" + settings.shownString +
+         "\": " + DiagnosticsOf(SQL_HANDLE_DBC, raw).text);
+  conn->dbc.MarkConnected();
+
+  SQLWCHAR name[256] = {0};
+  SQLSMALLINT nameLength = 0;
+  if (!Succeeded(SQLGetInfoW(raw, SQL_DBMS_NAME, name, sizeof name, &nameLength)))
+    Fail("The ODBC data source \"" + settings.shownString + "\" does not name its server: " +
+         DiagnosticsOf(SQL_HANDLE_DBC, raw).text);
+  conn->dbms = NarrowZ(name);
+  const std::optional<ServerKind> kind = KindOf(conn->dbms);
+  if (!kind)
+    Fail("The ODBC data source \"" + settings.shownString + "\" is a " + conn->dbms +
+         " server; the connector speaks to SQL Server and PostgreSQL only.");
+  conn->kind = *kind;
+  if (conn->kind == ServerKind::PostgreSQL) {
+    // Read-only on our side too, whatever the role may do; and the server cancels a query
+    // over the command timeout (the driver's own query timeout is not relied on).
+    ExecOnly(*conn, "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY",
+             "The PostgreSQL session cannot be made read-only");
+    ExecOnly(*conn, "SET statement_timeout = " + std::to_string(int64_t{settings.commandTimeout} * 1000),
+             "The PostgreSQL session's statement timeout cannot be set");
+  }
+  ++ThePool().opened;
+  return conn;
+}
+
+// Takes a connection from the pool and gives it back when the query succeeded; one that
+// failed is closed, because its state is unknown.
+class Lease {
+ public:
+  Lease(std::string key, const OdbcSettings& settings, bool allowPooled) : m_key(std::move(key)) {
+    if (allowPooled) {
+      Pool& pool = ThePool();
+      std::lock_guard<std::mutex> lock(pool.mutex);
+      auto it = pool.idle.find(m_key);
+      if (it != pool.idle.end() && !it->second.empty()) {
+        m_conn = std::move(it->second.back());
+        it->second.pop_back();
+        m_pooled = true;
+      }
+    }
+    if (!m_conn) m_conn = Open(settings);
+  }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  ~Lease() {
+    if (!m_keep) {
+      Close(std::move(m_conn));
+      return;
+    }
+    Pool& pool = ThePool();
+    std::unique_ptr<Connection> extra;
+    {
+      std::lock_guard<std::mutex> lock(pool.mutex);
+      auto& idle = pool.idle[m_key];
+      if (idle.size() < kMaxIdlePerString) idle.push_back(std::move(m_conn));
+      else extra = std::move(m_conn);
+    }
+    Close(std::move(extra));
+  }
+  Connection& operator*() const { return *m_conn; }
+  bool Pooled() const { return m_pooled; }
+  void Keep() { m_keep = true; }
+
+ private:
+  std::string m_key;
+  std::unique_ptr<Connection> m_conn;
+  bool m_pooled = false;
+  bool m_keep = false;
+};
+
+// A failure on a connection that may have been lost; the caller decides whether to
+// run the query again on a new one.
+class ConnectionLost : public Error {
+ public:
+  using Error::Error;
+};
+
+bool IsDead(SQLHDBC dbc) {
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return Succeeded(SQLGetConnectAttrW(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+}
+
+[[noreturn]] void StatementFailure(Connection& conn, SQLHSTMT stmt, const OdbcSettings& settings,
+                                   const std::string& dbName, int32_t timeout) {
+  const Diagnostics d = DiagnosticsOf(SQL_HANDLE_STMT, stmt);
+  // 57014 is PostgreSQL's "canceled by statement timeout"; HYT00 the driver's own.
+  if (d.state == "HYT00" || d.state == "57014")
+    Fail("The query in database \"" + dbName + "\" ran longer than the command timeout of " +
+         std::to_string(timeout) + " s and was cancelled: " + d.text);
+  if (IsConnectionState(d.state) || IsDead(conn.dbc.get()))
+    throw ConnectionLost(kErrUnspecified, kConnectorSource,
+                         "The connection to the ODBC data source \"" + settings.shownString +
+                             "\" was lost: " + d.text);
+  throw Error(kErrBadSql, kConnectorSource, d.text + " (query in database \"" + dbName + "\" on " + conn.dbms + ")");
+}
+
+// Makes `dbName` the connection's catalog (SQL Server) or schema (PostgreSQL).
+void Select(Connection& conn, const OdbcSettings& settings, const std::string& dbName) {
+  const std::string wanted = conn.kind == ServerKind::PostgreSQL ? Lower(dbName) : dbName;
+  if (conn.selected == wanted) return;
+  if (conn.kind == ServerKind::SqlServer) {
+    WideString name = Widen(wanted);
+    if (!Succeeded(SQLSetConnectAttrW(conn.dbc.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
+                                      static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR))))) {
+      const Diagnostics d = DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get());
+      if (IsConnectionState(d.state) || IsDead(conn.dbc.get()))
+        throw ConnectionLost(kErrUnspecified, kConnectorSource,
+                             "The connection to the ODBC data source \"" + settings.shownString +
+                                 "\" was lost: " + d.text);
+      Fail("The database \"" + dbName + "\" cannot be selected on the ODBC data source \"" +
+           settings.shownString + "\": " + d.text);
+    }
+  } else {
+    SQLHSTMT raw = SQL_NULL_HSTMT;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw)))
+      Fail("No statement can be made: " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
+    StmtHandle stmt(raw);
+    // A schema that does not exist would only show as "relation does not exist" later.
+    WideString probe = Widen("SELECT count(*) FROM pg_namespace WHERE nspname = '" + wanted + "'");
+    if (!Succeeded(SQLExecDirectW(raw, probe.data(), static_cast<SQLINTEGER>(probe.size()))))
+      StatementFailure(conn, raw, settings, dbName, 0);
+    SQLBIGINT found = 0;
+    SQLLEN indicator = 0;
+    if (!Succeeded(SQLFetch(raw)) || !Succeeded(SQLGetData(raw, 1, SQL_C_SBIGINT, &found, 0, &indicator)))
+      StatementFailure(conn, raw, settings, dbName, 0);
+    if (found == 0)
+      Fail("The database \"" + dbName + "\" does not exist on the ODBC data source \"" + settings.shownString +
+           "\" (PostgreSQL has no schema \"" + wanted + "\").");
+    SQLCloseCursor(raw);
+    WideString set = Widen("SET search_path TO \"" + wanted + "\"");
+    if (!Succeeded(SQLExecDirectW(raw, set.data(), static_cast<SQLINTEGER>(set.size()))))
+      StatementFailure(conn, raw, settings, dbName, 0);
+  }
+  conn.selected = wanted;
+}
+
+bool IsWholeType(SQLSMALLINT type) {
+  return type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
+}
+bool IsFloatType(SQLSMALLINT type) {
+  return type == SQL_REAL || type == SQL_FLOAT || type == SQL_DOUBLE || type == SQL_NUMERIC || type == SQL_DECIMAL;
+}
+bool IsBinaryType(SQLSMALLINT type) {
+  return type == SQL_BINARY || type == SQL_VARBINARY || type == SQL_LONGVARBINARY;
+}
+
+struct ColumnInfo {
+  std::string name;
+  SQLSMALLINT type = 0;
+  SQLSMALLINT scale = 0;
+};
+
+mirel_SbF::Variant WholeValue(int64_t v) {
+  if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+    return mirel_SbF::Variant(static_cast<int32_t>(v));
+  return mirel_SbF::Variant(static_cast<double>(v));
+}
+
+// Reads one column of the current row; returns false when the driver failed.
+bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel_SbF::Variant& value) {
+  SQLLEN indicator = 0;
+  if (info.type == SQL_BIT) {
+    unsigned char bit = 0;
+    if (!Succeeded(SQLGetData(stmt, column, SQL_C_BIT, &bit, sizeof bit, &indicator))) return false;
+    value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : mirel_SbF::Variant(bit != 0);
+    return true;
+  }
+  if (IsWholeType(info.type) || ((info.type == SQL_NUMERIC || info.type == SQL_DECIMAL) && info.scale == 0)) {
+    // A numeric without decimals (PostgreSQL's sum of whole numbers) reads as a whole
+    // number when it is one.
+    double d = 0;
+    if (info.type != SQL_NUMERIC && info.type != SQL_DECIMAL) {
+      SQLBIGINT v = 0;
+      if (!Succeeded(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, sizeof v, &indicator))) return false;
+      value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : WholeValue(v);
+      return true;
+    }
+    if (!Succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator))) return false;
+    if (indicator == SQL_NULL_DATA) value = mirel_SbF::Variant::Null();
+    else if (d == static_cast<double>(static_cast<int64_t>(d)) && d >= -9.2e18 && d <= 9.2e18)
+      value = WholeValue(static_cast<int64_t>(d));
+    else value = mirel_SbF::Variant(d);
+    return true;
+  }
+  if (IsFloatType(info.type)) {
+    double d = 0;
+    if (!Succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator))) return false;
+    value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : mirel_SbF::Variant(d);
+    return true;
+  }
+  if (IsBinaryType(info.type))
+    Fail("The column \"" + info.name + "\" holds binary data, which a record set cannot return.");
+
+  // Text (and anything else, as its text), read in pieces of any length.
+  WideString text;
+  SQLWCHAR buffer[2048];
+  while (true) {
+    const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+    if (rc == SQL_NO_DATA) break;
+    if (!Succeeded(rc)) return false;
+    if (indicator == SQL_NULL_DATA) {
+      value = mirel_SbF::Variant::Null();
+      return true;
+    }
+    const size_t room = std::size(buffer) - 1;
+    const size_t got = (indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) / sizeof(SQLWCHAR) > room)
+                           ? room
+                           : static_cast<size_t>(indicator) / sizeof(SQLWCHAR);
+    text.append(buffer, got);
+    if (rc == SQL_SUCCESS) break;
+  }
+  value = mirel_SbF::Variant(Narrow(text.data(), text.size()));
+  return true;
+}
+
+std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName,
+                                          const std::string& sql) {
+  Select(conn, settings, dbName);
+  SQLHSTMT raw = SQL_NULL_HSTMT;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw))) {
+    const Diagnostics d = DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get());
+    throw ConnectionLost(kErrUnspecified, kConnectorSource,
+                         "No statement can be made on the ODBC data source \"" + settings.shownString + "\": " + d.text);
+  }
+  StmtHandle stmt(raw);
+  if (conn.kind == ServerKind::SqlServer)
+    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(settings.commandTimeout)), 0);
+
+  const std::string text = TextFor(sql, conn.kind);
+  WideString wide = Widen(text);
+  const SQLRETURN rc = SQLExecDirectW(raw, wide.data(), static_cast<SQLINTEGER>(wide.size()));
+  if (!Succeeded(rc) && rc != SQL_NO_DATA) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+
+  SQLSMALLINT columns = 0;
+  if (!Succeeded(SQLNumResultCols(raw, &columns))) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+  if (columns <= 0) throw Error(kErrBadSql, kConnectorSource, "The SQL text returned no rows to read.");
+  std::vector<ColumnInfo> info(static_cast<size_t>(columns));
+  std::vector<std::string> names;
+  for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
+    SQLWCHAR name[256] = {0};
+    SQLSMALLINT nameLength = 0, type = 0, scale = 0, nullable = 0;
+    SQLULEN size = 0;
+    if (!Succeeded(SQLDescribeColW(raw, i, name, static_cast<SQLSMALLINT>(std::size(name)), &nameLength, &type, &size,
+                                   &scale, &nullable)))
+      StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+    info[i - 1] = {NarrowZ(name), type, scale};
+    names.push_back(info[i - 1].name);
+  }
+
+  std::vector<std::vector<mirel_SbF::Variant>> rows;
+  while (true) {
+    const SQLRETURN fetched = SQLFetch(raw);
+    if (fetched == SQL_NO_DATA) break;
+    if (!Succeeded(fetched)) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+    std::vector<mirel_SbF::Variant> row(static_cast<size_t>(columns));
+    for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i)
+      if (!ReadValue(raw, i, info[i - 1], row[i - 1]))
+        StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+    rows.push_back(std::move(row));
+  }
+  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(names), std::move(rows));
+}
+
+}  // namespace
+
+OdbcSettings OdbcSettingsOf(const std::string& strDbConn) {
+  const ConnectionString conn = ParseConnectionString(strDbConn);
+  if (Lower(conn.Provider()) != "odbc")
+    Fail("The ODBC connector cannot run a connection string for Provider=" + conn.Provider() + ".");
+  OdbcSettings settings;
+  settings.connectTimeout = TimeoutOf(conn, "Connect Timeout", settings.connectTimeout);
+  settings.commandTimeout = TimeoutOf(conn, "Command Timeout", settings.commandTimeout);
+  bool namesSource = false;
+  for (const auto& [key, value] : conn.Pairs()) {
+    const std::string lower = Lower(key);
+    if (lower == "provider" || lower == "connect timeout" || lower == "command timeout") continue;
+    if (lower == "driver" || lower == "dsn" || lower == "filedsn") namesSource = namesSource || !value.empty();
+    const std::string entry = key + "=" + DriverValue(value) + ";";
+    settings.driverString += entry;
+    settings.shownString += (lower == "pwd" || lower == "password") ? key + "=***;" : entry;
+  }
+  if (!settings.shownString.empty()) settings.shownString.pop_back();  // the last ";"
+  if (!namesSource)
+    Fail("The connection string for Provider=ODBC names no Driver or DSN (e.g. \"Driver={PostgreSQL Unicode}\").");
+  return settings;
+}
+
+std::string OdbcTextForServer(const std::string& strSql, const std::string& dbmsName) {
+  const std::optional<ServerKind> kind = KindOf(dbmsName);
+  if (!kind) Fail("The connector speaks to SQL Server and PostgreSQL only, not to " + dbmsName + ".");
+  return TextFor(strSql, *kind);
+}
+
+std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql, const std::string& strDbName,
+                                                        const std::string& strDbConn) {
+  const OdbcSettings settings = OdbcSettingsOf(strDbConn);
+  if (!IsPlainName(strDbName))
+    Fail("The database name \"" + strDbName + "\" is not a plain name (letters, digits and \"_\" only).");
+  RewriteTsql(strSql, Dialect::PostgreSQL);  // refuse a text before any connection is made
+  const std::string key = std::to_string(settings.connectTimeout) + "/" + std::to_string(settings.commandTimeout) +
+                          "/" + settings.driverString;
+  try {
+    Lease lease(key, settings, true);
+    std::shared_ptr<mirel_SbF::Recordset> rs;
+    try {
+      rs = Run(*lease, settings, strDbName, strSql);
+    } catch (const ConnectionLost&) {
+      if (!lease.Pooled()) throw;
+      // A pooled connection may have died while it waited (the server restarted): the
+      // query only reads, so it runs once more on a new connection.
+      Lease fresh(key, settings, false);
+      rs = Run(*fresh, settings, strDbName, strSql);
+      fresh.Keep();
+      return rs;
+    }
+    lease.Keep();
+    return rs;
+  } catch (const ConnectionLost& lost) {
+    throw Error(lost.Number(), lost.Source(), lost.Description());
+  }
+}
+
+void OdbcClosePooledConnections() {
+  Pool& pool = ThePool();
+  std::unordered_map<std::string, std::vector<std::unique_ptr<Connection>>> idle;
+  {
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    idle.swap(pool.idle);
+  }
+  for (auto& [key, conns] : idle)
+    for (auto& conn : conns) Close(std::move(conn));
+}
+
+OdbcPoolCounts OdbcPoolCountsForTesting() {
+  Pool& pool = ThePool();
+  OdbcPoolCounts counts{pool.opened.load(), pool.closed.load(), 0};
+  std::lock_guard<std::mutex> lock(pool.mutex);
+  for (const auto& [key, conns] : pool.idle) counts.idle += static_cast<int64_t>(conns.size());
+  return counts;
+}
+
+}  // namespace mirel_platform
