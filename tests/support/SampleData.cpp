@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <vector>
 
@@ -73,6 +74,16 @@ const std::string& SampleFolder() {
   return folder;
 }
 
-std::string SampleConnection() { return "Provider=SQLite;Data Source=" + SampleFolder(); }
+std::string SampleConnection() {
+  // The same tests run against a server loaded with the same sample: test.sh names it in
+  // a file whose first line is the connection string.
+  if (const char* file = std::getenv("MIREL_TEST_CONNECTION_FILE"); file && *file) {
+    std::ifstream in(file);
+    std::string connection;
+    if (std::getline(in, connection) && !connection.empty()) return connection;
+    ADD_FAILURE() << "MIREL_TEST_CONNECTION_FILE names " << file << ", which holds no connection string";
+  }
+  return "Provider=SQLite;Data Source=" + SampleFolder();
+}
 
 }  // namespace mirel_test

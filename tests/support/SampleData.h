@@ -10,7 +10,9 @@ namespace mirel_test {
 // builder's output when the databases cannot be built.
 const std::string& SampleFolder();
 
-// "Provider=SQLite;Data Source=<SampleFolder()>".
+// "Provider=SQLite;Data Source=<SampleFolder()>", or, when the environment variable
+// MIREL_TEST_CONNECTION_FILE names a file, the connection string on its first line (a
+// server that holds the same sample).
 std::string SampleConnection();
 
 // A new empty folder under the system's temporary folder, removed at exit.

@@ -1,0 +1,134 @@
+// Faults of a server under a running host: sessions cut by the server, and the server
+// stopped mid-run and started again. The host is never restarted; each call either
+// answers right or raises a clear connector error within the timeouts.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "mirel_SbF/mirel_SbF.h"
+#include "platform/odbc/OdbcProvider.h"
+#include "ServerConfig.h"
+#include "support/SampleData.h"
+
+namespace mirel_SbF {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Connect Timeout of the connection string the tests use, and the longest a failing call
+// may take: the connect timeout twice (a pooled connection found dead, then a new one)
+// and a margin for a loaded machine.
+constexpr int kConnectTimeout = 5;
+constexpr auto kLongestCall = std::chrono::seconds(3 * kConnectTimeout);
+
+std::string Connection(const mirel_test::ServerConfig& server) {
+  return mirel_test::WithEntry(server.connection, "Connect Timeout", std::to_string(kConnectTimeout));
+}
+
+int32_t Count(const std::string& conn) {
+  Search search;
+  search.SetDatabaseInfo(conn, "specs", "prj", 1, "USD");
+  search.AddSelection("7401", "0", "", "EU");
+  return search.GetNumberOfMatchingVehicles();
+}
+
+void TerminateReaderSessions(const mirel_test::ServerConfig& server) {
+  std::string out;
+  ASSERT_EQ(mirel_test::RunCommand(std::string("\"") + MIREL_SOURCE_DIR + "/tools/pg/server.sh\" psql \"" + server.folder +
+                                       "\" -c \"select pg_terminate_backend(pid) from pg_stat_activity "
+                                       "where usename = 'sbf_reader'\"",
+                                   out),
+            0)
+      << out;
+}
+
+TEST(OdbcFaults, SessionsCutByTheServerAreReplacedUnnoticed) {
+  MIREL_REQUIRE_SERVER(server);
+  const std::string conn = Connection(*server);
+  const int32_t expected = Count(conn);
+  const auto before = mirel_platform::OdbcPoolCountsForTesting();
+  ASSERT_GT(before.idle, 0);
+  TerminateReaderSessions(*server);
+  EXPECT_EQ(Count(conn), expected);
+  EXPECT_GT(mirel_platform::OdbcPoolCountsForTesting().opened, before.opened);
+  EXPECT_EQ(Count(conn), expected);
+}
+
+// Starts the server again however the test ends, so that later tests find it running.
+struct RestartAtEnd {
+  const mirel_test::ServerConfig& server;
+  ~RestartAtEnd() { mirel_test::ControlServer(server, "start"); }
+};
+
+TEST(OdbcFaults, TheServerStoppedMidRunGivesClearErrorsAndCallsRecoverOnceItIsBack) {
+  MIREL_REQUIRE_SERVER(server);
+  const std::string conn = Connection(*server);
+  const int32_t expected = Count(conn);
+  RestartAtEnd restart{*server};
+
+  enum Phase { Up, Down, Back, Over };
+  std::atomic<int> phase{Up};
+  constexpr int kThreads = 4;
+  struct Tally {
+    int before = 0, errorsWhileDown = 0, after = 0, wrong = 0;
+    Clock::duration longest{};
+    std::string badError;
+  };
+  std::vector<Tally> tally(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      Tally& mine = tally[t];
+      while (phase.load() != Over) {
+        const int seen = phase.load();
+        const auto start = Clock::now();
+        try {
+          const int32_t n = Count(conn);
+          if (n != expected) ++mine.wrong;
+          if (seen == Up) ++mine.before;
+          if (seen == Back) ++mine.after;
+        } catch (const Error& e) {
+          if (seen == Down) ++mine.errorsWhileDown;
+          // Errors are expected only while the server is down or going down; every one
+          // must be the connector's and say which data source failed.
+          if ((seen == Up && phase.load() == Up) || seen == Back || e.Source() != "mirel_base.Connector" ||
+              e.Description().find("ODBC data source") == std::string::npos)
+            if (mine.badError.empty()) mine.badError = std::to_string(seen) + " " + e.Source() + ": " + e.Description();
+        }
+        mine.longest = std::max(mine.longest, Clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+  }
+
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  phase = Down;
+  const bool stopped = mirel_test::ControlServer(*server, "stop") == 0;
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const bool started = mirel_test::ControlServer(*server, "start") == 0;
+  // Calls that began before the start finished may still fail; count from here.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  phase = Back;
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  phase = Over;
+  for (auto& th : threads) th.join();
+
+  ASSERT_TRUE(stopped);
+  ASSERT_TRUE(started);
+  for (int t = 0; t < kThreads; ++t) {
+    SCOPED_TRACE("thread " + std::to_string(t));
+    EXPECT_GT(tally[t].before, 0);
+    EXPECT_GT(tally[t].errorsWhileDown, 0);
+    EXPECT_GT(tally[t].after, 0);
+    EXPECT_EQ(tally[t].wrong, 0);
+    EXPECT_TRUE(tally[t].badError.empty()) << tally[t].badError;
+    EXPECT_LT(tally[t].longest, kLongestCall);
+  }
+}
+
+}  // namespace
+}  // namespace mirel_SbF

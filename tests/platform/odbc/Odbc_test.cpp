@@ -1,0 +1,192 @@
+// The ODBC connector: what it hands to a driver, what it sends to each kind of server,
+// and, against the test server, the errors a user meets and the role that only reads.
+#include <gtest/gtest.h>
+
+#include "mirel_SbF/mirel_SbF.h"
+#include "platform/odbc/OdbcProvider.h"
+#include "ServerConfig.h"
+#include "support/SampleData.h"
+
+namespace mirel_platform {
+namespace {
+
+using mirel_SbF::Error;
+
+Error ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error raised";
+  return Error(0, "", "");
+}
+
+TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
+  struct Case {
+    const char* conn;
+    const char* driver;
+    const char* shown;
+    int32_t connect, command;
+  } cases[] = {
+      {"Provider=ODBC;Driver={PostgreSQL Unicode};Server=db1;Uid=u;Pwd=secret",
+       "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=secret;", "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=***", 15, 30},
+      {"provider=odbc; DSN = replica ;Connect Timeout=3;Command Timeout=0", "DSN=replica;", "DSN=replica", 3, 0},
+      // Values that hold ";", "=", "}" or outer blanks are braced again for the driver.
+      {"Provider=ODBC;Driver=FreeTDS;Password={a;b=c}}d};App={ x }", "Driver=FreeTDS;Password={a;b=c}}d};App={ x };",
+       "Driver=FreeTDS;Password=***;App={ x }", 15, 30},
+  };
+  for (const Case& c : cases) {
+    const OdbcSettings s = OdbcSettingsOf(c.conn);
+    EXPECT_EQ(s.driverString, c.driver) << c.conn;
+    EXPECT_EQ(s.shownString, c.shown) << c.conn;
+    EXPECT_EQ(s.connectTimeout, c.connect) << c.conn;
+    EXPECT_EQ(s.commandTimeout, c.command) << c.conn;
+  }
+}
+
+TEST(OdbcSettings, BadStringsAreRefusedNamingTheEntry) {
+  struct Case {
+    const char* conn;
+    const char* says;
+  } cases[] = {
+      {"Provider=ODBC;Server=db1", "names no Driver or DSN"},
+      {"Provider=ODBC;Driver=;Server=db1", "names no Driver or DSN"},
+      {"Provider=ODBC;Driver=x;Connect Timeout=soon", "\"Connect Timeout\" is \"soon\""},
+      {"Provider=ODBC;Driver=x;Command Timeout=-1", "\"Command Timeout\" is \"-1\""},
+      {"Provider=ODBC;Driver=x;Command Timeout=86401", "\"Command Timeout\" is \"86401\""},
+      {"Provider=SQLite;Data Source=/x", "Provider=SQLite"},
+  };
+  for (const Case& c : cases) {
+    const Error e = ErrorOf([&] { OdbcSettingsOf(c.conn); });
+    EXPECT_EQ(e.Number(), mirel_SbF::kErrUnspecified) << c.conn;
+    EXPECT_EQ(e.Source(), "mirel_base.Connector") << c.conn;
+    EXPECT_NE(e.Description().find(c.says), std::string::npos) << c.conn << ": " << e.Description();
+  }
+}
+
+constexpr const char* kLibraryText =
+    "select distinct a.[data_value], N'x' + t.full_text as Name from specs..equipment a "
+    "inner join specs..schema_text t on t.schema_id = a.schema_id where a.data_value in (N'O''Neil')";
+
+TEST(OdbcText, SqlServerRunsTheLibraryTextUnchangedAndPostgreSqlTheRewrite) {
+  EXPECT_EQ(OdbcTextForServer(kLibraryText, "Microsoft SQL Server"), kLibraryText);
+  EXPECT_EQ(OdbcTextForServer(kLibraryText, "PostgreSQL"),
+            "select distinct a.\"data_value\", 'x' || t.full_text as Name from specs.equipment a "
+            "inner join specs.schema_text t on t.schema_id = a.schema_id where a.data_value in ('O''Neil')");
+}
+
+TEST(OdbcText, WritesAndUnknownServersAreRefusedBeforeAnythingIsSent) {
+  for (const char* dbms : {"Microsoft SQL Server", "PostgreSQL"}) {
+    for (const char* sql : {"delete from specs..version", "select 1; drop table version", "update version set name = 1"}) {
+      const Error e = ErrorOf([&] { OdbcTextForServer(sql, dbms); });
+      EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql) << dbms << ": " << sql;
+    }
+  }
+  EXPECT_NE(ErrorOf([] { OdbcTextForServer("select 1", "MySQL"); }).Description().find("not to MySQL"), std::string::npos);
+}
+
+// SQL Server cannot run here; FreeTDS still proves that an unreachable server gives a
+// clear error that names the data source and keeps the password hidden.
+TEST(OdbcConnect, AnUnreachableSqlServerThroughFreeTdsNamesTheDataSource) {
+  mirel_base::Connector connector;
+  const Error e = ErrorOf([&] {
+    connector.ExecuteQuery("select 1 as one", "specs",
+                           "Provider=ODBC;Driver=FreeTDS;Server=127.0.0.1;Port=1;TDS_Version=7.4;Uid=sa;Pwd=topsecret;"
+                           "Connect Timeout=5");
+  });
+  EXPECT_EQ(e.Number(), mirel_SbF::kErrUnspecified);
+  EXPECT_EQ(e.Source(), "mirel_base.Connector");
+  EXPECT_NE(e.Description().find("Cannot connect to the ODBC data source \"Driver=FreeTDS;Server=127.0.0.1;Port=1;"),
+            std::string::npos)
+      << e.Description();
+  EXPECT_EQ(e.Description().find("topsecret"), std::string::npos);
+}
+
+TEST(OdbcConnect, AnUnknownDriverAndABadDatabaseNameAreClearErrors) {
+  mirel_base::Connector connector;
+  EXPECT_NE(ErrorOf([&] { connector.ExecuteQuery("select 1 as one", "specs", "Provider=ODBC;Driver=NoSuchDriver"); })
+                .Description()
+                .find("NoSuchDriver"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf([&] { connector.ExecuteQuery("select 1 as one", "specs;drop", "Provider=ODBC;Driver=x"); })
+                .Description()
+                .find("not a plain name"),
+            std::string::npos);
+}
+
+// --- Against the test server ----------------------------------------------------------
+
+TEST(OdbcServer, ConnectionFailuresNameWhatFailed) {
+  MIREL_REQUIRE_SERVER(server);
+  struct Case {
+    std::string conn, db, says;
+  } cases[] = {
+      {mirel_test::WithEntry(server->connection, "Pwd", "wrong"), "specs", "password authentication failed"},
+      {mirel_test::WithEntry(server->connection, "Database", "nosuchdb"), "specs", "database \"nosuchdb\" does not exist"},
+      {mirel_test::WithEntry(server->connection, "Port", "1"), "specs", "Connection refused"},
+      {server->connection, "nosuch", "The database \"nosuch\" does not exist"},
+  };
+  mirel_base::Connector connector;
+  for (const Case& c : cases) {
+    const Error e = ErrorOf([&] { connector.ExecuteQuery("select count(*) as n from version", c.db, c.conn); });
+    EXPECT_EQ(e.Number(), mirel_SbF::kErrUnspecified) << c.says;
+    EXPECT_EQ(e.Source(), "mirel_base.Connector") << c.says;
+    EXPECT_NE(e.Description().find(c.says), std::string::npos) << e.Description();
+    EXPECT_EQ(e.Description().find("Pwd=wrong"), std::string::npos) << e.Description();
+  }
+}
+
+TEST(OdbcServer, ValuesArriveWithTheirTypesAndTextsInUtf8) {
+  MIREL_REQUIRE_SERVER(server);
+  mirel_base::Connector connector;
+  auto rs = connector.ExecuteQuery(
+      "select count(*) as n, cast(1.5 as float) as f, N'Général – 5 €' as t, min(schema_id) as m, "
+      "cast(null as float) as z from version inner join equipment on equipment.vehicle_id = version.vehicle_id "
+      "where equipment.schema_id = 7401",
+      "specs", server->connection);
+  ASSERT_FALSE(rs->EndOfFile());
+  EXPECT_EQ(rs->Fields("N").Value().Type(), mirel_SbF::VariantType::Long);
+  EXPECT_GT(rs->Fields("n").Value().AsLong(), 0);
+  EXPECT_EQ(rs->Fields("f").Value(), mirel_SbF::Variant(1.5));
+  EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("Général – 5 €"));
+  EXPECT_EQ(rs->Fields("m").Value(), mirel_SbF::Variant(int32_t{7401}));
+  EXPECT_TRUE(rs->Fields("z").Value().IsNull());
+  // A server error is the query's, not the connection's.
+  const Error e = ErrorOf([&] { connector.ExecuteQuery("select nosuchcolumn from version", "specs", server->connection); });
+  EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
+  EXPECT_NE(e.Description().find("nosuchcolumn"), std::string::npos) << e.Description();
+}
+
+TEST(OdbcServer, ConnectionsArePooledPerConnectionString) {
+  MIREL_REQUIRE_SERVER(server);
+  mirel_base::Connector connector;
+  const std::string conn = mirel_test::WithEntry(server->connection, "Command Timeout", "29");  // a pool of its own
+  connector.ExecuteQuery("select 1 as one", "specs", conn);
+  const OdbcPoolCounts before = OdbcPoolCountsForTesting();
+  for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from categories", i % 2 ? "prj" : "prj", conn);
+  for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from version", "specs", conn);
+  EXPECT_EQ(OdbcPoolCountsForTesting().opened, before.opened);
+}
+
+// The role the library connects as cannot change anything, whatever text reaches the
+// server; psql stands in for a library that let a write through.
+TEST(OdbcServer, TheLibrarysRoleCanOnlyRead) {
+  MIREL_REQUIRE_SERVER(server);
+  const std::string psql = "PGPASSWORD=sbf_reader PGCONNECT_TIMEOUT=10 psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p " +
+                           server->port + " -U sbf_reader -d mirel -c ";
+  std::string out;
+  ASSERT_EQ(mirel_test::RunCommand(psql + "\"select count(*) from prj.categories\"", out), 0) << out;
+  for (const char* write : {"insert into prj.categories values ('X', 9)", "update specs.version set name = 'x'",
+                            "delete from specs.equipment", "create table prj.x (a int)", "drop table prj.categories",
+                            "set transaction read write; delete from specs.equipment"}) {
+    EXPECT_NE(mirel_test::RunCommand(psql + "\"" + write + "\"", out), 0) << write;
+    EXPECT_TRUE(out.find("permission denied") != std::string::npos || out.find("read-only") != std::string::npos)
+        << write << ": " << out;
+  }
+  ASSERT_EQ(mirel_test::RunCommand(psql + "\"select count(*) from prj.categories\"", out), 0) << out;
+  EXPECT_NE(out.find(" 3"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace mirel_platform
