@@ -110,8 +110,8 @@ void WriteTable(std::ostream& out, sqlite3* db, const std::string& file, const s
   for (size_t i = 0; i < columns.size(); ++i) {
     const Column& c = columns[i];
     out << (i ? ", " : "") << Name(c.name) << " " << c.type << (c.notNull ? " NOT NULL" : "");
-    list += (i ? ", " : "") + Name(c.name);
-    if (c.primaryKey) keys += (keys.empty() ? "" : ", ") + Name(c.name);
+    list.append(i ? ", " : "").append(Name(c.name));
+    if (c.primaryKey) keys.append(keys.empty() ? "" : ", ").append(Name(c.name));
   }
   if (!keys.empty()) out << ", PRIMARY KEY (" << keys << ")";
   out << ");\n";
@@ -119,7 +119,7 @@ void WriteTable(std::ostream& out, sqlite3* db, const std::string& file, const s
   out << "COPY " << qualified << " (" << list << ") FROM stdin;\n";
   std::string select = "SELECT ";
   for (size_t i = 0; i < columns.size(); ++i)
-    select += (i ? ", \"" : "\"") + columns[i].name + "\"";
+    select.append(i ? ", \"" : "\"").append(columns[i].name).append("\"");
   select += " FROM \"" + table + "\"";
   Stmt rows = Prepare(db, select, file);
   int rc;
@@ -141,7 +141,7 @@ void WriteTable(std::ostream& out, sqlite3* db, const std::string& file, const s
     Stmt parts = Prepare(db, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno", file);
     sqlite3_bind_text(parts.get(), 1, index.c_str(), -1, SQLITE_TRANSIENT);
     std::string on;
-    while (sqlite3_step(parts.get()) == SQLITE_ROW) on += (on.empty() ? "" : ", ") + Name(Text(parts.get(), 0));
+    while (sqlite3_step(parts.get()) == SQLITE_ROW) on.append(on.empty() ? "" : ", ").append(Name(Text(parts.get(), 0)));
     out << "CREATE " << (sqlite3_column_int(indexes.get(), 1) ? "UNIQUE " : "") << "INDEX " << Name(index) << " ON "
         << qualified << " (" << on << ");\n";
   }
