@@ -611,3 +611,60 @@ TEST(SampledbArguments, HelpPrintsUsage) {
 }
 
 }  // namespace
+
+namespace {
+
+void ExecOn(const fs::path& file, const char* sql) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+  std::unique_ptr<sqlite3, DbCloser> db(raw);
+  char* message = nullptr;
+  ASSERT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+}
+
+}  // namespace
+
+// The script that loads the databases into PostgreSQL: COPY's escapes, types, keys and
+// indexes, grants; and bad input writes no script.
+TEST(SampledbPgScript, CarriesEveryValueTypeKeyAndIndex) {
+  TempFolder tmp;
+  const fs::path from = tmp.Path() / "from";
+  fs::create_directories(from);
+  ExecOn(from / "specs.db",
+         "CREATE TABLE Version(vehicle_id INTEGER PRIMARY KEY, Name TEXT NOT NULL, price REAL);"
+         "CREATE INDEX version_name ON Version(Name, price);"
+         "INSERT INTO Version VALUES (1, 'tab\there\\back' || char(10) || 'line', 1.08), (2, 'Général', NULL);");
+  ExecOn(from / "prj.db", "CREATE TABLE categories(category_name TEXT PRIMARY KEY, sbf_order_id INTEGER);");
+  const fs::path script = tmp.Path() / "load.sql";
+  const RunResult r = RunTool({"pgscript", "--from", from.string(), "--out", script.string(), "--reader", "reader"}, tmp.Path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string text = ReadFile(script);
+  for (const char* expected : {
+           "DROP SCHEMA IF EXISTS \"specs\" CASCADE;\nCREATE SCHEMA \"specs\";\n",
+           "CREATE TABLE \"specs\".\"version\" (\"vehicle_id\" bigint, \"name\" text NOT NULL, \"price\" double "
+           "precision, PRIMARY KEY (\"vehicle_id\"));\n",
+           "COPY \"specs\".\"version\" (\"vehicle_id\", \"name\", \"price\") FROM stdin;\n"
+           "1\ttab\\there\\\\back\\nline\t1.08\n2\tGénéral\t\\N\n\\.\n",
+           "CREATE INDEX \"version_name\" ON \"specs\".\"version\" (\"name\", \"price\");\n",
+           "GRANT SELECT ON ALL TABLES IN SCHEMA \"prj\" TO \"reader\";\n",
+       })
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin:\n" << text;
+
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"pgscript", "--out", script.string()}, "missing option --from"},
+      {{"pgscript", "--from", (tmp.Path() / "none").string(), "--out", (tmp.Path() / "x.sql").string()}, "cannot open"},
+      {{"pgscript", "--from", from.string(), "--out", (tmp.Path() / "y.sql").string(), "--reader", "a b"},
+       "not a plain name"},
+  };
+  for (const Case& c : cases) {
+    const RunResult bad = RunTool(c.args, tmp.Path());
+    EXPECT_NE(bad.exitCode, 0) << c.message;
+    EXPECT_NE(bad.err.find(c.message), std::string::npos) << bad.err;
+  }
+  EXPECT_FALSE(fs::exists(tmp.Path() / "x.sql"));
+  EXPECT_FALSE(fs::exists(tmp.Path() / "y.sql"));
+  EXPECT_EQ(Listing(tmp.Path()), (std::vector<std::string>{"from", "load.sql"}));
+}
