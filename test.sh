@@ -36,10 +36,9 @@ if [ "$server" = on ]; then
   fi
   mkdir -p "$dir"
   pg="$PWD/$dir/pg"
-  tools/pg/server.sh stop "$pg" 2>/dev/null || true
-  rm -rf "$pg"
+  tools/pg/server.sh remove "$pg" 2>/dev/null || true
   tools/pg/server.sh start "$pg" "$port"
-  cleanup="tools/pg/server.sh stop '$pg' || true; $cleanup"
+  cleanup="tools/pg/server.sh remove '$pg' || true; $cleanup"
   serverfile="$pg/test-server.conf"
   printf '%s\n%s\n%s\n' \
     "Provider=ODBC;Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=mirel;Uid=sbf_reader;Pwd=sbf_reader" \

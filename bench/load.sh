@@ -13,10 +13,9 @@ pg="$PWD/$dir/pg"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DMIREL_BUILD_BENCH=ON -DMIREL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j 2 --target sbf_load_bench sampledb >/dev/null
 
-tools/pg/server.sh stop "$pg" 2>/dev/null || true
-rm -rf "$pg"
+tools/pg/server.sh remove "$pg" 2>/dev/null || true
 tools/pg/server.sh start "$pg" "$port"
-trap 'tools/pg/server.sh stop "$pg" || true' EXIT
+trap 'tools/pg/server.sh remove "$pg" || true' EXIT
 "$dir/tools/sampledb/sampledb" synthetic --vehicles "$vehicles" --out "$pg/data" >/dev/null
 "$dir/tools/sampledb/sampledb" pgscript --from "$pg/data" --out "$pg/data.sql" --reader sbf_reader >/dev/null
 tools/pg/server.sh load "$pg" "$pg/data.sql"

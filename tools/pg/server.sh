@@ -3,6 +3,7 @@
 #
 #   tools/pg/server.sh start FOLDER PORT    creates the cluster on first use, then starts it
 #   tools/pg/server.sh stop FOLDER          stops it (fast shutdown: open sessions are cut)
+#   tools/pg/server.sh remove FOLDER        stops it and removes the cluster
 #   tools/pg/server.sh load FOLDER SCRIPT   runs a load script (sampledb pgscript) as superuser
 #   tools/pg/server.sh psql FOLDER ARGS...  psql as superuser over the folder's socket
 #
@@ -22,27 +23,38 @@ as_owner() {
 
 cmd=${1:-}
 dir=${2:-}
-[ -n "$cmd" ] && [ -n "$dir" ] || { sed -n '2,8p' "$0" >&2; exit 64; }
+[ -n "$cmd" ] && [ -n "$dir" ] || { sed -n '2,9p' "$0" >&2; exit 64; }
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
-data="$dir/cluster"
+# The cluster and its socket live in the folder; when the server's user cannot reach it
+# (run as root in a folder under a private home), in a folder of its own under /tmp that
+# the folder names in "home".
+if [ -f "$dir/home" ]; then
+  home=$(cat "$dir/home")
+elif [ "$(id -u)" -eq 0 ] && ! { chown postgres "$dir" && runuser -u postgres -- test -w "$dir"; }; then
+  home=$(mktemp -d /tmp/mirel-pg.XXXXXX)
+  chown postgres "$home"
+  echo "$home" >"$dir/home"
+else
+  home=$dir
+fi
+data="$home/cluster"
 
 psql_super() {
-  as_owner "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$(cat "$dir/port")" -U postgres -d "${DB:-mirel}" "$@"
+  as_owner "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$home" -p "$(cat "$dir/port")" -U postgres -d "${DB:-mirel}" "$@"
 }
 
 case "$cmd" in
   start)
     port=${3:?port}
-    [ "$(id -u)" -ne 0 ] || chown postgres "$dir"
     if [ ! -f "$data/PG_VERSION" ]; then
       as_owner "$bin/initdb" -D "$data" -U postgres --auth-local=trust --auth-host=scram-sha-256 \
         --encoding=UTF8 --locale=C >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
       fresh=1
     fi
     echo "$port" >"$dir/port"
-    as_owner "$bin/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 \
-      -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$dir -c max_connections=100" start >/dev/null
+    as_owner "$bin/pg_ctl" -D "$data" -l "$home/server.log" -w -t 60 \
+      -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$home -c max_connections=100" start >/dev/null
     if [ -n "${fresh:-}" ]; then
       DB=postgres psql_super <<'SQL'
 CREATE DATABASE mirel TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C';
@@ -58,6 +70,12 @@ SQL
   stop)
     [ -f "$data/postmaster.pid" ] || exit 0
     as_owner "$bin/pg_ctl" -D "$data" -m fast -w -t 60 stop >/dev/null
+    ;;
+  remove)
+    # Stops the server and removes the cluster (and its folder under /tmp, if any).
+    [ ! -f "$data/postmaster.pid" ] || as_owner "$bin/pg_ctl" -D "$data" -m immediate -w -t 60 stop >/dev/null || true
+    [ "$home" = "$dir" ] || rm -rf "$home"
+    rm -rf "$dir"
     ;;
   load)
     script=${3:?script}
