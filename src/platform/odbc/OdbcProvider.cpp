@@ -176,6 +176,9 @@ Diagnostics DiagnosticsOf(SQLSMALLINT type, SQLHANDLE handle) {
                                         static_cast<SQLSMALLINT>(std::size(message)), &length);
     if (!Succeeded(rc)) break;
     std::string text = NarrowZ(message);
+    // Drivers break long messages over lines and tabs; an error description is one line.
+    for (char& c : text)
+      if (c == '\n' || c == '\r' || c == '\t') c = ' ';
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r')) text.pop_back();
     if (d.state.empty()) d.state = NarrowZ(state);
     if (!d.text.empty()) d.text += "; ";

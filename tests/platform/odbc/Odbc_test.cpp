@@ -2,6 +2,8 @@
 // and, against the test server, the errors a user meets and the role that only reads.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "mirel_SbF/mirel_SbF.h"
 #include "platform/odbc/OdbcProvider.h"
 #include "ServerConfig.h"
@@ -156,6 +158,20 @@ TEST(OdbcServer, ValuesArriveWithTheirTypesAndTextsInUtf8) {
   const Error e = ErrorOf([&] { connector.ExecuteQuery("select nosuchcolumn from version", "specs", server->connection); });
   EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
   EXPECT_NE(e.Description().find("nosuchcolumn"), std::string::npos) << e.Description();
+}
+
+TEST(OdbcServer, AQueryOverTheCommandTimeoutIsCancelled) {
+  MIREL_REQUIRE_SERVER(server);
+  mirel_base::Connector connector;
+  const auto start = std::chrono::steady_clock::now();
+  const Error e = ErrorOf([&] {
+    connector.ExecuteQuery("select count(*) as n from equipment a, equipment b, equipment c", "specs",
+                           mirel_test::WithEntry(server->connection, "Command Timeout", "1"));
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(e.Number(), mirel_SbF::kErrUnspecified);
+  EXPECT_NE(e.Description().find("ran longer than the command timeout of 1 s"), std::string::npos) << e.Description();
+  EXPECT_EQ(e.Description().find('\n'), std::string::npos) << e.Description();
 }
 
 TEST(OdbcServer, ConnectionsArePooledPerConnectionString) {
