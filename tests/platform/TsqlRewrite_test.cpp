@@ -28,6 +28,20 @@ TEST(TsqlRewrite, RewritesTheLibraryTextsForSqlite) {
   }
 }
 
+// PostgreSQL keeps LEFT and takes a quoted name's case as written, so quoted names go in the
+// lower case that its unquoted names fold to (and that SQL Server would not tell apart).
+TEST(TsqlRewrite, RewritesTheLibraryTextsForPostgreSql) {
+  struct Case { std::string in, out; };
+  const Case cases[] = {
+      {"select distinct min(cast(a.data_value as float)) as \"Minimum\", '  '+a.[Data_Value] from prj..T a "
+       "where LEFT(a.data_value, 3) <> N'(O)' order by \"Minimum\"",
+       "select distinct min(cast(a.data_value as double precision)) as \"minimum\", '  '||a.\"data_value\" from prj.T a "
+       "where LEFT(a.data_value, 3) <> '(O)' order by \"minimum\""},
+      {"select N'Général ''x''' as T from t", "select 'Général ''x''' as T from t"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RewriteTsql(c.in, Dialect::PostgreSQL), c.out);
+}
+
 TEST(TsqlRewrite, RefusesUnknownConstructsNamingThem) {
   struct Case { const char* sql; const char* named; };
   const Case cases[] = {
