@@ -1,0 +1,365 @@
+// The web host's request -> screen logic on the sample databases, without a socket:
+// changes applied on top of restored states, links that restore their screen, and the
+// errors a bad request gets. Counts are checked against SQL written here from the data's
+// meaning, not against the library.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "Render.h"
+#include "Screen.h"
+#include "Text.h"
+#include "support/SampleData.h"
+
+namespace {
+
+using sbf_web::BuildScreen;
+using sbf_web::RequestError;
+using sbf_web::Screen;
+
+sbf_web::Config SampleConfig() {
+  sbf_web::Config config;
+  config.connection = mirel_test::SampleConnection();
+  return config;
+}
+
+sbf_web::Request Parse(const std::string& query) {
+  return sbf_web::ParseRequest(sbf_web::ParseQuery(query));
+}
+
+Screen Build(const std::string& query) { return BuildScreen(SampleConfig(), Parse(query)); }
+
+// The error a request gets; fails the test when it gets a screen.
+RequestError ErrorOf(const std::string& query) {
+  try {
+    Build(query);
+  } catch (const RequestError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error for " << query;
+  return RequestError("none");
+}
+
+// --- the independent count ------------------------------------------------------------
+
+using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+using Stmt = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+// Vehicles that pass the default filters (not advanced, not old, not built) and have an
+// equipment row of every (schema, condition) given.
+int ExpectedCount(const std::vector<std::pair<int, std::string>>& conditions) {
+  auto has = [](int schema, const std::string& condition) {
+    return "exists (select 1 from equipment e where e.vehicle_id = v.vehicle_id and e.schema_id = " +
+           std::to_string(schema) + " and (" + condition + "))";
+  };
+  std::string sql = "select count(*) from version v where " + has(106, "e.data_value <> 'A'") + " and " +
+                    has(302, "substr(e.data_value, 1, 3) not in ('(O)', '(+)')");
+  for (const auto& [schema, condition] : conditions) sql += " and " + has(schema, condition);
+  sqlite3* raw = nullptr;
+  const std::string file = mirel_test::SampleFolder() + "/specs.db";
+  sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  Db db(raw, sqlite3_close);
+  sqlite3_stmt* rawStmt = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawStmt, nullptr), SQLITE_OK) << sql;
+  Stmt stmt(rawStmt, sqlite3_finalize);
+  if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return -1;
+  return sqlite3_column_int(stmt.get(), 0);
+}
+
+const sbf_web::Row* FindRow(const Screen& screen, const std::string& schema, bool range) {
+  for (const auto& row : screen.rows)
+    if (row.schema == schema && row.range == range) return &row;
+  return nullptr;
+}
+
+std::vector<std::string> Selected(const sbf_web::Row& row) {
+  std::vector<std::string> values;
+  for (const auto& value : row.values)
+    if (value.selected) values.push_back(value.data);
+  return values;
+}
+
+// The links of a rendered page, as the query texts a browser would send.
+std::vector<std::string> Links(const std::string& html) {
+  std::vector<std::string> links;
+  const std::regex href("href=\"/\\?([^\"]*)\"");
+  for (std::sregex_iterator it(html.begin(), html.end(), href), end; it != end; ++it) {
+    std::string query = (*it)[1];
+    // Attribute values are HTML-escaped; the query texts hold "&" only.
+    for (size_t at; (at = query.find("&amp;")) != std::string::npos;) query.replace(at, 5, "&");
+    EXPECT_EQ(query.find_first_of("<>\"' "), std::string::npos) << query;
+    links.push_back(query);
+  }
+  return links;
+}
+
+const char* const kEurope = "2~7401~0~EU~EU~";
+
+// --- changes on top of a restored state -------------------------------------------------
+
+TEST(WebScreen, EachChangeIsAppliedOnTopOfTheRestoredState) {
+  struct Case {
+    const char* name;
+    std::string state;
+    std::string change;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"pick on nothing", "", "op=pick&schema=7401&loc=0&value=EU", kEurope},
+      {"pick after a range", "1~135~0~~100~!!", "op=pick&schema=7401&loc=0&value=JP",
+       "1~135~0~~100~!!~2~7401~0~JP~JP~"},
+      {"pick of a value already picked", kEurope, "op=pick&schema=7401&loc=0&value=EU", kEurope},
+      {"unpick keeps the others", "2~7401~0~EU~EU~~2~7402~0~I~I~", "op=unpick&schema=7401&loc=0&value=EU",
+       "2~7402~0~I~I~"},
+      {"unpick of a value another host picked", "2~7401~0~~EU~", "op=unpick&schema=7401&loc=0&value=EU", ""},
+      {"unpick of a value not picked", kEurope, "op=unpick&schema=7401&loc=0&value=JP", kEurope},
+      {"a minimum joins the maximum", "1~135~0~~!!~150", "op=min&schema=135&loc=0&sv=&value=100",
+       "1~135~0~~100~150"},
+      {"a new maximum replaces the old", "1~135~0~~100~150~2~7401~0~EU~EU~", "op=max&schema=135&loc=0&value=200",
+       std::string(kEurope) + "~1~135~0~~100~200"},
+      {"clearing the minimum keeps the maximum", "1~135~0~~100~150", "op=min&schema=135&loc=0&value=",
+       "1~135~0~~!!~150"},
+      {"clearing the last bound drops the range", "1~135~0~~100~!!", "op=min&schema=135&loc=0&value=", ""},
+      {"a range sets both bounds", kEurope, "op=range&schema=135&loc=0&sv=&min=70&max=100",
+       std::string(kEurope) + "~1~135~0~~70~100"},
+      {"a range of two empty bounds removes it", "1~135~0~~70~100", "op=range&schema=135&loc=0&min=&max=", ""},
+      {"clear removes everything", "1~135~0~~70~100~2~7401~0~EU~EU~", "op=clear", ""},
+  };
+  for (const auto& c : cases) {
+    const Screen screen = Build("state=" + sbf_web::UrlEncode(c.state) + "&" + c.change);
+    EXPECT_EQ(screen.params.state, c.expected) << c.name;
+    EXPECT_TRUE(screen.changed) << c.name;
+  }
+}
+
+TEST(WebScreen, TheCountAndTheMarksFollowTheChangedSelections) {
+  // Europe restored, then a horsepower range set on the Engine tab.
+  const Screen screen =
+      Build("state=" + std::string(kEurope) + "&cat=Engine&op=range&schema=135&loc=0&min=70&max=100");
+  EXPECT_EQ(screen.count, ExpectedCount({{7401, "e.data_value = 'EU'"},
+                                         {135, "cast(e.data_value as real) between 70 and 100"}}));
+  EXPECT_EQ(screen.vehicles.size(), static_cast<size_t>(screen.count));
+  const sbf_web::Row* power = FindRow(screen, "135", true);
+  ASSERT_NE(power, nullptr);
+  EXPECT_EQ(power->min, "70");
+  EXPECT_EQ(power->max, "100");
+  EXPECT_EQ(Selected(*power), (std::vector<std::string>{"70", "100"}));
+  ASSERT_EQ(screen.choices.size(), 2u);
+  EXPECT_EQ(screen.choices[0].title, "Origin");
+  EXPECT_EQ(screen.choices[0].text, "Europe");
+  EXPECT_EQ(screen.choices[1].text, "from 70 to 100");
+
+  const Screen general = Build("state=" + std::string(kEurope));
+  EXPECT_EQ(general.params.category, "General");  // the first heading's
+  const sbf_web::Row* origin = FindRow(general, "7401", false);
+  ASSERT_NE(origin, nullptr);
+  EXPECT_EQ(Selected(*origin), std::vector<std::string>{"EU"});
+  EXPECT_EQ(general.count, ExpectedCount({{7401, "e.data_value = 'EU'"}}));
+}
+
+TEST(WebScreen, StandardOnlyLanguageCurrenciesAndSortCarryThrough) {
+  const Screen screen = Build("cat=Body&lang=3&cur=EUR%2CUSD&std=1&sort=price%2Cname");
+  EXPECT_TRUE(screen.params.standardOnly);
+  EXPECT_EQ(screen.params.currencies, "EUR,USD");
+  ASSERT_EQ(screen.headings.size(), 3u);
+  EXPECT_EQ(screen.headings[2].text, "Karosserie");
+  EXPECT_EQ(screen.headings[2].category, "Body");
+  EXPECT_TRUE(screen.headings[2].current);
+  ASSERT_NE(FindRow(screen, "1104", true), nullptr);
+  EXPECT_EQ(FindRow(screen, "1104", true)->title, "Leergewicht (lb)");
+  EXPECT_EQ(screen.sortColumns, (std::vector<std::string>{"price", "name"}));
+  const size_t price = 6;  // vehicle_id, name, make, model, model_year, origin, price
+  ASSERT_EQ(screen.columns.at(price), "price");
+  // Vehicles without a price (an empty cell) come first, then ascending prices.
+  double last = -1;
+  bool priced = false;
+  for (const auto& vehicle : screen.vehicles) {
+    if (vehicle[price].empty()) {
+      EXPECT_FALSE(priced) << "a vehicle without a price after priced ones";
+      continue;
+    }
+    priced = true;
+    EXPECT_LE(last, std::stod(vehicle[price]));
+    last = std::stod(vehicle[price]);
+  }
+  EXPECT_TRUE(priced);
+}
+
+// --- links restore their screen ----------------------------------------------------------
+
+TEST(WebScreen, TheLinksOfAPageRestoreItsStateAndApplyTheirChange) {
+  const std::string state = std::string(kEurope) + "~1~135~0~~100~!!";
+  const Screen screen = Build("state=" + sbf_web::UrlEncode(state) + "&cat=Engine&lang=5");
+  const std::string html = sbf_web::RenderHtml(screen);
+  const std::vector<std::string> links = Links(html);
+  ASSERT_FALSE(links.empty());
+
+  int tabs = 0, picks = 0, removals = 0;
+  for (const auto& link : links) {
+    const sbf_web::Request request = Parse(link);
+    EXPECT_EQ(request.params.language, 5) << link;
+    if (request.change.kind == sbf_web::Change::None) {
+      // Tabs, sorting, the standard-only switch: the same selections on another view.
+      EXPECT_EQ(request.params.state, state) << link;
+      if (link.find("cat=Body") != std::string::npos) {
+        const Screen body = BuildScreen(SampleConfig(), request);
+        EXPECT_EQ(body.params.state, state);
+        EXPECT_EQ(body.count, screen.count);
+        ++tabs;
+      }
+    } else if (request.change.kind == sbf_web::Change::Pick && request.change.schema == "1101") {
+      const Screen picked = BuildScreen(SampleConfig(), request);
+      EXPECT_EQ(picked.params.state, state + "~2~1101~0~" + request.change.value + "~" + request.change.value + "~");
+      EXPECT_EQ(Selected(*FindRow(picked, "1101", false)), std::vector<std::string>{request.change.value});
+      // ... and its page offers the unpick that leads back.
+      bool back = false;
+      for (const auto& again : Links(sbf_web::RenderHtml(picked))) {
+        const sbf_web::Request undo = Parse(again);
+        if (undo.change.kind == sbf_web::Change::Unpick && undo.change.schema == "1101")
+          back = BuildScreen(SampleConfig(), undo).params.state == state;
+      }
+      EXPECT_TRUE(back) << link;
+      ++picks;
+    } else if (request.change.kind == sbf_web::Change::Range && request.change.schema == "135") {
+      EXPECT_EQ(BuildScreen(SampleConfig(), request).params.state, kEurope);
+      ++removals;
+    }
+  }
+  EXPECT_EQ(tabs, 1);
+  EXPECT_GE(picks, 2);  // the sample's European cars have 4, 5 and 6 cylinders
+  EXPECT_GE(removals, 1);
+}
+
+TEST(WebScreen, TextsFromTheStateAreEscapedAndRoundTripThroughTheLinks) {
+  // A value no criteria row has (as a hand-made or foreign state may hold) is shown as is.
+  const std::string state = "2~7401~0~~<b>\"x'&amp;~";
+  const Screen screen = Build("state=" + sbf_web::UrlEncode(state));
+  EXPECT_EQ(screen.count, 0);
+  ASSERT_EQ(screen.choices.size(), 1u);
+  const std::string html = sbf_web::RenderHtml(screen);
+  EXPECT_EQ(html.find("<b>"), std::string::npos);
+  EXPECT_NE(html.find("&lt;b&gt;&quot;x&#39;&amp;amp;"), std::string::npos);
+  int restoring = 0;
+  for (const auto& link : Links(html)) {
+    const sbf_web::Request request = Parse(link);
+    if (request.change.kind == sbf_web::Change::None) {
+      EXPECT_EQ(request.params.state, state) << link;
+      ++restoring;
+    } else if (request.change.kind == sbf_web::Change::Unpick) {
+      EXPECT_EQ(BuildScreen(SampleConfig(), request).params.state, "");
+    }
+  }
+  EXPECT_GT(restoring, 0);
+  const std::string json = sbf_web::RenderJson(screen);
+  EXPECT_NE(json.find("\"state\":\"2~7401~0~~\\u003cb>\\\"x'&amp;~\""), std::string::npos) << json;
+}
+
+TEST(WebScreen, JsonCarriesTheScreen) {
+  const Screen screen = Build("state=" + std::string(kEurope) + "~1~135~0~~100~!!&cat=Engine");
+  const std::string json = sbf_web::RenderJson(screen);
+  for (const std::string& part : {
+           "\"count\":" + std::to_string(screen.count) + ",",
+           std::string("\"state\":\"2~7401~0~EU~EU~~1~135~0~~100~!!\""),
+           std::string("{\"text\":\"Engine\",\"category\":\"Engine\",\"current\":true"),
+           std::string("\"title\":\"Horsepower (hp)\",\"schema\":\"135\",\"location\":\"0\",\"schemaValue\":\"\","
+                       "\"kind\":\"range\",\"min\":\"100\",\"max\":null,\"ladder\":["),
+           std::string("{\"text\":\"100\",\"value\":\"100\",\"selected\":true}"),
+           std::string("\"columns\":[\"vehicle_id\",\"name\",\"make\",\"model\",\"model_year\",\"origin\",\"price\"]"),
+       })
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+}
+
+// --- bad requests -----------------------------------------------------------------------
+
+TEST(WebScreen, BadRequestsGetTheErrorWithNumberSourceAndDescription) {
+  struct Case {
+    std::string query;
+    bool library;
+    int32_t number;
+    std::string source;
+    std::string description;  // a part of it
+    bool badState;
+  };
+  const int32_t kObject = static_cast<int32_t>(0x80040201);
+  const Case cases[] = {
+      {"state=2~7401~0~~EU", true, 9, "mirel_SbF.ParseState", "Subscript out of range", true},
+      {"state=x~7401~0~~EU~", true, 13, "mirel_SbF.ParseState", "Type mismatch", true},
+      {"op=min&schema=135&loc=0&value=abc", true, kObject, "mirel_SbF.CreateVehicleSql", "Minimum value", false},
+      {"state=2~abc~0~~EU~", true, kObject, "mirel_SbF.CreateVehicleSql", "Schema ID", false},
+      {"lang=2", true, kObject, "mirel_SbF.GetTitleText", "Unable to locate matching row_id", false},
+      {"cur=XYZ", true, static_cast<int32_t>(0x80040064), "mirel_SbF.AddSbFMinMaxInfo", "Currency", false},
+      {"op=pick&schema=9999&loc=0&value=1", false, 0, "sbf-web", "no criteria row offers values of item 9999", false},
+      {"op=pick&schema=7401&loc=0&value=XX", false, 0, "sbf-web", "\"XX\" is not one of item 7401", false},
+      {"op=max&schema=7401&loc=0&value=3", false, 0, "sbf-web", "no range row has item 7401", false},
+      {"cat=Nope", false, 0, "sbf-web", "unknown category \"Nope\"", false},
+      {"sort=vehicle_id", false, 0, "sbf-web", "cannot sort by \"vehicle_id\"", false},
+      {"lang=en", false, 0, "sbf-web", "not \"en\"", false},
+      {"std=yes", false, 0, "sbf-web", "std is 1", false},
+      {"cur=", false, 0, "sbf-web", "at least one currency", false},
+      {"op=explode", false, 0, "sbf-web", "unknown op \"explode\"", false},
+      {"op=pick&loc=0&value=EU", false, 0, "sbf-web", "needs the item", false},
+      {"op=unpick&schema=7401&loc=0", false, 0, "sbf-web", "needs a value", false},
+      {"op=clear&schema=7401", false, 0, "sbf-web", "takes no parameter \"schema\"", false},
+      {"schema=7401", false, 0, "sbf-web", "needs an op", false},
+      {"lang=1&lang=3", false, 0, "sbf-web", "more than once", false},
+      {"page=2", false, 0, "sbf-web", "unknown parameter \"page\"", false},
+  };
+  for (const auto& c : cases) {
+    const RequestError e = ErrorOf(c.query);
+    EXPECT_EQ(e.status, 400) << c.query;
+    EXPECT_EQ(e.library, c.library) << c.query;
+    if (c.library) {
+      EXPECT_EQ(e.number, c.number) << c.query << ": " << e.description;
+    }
+    EXPECT_EQ(e.source, c.source) << c.query << ": " << e.description;
+    EXPECT_NE(e.description.find(c.description), std::string::npos) << c.query << ": " << e.description;
+    EXPECT_EQ(e.badState, c.badState) << c.query;
+
+    const std::string html = sbf_web::RenderHtmlError(e);
+    EXPECT_NE(html.find(sbf_web::HtmlEscape(e.description)), std::string::npos) << c.query;
+    EXPECT_NE(html.find("id=\"error-source\">" + sbf_web::HtmlEscape(e.source) + "<"), std::string::npos);
+    const std::string json = sbf_web::RenderJsonError(e);
+    EXPECT_NE(json.find("\"number\":" + (c.library ? std::to_string(c.number) : std::string("null"))),
+              std::string::npos) << json;
+    EXPECT_NE(json.find("\"source\":\"" + c.source + "\""), std::string::npos) << json;
+  }
+}
+
+TEST(WebScreen, AnUnreadableStateOffersALinkThatClearsIt) {
+  const RequestError e = ErrorOf("state=2~7401~0~~EU&cat=Body&lang=3");
+  ASSERT_TRUE(e.badState);
+  const std::string html = sbf_web::RenderHtmlError(e);
+  const std::smatch found = [&] {
+    std::smatch m;
+    std::regex_search(html, m, std::regex("id=\"clear-state\" href=\"/\\?([^\"]*)\""));
+    return m;
+  }();
+  ASSERT_FALSE(found.empty()) << html;
+  std::string query = found[1];
+  for (size_t at; (at = query.find("&amp;")) != std::string::npos;) query.replace(at, 5, "&");
+  const Screen screen = Build(query);  // no error: the state is gone, the rest kept
+  EXPECT_EQ(screen.params.state, "");
+  EXPECT_EQ(screen.params.category, "Body");
+  EXPECT_EQ(screen.params.language, 3);
+  EXPECT_EQ(screen.count, ExpectedCount({}));
+}
+
+TEST(WebScreen, AFailedRequestLeavesNothingBehind) {
+  const std::string query = "state=" + std::string(kEurope) + "&cat=Engine";
+  const Screen before = Build(query);
+  // A change that fails after the state was restored and changed ...
+  ErrorOf(query + "&op=min&schema=135&loc=0&value=abc");
+  // ... and an unreadable state: the next request sees none of them.
+  ErrorOf("state=1~135~0");
+  const Screen after = Build(query);
+  EXPECT_EQ(after.params.state, before.params.state);
+  EXPECT_EQ(after.count, before.count);
+  EXPECT_EQ(after.choices.size(), before.choices.size());
+  EXPECT_EQ(after.rows.size(), before.rows.size());
+}
+
+}  // namespace

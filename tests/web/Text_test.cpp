@@ -1,0 +1,92 @@
+// The escaping and encoding of the web host: what goes into HTML, URLs and JSON.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "Text.h"
+
+namespace {
+
+using sbf_web::BuildQuery;
+using sbf_web::HtmlEscape;
+using sbf_web::JsonString;
+using sbf_web::ParseQuery;
+using sbf_web::UrlDecode;
+using sbf_web::UrlEncode;
+
+struct Case {
+  std::string input;
+  std::string expected;
+};
+
+TEST(WebText, HtmlEscapeTurnsEveryMarkupCharacterIntoAnEntity) {
+  const Case cases[] = {
+      {"plain text", "plain text"},
+      {"<script>alert('x')</script>", "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
+      {"a \"quoted\" & value", "a &quot;quoted&quot; &amp; value"},
+      {"&amp;", "&amp;amp;"},
+      {"Année-modèle 0–60", "Année-modèle 0–60"},  // UTF-8 passes through
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HtmlEscape(c.input), c.expected) << c.input;
+}
+
+TEST(WebText, UrlEncodeKeepsOnlyUnreservedCharacters) {
+  const Case cases[] = {
+      {"2~7401~0~~EU~", "2~7401~0~~EU~"},  // state texts stay readable
+      {"a b&c=d/e?f#g+h", "a%20b%26c%3Dd%2Fe%3Ff%23g%2Bh"},
+      {"Année", "Ann%C3%A9e"},
+      {"%", "%25"},
+      {std::string("\0\x7f", 2), "%00%7F"},
+      {"A-z_0.9", "A-z_0.9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UrlEncode(c.input), c.expected) << c.input;
+}
+
+TEST(WebText, UrlDecodeReadsWhatUrlEncodeWritesForEveryByte) {
+  std::string all;
+  for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+  EXPECT_EQ(UrlDecode(UrlEncode(all)), all);
+  const Case cases[] = {
+      {"a+b", "a b"},  // as HTML forms send a blank
+      {"%7e%7E", "~~"},
+      {"100%25", "100%"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UrlDecode(c.input), c.expected) << c.input;
+}
+
+TEST(WebText, UrlDecodeRefusesABrokenPercentSequence) {
+  for (const char* bad : {"%", "%4", "%G1", "abc%2", "%%41"})
+    EXPECT_THROW(UrlDecode(bad), std::invalid_argument) << bad;
+}
+
+TEST(WebText, QueryRoundTripKeepsOrderEmptyValuesAndSeparatorsInValues) {
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"state", "2~7401~0~~a&b=c~"}, {"cat", ""}, {"cur", "EUR,USD"}, {"x y", "1+1"}};
+  const std::string query = BuildQuery(pairs);
+  EXPECT_EQ(query, "state=2~7401~0~~a%26b%3Dc~&cat=&cur=EUR%2CUSD&x%20y=1%2B1");
+  EXPECT_EQ(ParseQuery(query), pairs);
+}
+
+TEST(WebText, ParseQuerySkipsEmptyPiecesAndReadsBareKeys) {
+  const auto pairs = ParseQuery("a=1&&b&=v&c=x=y&");
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"a", "1"}, {"b", ""}, {"", "v"}, {"c", "x=y"}};
+  EXPECT_EQ(pairs, expected);
+  EXPECT_TRUE(ParseQuery("").empty());
+}
+
+TEST(WebText, JsonStringEscapesQuotesControlsAndMarkup) {
+  const Case cases[] = {
+      {"plain", "\"plain\""},
+      {"say \"hi\"\\", "\"say \\\"hi\\\"\\\\\""},
+      {"line\nnext\ttab\r", "\"line\\nnext\\ttab\\r\""},
+      {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
+      {"</script>", "\"\\u003c/script>\""},
+      {"€", "\"€\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JsonString(c.input), c.expected) << c.input;
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The screen as an HTML page and as JSON, and the pages of a failed request. Every text
+// is escaped for where it goes; every link is built from the screen's parameters, so it
+// restores the screen (and applies its change) on any server holding the same data.
+#pragma once
+
+#include <string>
+
+#include "Screen.h"
+
+namespace sbf_web {
+
+std::string RenderHtml(const Screen& screen);
+std::string RenderJson(const Screen& screen);
+
+std::string RenderHtmlError(const RequestError& error);
+std::string RenderJsonError(const RequestError& error);
+
+std::string RenderHtmlNotFound(const std::string& path);
+std::string RenderJsonNotFound(const std::string& path);
+
+// "0x80040201": an error number as 8 hex digits.
+std::string HexNumber(int32_t number);
+
+}  // namespace sbf_web

@@ -1,0 +1,141 @@
+// The request -> screen logic of the web host, without any socket: a request's query
+// parameters are read, a fresh Search is set up, the saved selections are restored from
+// the state text, the request's one change is applied and the whole screen is read back.
+// Nothing outlives the call: every Search and record set belongs to it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sbf_web {
+
+// What the server was started with.
+struct Config {
+  std::string connection;          // e.g. "Provider=SQLite;Data Source=data/sample"
+  std::string specs = "specs";     // specifications database name
+  std::string project = "prj";     // project database name
+  // The version columns the vehicle table shows (and may be sorted by).
+  std::vector<std::string> columns = {"name", "make", "model", "model_year", "origin", "price"};
+  size_t maxVehicles = 1000;       // rows of the vehicle table; the count is always exact
+};
+
+// The parameters every link and form of a screen carries, so that a URL alone restores
+// the screen. Names in the query: state, cat, lang, cur, std, sort.
+struct Params {
+  std::string state;             // the library's saved-state text of the selections
+  std::string category;          // category name; empty: the first heading's
+  int32_t language = 1;
+  std::string currencies = "USD";  // comma-separated, the first one primary
+  bool standardOnly = false;
+  std::string sort;              // comma-separated columns of Config::columns
+};
+
+// The one change a request asks for (query parameter op, with schema, loc, sv, value,
+// min and max as the change needs them).
+struct Change {
+  enum Kind { None, Pick, Unpick, Min, Max, Range, Clear } kind = None;
+  std::string schema, location, schemaValue;
+  std::string value;     // Pick, Unpick: the value; Min, Max: the bound, empty clears it
+  std::string min, max;  // Range: both bounds, empty for none
+};
+
+struct Request {
+  Params params;
+  Change change;
+};
+
+// A request that cannot be answered. `library` is set when the library raised the error
+// (number, source and description are then the library's); otherwise the host found the
+// problem itself and the source is "sbf-web".
+struct RequestError : std::runtime_error {
+  RequestError(std::string description, int status = 400);
+  RequestError(int32_t number, std::string source, std::string description);
+
+  bool library = false;
+  int32_t number = 0;
+  std::string source = "sbf-web";
+  std::string description;
+  int status = 400;
+  bool badState = false;   // the state text could not be read
+  std::string hint;        // what may help, e.g. the languages the project has
+  std::optional<Params> params;  // the request's screen parameters, when they were readable
+  bool changeFailed = false;     // the request carried a change: params alone may work
+};
+
+// The query parameters of a request -> Request. Unknown or repeated parameters, a
+// language that is no number and an incomplete change are RequestErrors.
+Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& query);
+
+// The query text that restores `params` (and, with a change, applies it on top).
+std::string QueryOf(const Params& params, const Change& change = {});
+
+// One selection of a state text, as the host reads it to show, remove or replace it.
+struct Selection {
+  bool range = false;
+  std::string schema, location, schemaValue;
+  std::string value;     // value selections
+  std::string min, max;  // range selections; "!!" is no bound
+};
+// The selections of a state text the library has accepted (six "~"-separated fields
+// each), and back.
+std::vector<Selection> SplitState(const std::string& state);
+std::string JoinState(const std::vector<Selection>& selections);
+
+struct Value {
+  std::string text;   // as shown
+  std::string data;   // the value the library matches on
+  bool selected = false;
+};
+
+struct Row {
+  int32_t rowId = 0, orderId = 0;
+  std::string category, title, schema, location, schemaValue;
+  bool range = false;
+  std::vector<Value> values;  // range rows: the ladder
+  std::string min, max;       // range rows: the bounds of the state, empty for none
+};
+
+struct Heading {
+  std::string text;      // in the screen's language
+  std::string category;  // the name DoSearch takes
+  bool current = false;
+};
+
+struct Language {
+  int32_t id = 0;
+  std::string name;
+};
+
+// A selection of the state as the user reads it, with the change that removes it.
+struct Choice {
+  std::string title;   // the criterion's title, or its schema id when no row has it
+  std::string text;    // "Europe", "from 100 to 150"
+  Change remove;
+};
+
+struct Screen {
+  Params params;          // after the change: state is the new state text
+  bool changed = false;   // the request carried a change
+  std::vector<Heading> headings;
+  std::vector<Row> rows;  // the criteria rows of params.category, reduced by the selections
+  std::vector<Choice> choices;
+  int32_t count = 0;      // matching vehicles
+  std::vector<std::string> columns;                // vehicle_id, then Config::columns
+  std::vector<std::vector<std::string>> vehicles;  // at most Config::maxVehicles rows
+  std::vector<std::string> sortColumns;            // the sort order in effect
+  std::vector<Language> languages;                 // the project's languages
+  std::vector<std::string> currencyCodes;          // the project's currencies
+};
+
+// Builds the screen of one request. Throws RequestError for every failure (a library
+// error included) and nothing else but std::bad_alloc and the like.
+Screen BuildScreen(const Config& config, const Request& request);
+
+// The English name of a language id of the library (1 to 38), or "language N".
+std::string LanguageName(int32_t id);
+
+}  // namespace sbf_web

@@ -1,0 +1,237 @@
+// sbf-web: the search screen in a browser. A stateless HTTP server on 127.0.0.1: every
+// request builds its own Search from the address alone (see Screen.h), so any URL of a
+// screen can be reloaded or shared.
+//
+//   GET /              the screen as HTML (a change answers 303 with the new screen's URL)
+//   GET /api/screen    the same screen as JSON
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include "Render.h"
+#include "Screen.h"
+#include "Text.h"
+
+namespace {
+
+constexpr int kUsageFailure = 64;
+constexpr int kStartFailure = 2;
+
+struct Options {
+  std::optional<int> port;
+  std::string data = "data/sample";
+  std::optional<std::string> connection;
+  std::string specs = "specs";
+  std::string project = "prj";
+  std::string columns;
+  bool help = false;
+};
+
+const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection TEXT] [options]
+
+  --port N            port on 127.0.0.1 (0: any free port; the address is printed)
+  --data DIR          folder with specs.db and prj.db (default data/sample)
+  --connection TEXT   a whole connection string instead of --data
+  --specs NAME        specifications database name (default specs)
+  --project NAME      project database name (default prj)
+  --columns LIST      version columns of the vehicle table
+                      (default name,make,model,model_year,origin,price)
+  -h, --help          this text
+
+Pages: /  the search screen;  /api/screen  the same screen as JSON.
+)";
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+    bool inlineValue = equals != std::string::npos;
+    if (inlineValue) {
+      value = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+    }
+    auto next = [&]() -> std::string {
+      if (inlineValue) return value;
+      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "-h" || arg == "--help") {
+      o.help = true;
+    } else if (arg == "--port") {
+      const std::string text = next();
+      char* end = nullptr;
+      const long port = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || port < 0 || port > 65535)
+        throw UsageError("--port needs a port number (0 to 65535), not \"" + text + "\"");
+      o.port = static_cast<int>(port);
+    } else if (arg == "--data") {
+      o.data = next();
+    } else if (arg == "--connection") {
+      o.connection = next();
+    } else if (arg == "--specs") {
+      o.specs = next();
+    } else if (arg == "--project") {
+      o.project = next();
+    } else if (arg == "--columns") {
+      o.columns = next();
+    } else {
+      throw UsageError("unknown option " + arg);
+    }
+  }
+  if (!o.help && !o.port) throw UsageError("--port is required");
+  return o;
+}
+
+sbf_web::Config MakeConfig(const Options& o) {
+  sbf_web::Config config;
+  config.specs = o.specs;
+  config.project = o.project;
+  if (!o.columns.empty()) {
+    config.columns.clear();
+    size_t start = 0;
+    while (start <= o.columns.size()) {
+      size_t end = o.columns.find(',', start);
+      if (end == std::string::npos) end = o.columns.size();
+      const std::string column = o.columns.substr(start, end - start);
+      if (column.empty()) throw UsageError("--columns has an empty column name");
+      config.columns.push_back(column);
+      start = end + 1;
+    }
+  }
+  if (o.connection) {
+    config.connection = *o.connection;
+    return config;
+  }
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(o.data, ec))
+    throw UsageError("the data folder " + o.data + " does not exist (./sample.sh builds data/sample)");
+  for (const std::string& name : {o.specs, o.project})
+    if (!fs::is_regular_file(fs::path(o.data) / (name + ".db"), ec))
+      throw UsageError("the data folder " + o.data + " has no " + name + ".db (./sample.sh builds data/sample)");
+  config.connection = "Provider=SQLite;Data Source=" + o.data;
+  return config;
+}
+
+void Answer(const sbf_web::Config& config, const httplib::Request& req, httplib::Response& res, bool json) {
+  res.set_header("Cache-Control", "no-cache");
+  res.set_header("X-Content-Type-Options", "nosniff");
+  const char* type = json ? "application/json; charset=utf-8" : "text/html; charset=utf-8";
+  try {
+    const size_t mark = req.target.find('?');
+    const std::string query = mark == std::string::npos ? "" : req.target.substr(mark + 1);
+    std::vector<std::pair<std::string, std::string>> pairs;
+    try {
+      pairs = sbf_web::ParseQuery(query);
+    } catch (const std::invalid_argument& e) {
+      throw sbf_web::RequestError(e.what());
+    }
+    const sbf_web::Request request = sbf_web::ParseRequest(pairs);
+    const sbf_web::Screen screen = sbf_web::BuildScreen(config, request);
+    if (!json && screen.changed) {
+      // The address bar then shows the new screen's own URL, to reload or share.
+      res.set_redirect("/?" + sbf_web::QueryOf(screen.params), 303);
+      return;
+    }
+    res.status = 200;
+    res.set_content(json ? sbf_web::RenderJson(screen) : sbf_web::RenderHtml(screen), type);
+  } catch (const sbf_web::RequestError& e) {
+    res.status = e.status;
+    res.set_content(json ? sbf_web::RenderJsonError(e) : sbf_web::RenderHtmlError(e), type);
+  } catch (const std::exception& e) {
+    sbf_web::RequestError error(std::string("internal error: ") + e.what(), 500);
+    res.status = 500;
+    res.set_content(json ? sbf_web::RenderJsonError(error) : sbf_web::RenderHtmlError(error), type);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  sbf_web::Config config;
+  try {
+    options = ParseOptions(argc, argv);
+    if (options.help) {
+      std::cout << kUsage;
+      return 0;
+    }
+    config = MakeConfig(options);
+  } catch (const UsageError& e) {
+    std::cerr << "sbf-web: " << e.what() << "\n(sbf-web --help lists the options)\n";
+    return kUsageFailure;
+  }
+  // The first screen, once: a server whose data cannot be read does not start.
+  try {
+    sbf_web::BuildScreen(config, {});
+  } catch (const sbf_web::RequestError& e) {
+    std::cerr << "sbf-web: the data cannot be read: "
+              << (e.library ? "error " + sbf_web::HexNumber(e.number) + " " : std::string())
+              << "(" << e.source << "): " << e.description << "\n";
+    return kStartFailure;
+  }
+
+  // SIGINT and SIGTERM stop the server from a thread of their own; blocked before any
+  // other thread starts so that none of the server's threads takes them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  httplib::Server server;
+  server.Get("/", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, false); });
+  server.Get("/api/screen", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, true); });
+  server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = 404;
+    res.set_content(sbf_web::RenderJsonNotFound(req.path), "application/json; charset=utf-8");
+  });
+  server.Get(R"(.*)", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = 404;
+    res.set_content(sbf_web::RenderHtmlNotFound(req.path), "text/html; charset=utf-8");
+  });
+
+  const char* host = "127.0.0.1";
+  int port = *options.port;
+  if (port == 0) {
+    port = server.bind_to_any_port(host);
+  } else if (!server.bind_to_port(host, port)) {
+    port = -1;
+  }
+  if (port < 0) {
+    std::cerr << "sbf-web: cannot listen on " << host << ":" << *options.port << "\n";
+    return kStartFailure;
+  }
+  std::atomic<bool> signalled{false};
+  std::thread stopper([&server, &signalled, stopSignals] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    signalled = true;
+    server.stop();
+  });
+  std::cout << "sbf-web: listening on http://" << host << ":" << port << "/" << std::endl;
+  const bool ok = server.listen_after_bind();
+  // Wakes the stopper when listening ended for another reason (the signal stays
+  // blocked, so it only reaches sigwait).
+  if (!signalled) kill(getpid(), SIGTERM);
+  stopper.join();
+  std::cout << "sbf-web: stopped" << std::endl;
+  return ok ? 0 : kStartFailure;
+}
