@@ -4,6 +4,7 @@
 
 #include "common/ErrorHandling.h"
 #include "common/SqlText.h"
+#include "platform/TextBasics.h"
 #include "platform/nls/Nls.h"
 
 namespace mirel_SbF {
@@ -43,18 +44,6 @@ bool EndsWith(const std::string& s, const std::string& p) {
   return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Upper case of the letters a value or title can start with in the supported languages:
 // ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic. Anything else is left as it is.
@@ -86,7 +75,7 @@ std::string UpperFirst(const std::string& text) {
     cp = (cp << 6) | (b & 0x3F);
   }
   std::string out;
-  AppendUtf8(out, UpperCase(cp));
+  mirel_platform::AppendUtf8(out, UpperCase(cp));
   out.append(text, length, std::string::npos);
   return out;
 }

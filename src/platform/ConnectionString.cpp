@@ -4,6 +4,7 @@
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
+#include "platform/TextBasics.h"
 
 namespace mirel_platform {
 
@@ -17,15 +18,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 [[noreturn]] void Fail(const std::string& what) {
   throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, mirel_base::kConnectorSource,

@@ -8,6 +8,7 @@
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
+#include "platform/TextBasics.h"
 
 namespace mirel_platform {
 
@@ -96,21 +97,6 @@ bool IsBlank(char c) {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c); }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 enum class Kind { Word, QuotedName, BracketName, String, Number, Operator };
 

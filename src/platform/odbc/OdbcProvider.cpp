@@ -17,6 +17,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "platform/ConnectionString.h"
+#include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
 
 namespace mirel_platform {
@@ -36,18 +37,7 @@ constexpr size_t kMaxIdlePerString = 16;
   throw Error(kErrUnspecified, kConnectorSource, description);
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = LowerAscii(c);
-  return s;
-}
-
-bool IsPlainName(const std::string& name) {
-  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  });
-}
 
 // --- UTF-8 <-> UTF-16 (SQLWCHAR), so that texts cross every driver unchanged ----------
 
@@ -88,23 +78,6 @@ WideString Widen(const std::string& text) {
   return out;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 std::string Narrow(const SQLWCHAR* text, size_t length) {
   std::string out;
@@ -246,7 +219,7 @@ int32_t TimeoutOf(const ConnectionString& conn, const char* key, int32_t fallbac
 enum class ServerKind { SqlServer, PostgreSQL };
 
 std::optional<ServerKind> KindOf(const std::string& dbmsName) {
-  const std::string lower = Lower(dbmsName);
+  const std::string lower = LowerAscii(dbmsName);
   if (lower.find("postgresql") != std::string::npos) return ServerKind::PostgreSQL;
   if (lower.find("sql server") != std::string::npos) return ServerKind::SqlServer;
   return std::nullopt;
@@ -413,7 +386,7 @@ bool IsDead(SQLHDBC dbc) {
 
 // Makes `dbName` the connection's catalog (SQL Server) or schema (PostgreSQL).
 void Select(Connection& conn, const OdbcSettings& settings, const std::string& dbName) {
-  const std::string wanted = conn.kind == ServerKind::PostgreSQL ? Lower(dbName) : dbName;
+  const std::string wanted = conn.kind == ServerKind::PostgreSQL ? LowerAscii(dbName) : dbName;
   if (conn.selected == wanted) return;
   if (conn.kind == ServerKind::SqlServer) {
     WideString name = Widen(wanted);
@@ -582,14 +555,14 @@ std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& 
 
 OdbcSettings OdbcSettingsOf(const std::string& strDbConn) {
   const ConnectionString conn = ParseConnectionString(strDbConn);
-  if (Lower(conn.Provider()) != "odbc")
+  if (LowerAscii(conn.Provider()) != "odbc")
     Fail("The ODBC connector cannot run a connection string for Provider=" + conn.Provider() + ".");
   OdbcSettings settings;
   settings.connectTimeout = TimeoutOf(conn, "Connect Timeout", settings.connectTimeout);
   settings.commandTimeout = TimeoutOf(conn, "Command Timeout", settings.commandTimeout);
   bool namesSource = false;
   for (const auto& [key, value] : conn.Pairs()) {
-    const std::string lower = Lower(key);
+    const std::string lower = LowerAscii(key);
     if (lower == "provider" || lower == "connect timeout" || lower == "command timeout") continue;
     if (lower == "driver" || lower == "dsn" || lower == "filedsn") namesSource = namesSource || !value.empty();
     const std::string entry = key + "=" + DriverValue(value) + ";";

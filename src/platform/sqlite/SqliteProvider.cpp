@@ -13,6 +13,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "platform/ConnectionString.h"
+#include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
 
 namespace mirel_platform {
@@ -49,19 +50,7 @@ class EngineError : public Error {
   throw Error(kErrUnspecified, kConnectorSource, description);
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = LowerAscii(c);
-  return s;
-}
-
-bool IsPlainName(const std::string& name) {
-  if (name.empty()) return false;
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  });
-}
 
 // Which file a path names right now; a file replaced by another (rename over it) or
 // removed has a different identity from the one a connection opened.
@@ -104,7 +93,7 @@ struct Location {
 Location LocateDatabase(const std::string& strDbName, const std::string& strDbConn) {
   const ConnectionString conn = ParseConnectionString(strDbConn);
   const std::string provider = conn.Provider();
-  if (Lower(provider) != "sqlite")
+  if (LowerAscii(provider) != "sqlite")
     Fail("The SQLite engine cannot run a connection string for Provider=" + provider + ".");
   const std::optional<std::string> source = conn.Get("Data Source");
   if (!source || source->empty())
@@ -217,7 +206,7 @@ void Exec(sqlite3* db, const std::string& sql, int32_t number, const std::string
 void AttachDatabases(Connection& conn, const Location& where, const std::vector<std::string>& names) {
   std::vector<std::string> missing;
   for (const std::string& name : names) {
-    const std::string schema = Lower(name);
+    const std::string schema = LowerAscii(name);
     if (schema == "main" && name == where.mainName) continue;  // "main" already is that file
     if (schema == "main" || schema == "temp")
       Fail("The database name \"" + name + "\" of a three-part name is reserved by SQLite.");
@@ -240,7 +229,7 @@ void AttachDatabases(Connection& conn, const Location& where, const std::vector<
   if (conn.attached.size() + missing.size() > limit) {
     for (auto it = conn.attached.begin(); it != conn.attached.end();) {
       const bool used = std::any_of(names.begin(), names.end(),
-                                    [&](const std::string& n) { return Lower(n) == it->first; });
+                                    [&](const std::string& n) { return LowerAscii(n) == it->first; });
       if (used) {
         ++it;
         continue;
@@ -277,7 +266,7 @@ void AttachDatabases(Connection& conn, const Location& where, const std::vector<
                         "The database file \"" + file + "\" (database \"" + name +
                             "\" of a three-part name) cannot be opened: " + text);
     }
-    conn.attached.emplace(Lower(name), Connection::Attached{file, *identity});
+    conn.attached.emplace(LowerAscii(name), Connection::Attached{file, *identity});
   }
 }
 
