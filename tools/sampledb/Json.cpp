@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/TextBasics.h"
+
 namespace sampledb::json {
 
 ParseError::ParseError(std::size_t line, std::size_t column, const std::string& what)
@@ -154,24 +156,6 @@ class Parser {
     return v;
   }
 
-  static void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
   // Copies one UTF-8 encoded character starting at pos_, refusing malformed,
   // overlong and surrogate encodings.
   void CopyUtf8Char(std::string& out) {
@@ -239,7 +223,7 @@ class Parser {
             if (low < 0xDC00 || low > 0xDFFF) FailAt(escAt, "unpaired surrogate in a \\u escape");
             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
           }
-          AppendUtf8(out, cp);
+          mirel_platform::AppendUtf8(out, cp);
           break;
         }
         default:
