@@ -29,8 +29,8 @@ std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix
 // doubled) joined by the delimiter.
 void TidyList(std::string& strList, const std::string& strDelimiter, bool bAddQuotes);
 
-// Trims blanks and upper-cases the first character, except for the languages whose
-// texts are not capitalised (German, Japanese, Korean, Hebrew, Croatian, Chinese).
+// Trims blanks and upper-cases the first character (Unicode's simple mapping: "ı" gives
+// "I"), except for the languages whose texts are not capitalised (German, Japanese, Korean, Hebrew, Croatian, Chinese).
 std::string Capitalize(const std::string& strText, int32_t lLanguageId);
 
 // The text split at every `separator`, empty fields kept: k separators give k + 1 fields.

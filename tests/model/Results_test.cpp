@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "mirel_SbF/Error.h"
+#include "mirel_SbF/Search.h"
 #include "model/SbFUserSelection.h"
 
 namespace mirel_SbF {
@@ -82,6 +83,48 @@ TEST(Results, BadIndexesAndKeysFail) {
   }
   EXPECT_EQ(row.Count(), 2);
   EXPECT_EQ(row.Item("1")->FullText(), "b");
+}
+
+// Keys are compared without regard to case in every script, in the rows of a Search and
+// in the values of a row alike; letters that differ in more than case stay apart.
+int32_t ErrorNumber(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Source(), "mirel_SbF");
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(CollectionKeys, CaseIsIgnoredInEveryScript) {
+  struct Case {
+    const char* added;
+    const char* looked_up;
+    bool found;
+  } cases[] = {
+      {"Élan", "élan", true},         {"ΈΛΕΓΧΟΣ", "έλεγχος", true}, {"МОЩНОСТЬ", "мощность", true},
+      {"STRASSE", "straße", true},    {"Key_1", "kEY_1", true},     {"elan", "élan", false},
+      {"I", "ı", false},
+  };
+  for (const auto& c : cases) {
+    Results row;
+    row.Add(Value("v"), c.added);
+    Search search;
+    auto added = std::make_shared<Results>();
+    search.Add(added, c.added);
+    if (c.found) {
+      EXPECT_EQ(row.Item(c.looked_up)->FullText(), "v") << c.added;
+      EXPECT_EQ(search.Item(c.looked_up), added) << c.added;
+      EXPECT_EQ(ErrorNumber([&] { row.Add(Value("w"), c.looked_up); }), 457) << c.added;
+      EXPECT_EQ(row.Count(), 1);
+    } else {
+      EXPECT_EQ(ErrorNumber([&] { row.Item(c.looked_up); }), 5) << c.added;
+      EXPECT_EQ(ErrorNumber([&] { search.Item(c.looked_up); }), 5) << c.added;
+      row.Add(Value("w"), c.looked_up);
+      EXPECT_EQ(row.Item(c.looked_up)->FullText(), "w") << c.added;
+    }
+  }
 }
 
 TEST(Info, StoresTextsUnchanged) {
