@@ -87,8 +87,8 @@ std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix
     std::string columns;
     for (size_t i = 0; i < entries.size(); ++i) {
       // An empty entry stays empty (the database reports it); anything else must be a
-      // plain column name, since it goes into the statement unquoted.
-      if (!entries[i].empty()) RequireIdentifier("Sort column", entries[i]);
+      // plain or bracketed column name, since it goes into the statement as it is.
+      if (!entries[i].empty()) RequireColumnReference("Sort column", entries[i]);
       columns += strTablePrefix + "." + entries[i];
       if (i + 1 < entries.size()) columns += ", ";
     }

@@ -17,8 +17,10 @@ std::string ConvertListToSQLClause(const std::string& strFieldName, const std::s
                                    const std::string& strOperator,
                                    const std::string& strConjunction);
 
-// "p.a, p.b, p.c". Each non-empty entry must be a column name (letters, digits, "_", not
-// starting with a digit); an empty entry is passed on as "p." for the database to refuse.
+// "p.a, p.b, p.[c d]". Each non-empty entry must be a column name: letters, digits, "_",
+// not starting with a digit, or any name in brackets ("[list price]", "]" written "]]";
+// a comma always splits, even inside brackets). An empty entry is passed on as "p." for
+// the database to refuse.
 // Errors: "Missing or empty column list", "Missing table prefix", a bad column name
 // (source "mirel_SbF.AddTablePrefixToCommaDelimitedList").
 std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix,

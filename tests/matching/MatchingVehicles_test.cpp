@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "common/modMisc.h"
 #include "mirel_SbF/mirel_SbF.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
@@ -290,6 +291,60 @@ TEST(GetMatchingVehicles, SortedListOnTheSampleHasOneRowPerVehicle) {
   }
   EXPECT_EQ(static_cast<int32_t>(seen.size()), search.GetNumberOfMatchingVehicles());
   EXPECT_GT(seen.size(), 0u);
+}
+
+// Bracketed sort columns reach the engine as one quoted name each; anything else that is
+// not a plain name is refused before any text reaches the engine.
+TEST(GetMatchingVehicles, BracketedSortColumns) {
+  EXPECT_EQ(RecordedSql([](Search& s) {
+              s.ExcludeAdvancedVehicles(false);
+              s.ExcludeOldVehicles(false);
+              s.ExcludeBuiltVehicles(false);
+              s.GetMatchingVehicles(false, false, "[list price], [a]]b] ,name");
+            }),
+            "select distinct eq.vehicle_id , v.[list price], v.[a]]b], v.name from equipment eq inner join "
+            "version v on (v.vehicle_id = eq.vehicle_id) order by v.[list price], v.[a]]b], v.name;");
+
+  Search search;
+  search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
+  auto rs = search.GetMatchingVehicles(false, true, "[model_year], name");
+  ASSERT_EQ(rs->FieldCount(), 3);
+  std::pair<int32_t, std::string> previous{0, ""};
+  int32_t rows = 0;
+  for (; !rs->EndOfFile(); rs->MoveNext(), ++rows) {
+    std::pair<int32_t, std::string> current{CLng(rs->Fields("model_year").Value()),
+                                            CStr(rs->Fields("name").Value())};
+    EXPECT_LE(previous, current);
+    previous = current;
+  }
+  EXPECT_EQ(rows, search.GetNumberOfMatchingVehicles());
+
+  // A name with a quote and a bracket in it stays one name: the engine looks for that column.
+  try {
+    search.GetMatchingVehicles(false, true, "[no \"such]] column]");
+    ADD_FAILURE() << "an unknown column was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrBadSql);
+    EXPECT_NE(e.Description().find("no \"such] column"), std::string::npos) << e.Description();
+  }
+
+  RecordingProvider recorder;
+  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  for (const char* column : {"[a]b", "[a", "a]", "[]", "[ ]", "[a]]", "[a] desc", "[a].[b]", "[a\tb]",
+                             "name desc", "1a"}) {
+    try {
+      search.GetMatchingVehicles(false, true, std::string("name, ") + column);
+      ADD_FAILURE() << "accepted " << column;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), kErrObject);
+      EXPECT_EQ(e.Source(), "mirel_SbF.AddTablePrefixToCommaDelimitedList");
+      EXPECT_EQ(e.Description(), std::string("Sort column is not a column name: \"") + column + "\"");
+    }
+  }
+  EXPECT_TRUE(recorder.SearchQueries().empty()) << "a refused text reached the engine";
+  // A bracketed name that is not well-formed UTF-8 could not be passed on unchanged.
+  EXPECT_THROW(AddTablePrefixToCommaDelimitedList("v", "[\xC3\xA9\xC3]"), Error);
+  EXPECT_EQ(AddTablePrefixToCommaDelimitedList("v", "[\xC3\xA9]"), "v.[\xC3\xA9]");
 }
 
 // Hostile text in every text argument: either it stays inside its literal (and matches
