@@ -35,6 +35,21 @@ bool IsCleanUtf8(std::string_view text) {
   return true;
 }
 
+size_t Utf8ErrorOffset(std::string_view text) {
+  const size_t nul = std::min(text.find('\0'), text.size());
+  const std::string_view head = text.substr(0, nul);
+  if (IsAscii(head)) return nul;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(head.data());
+  const auto length = static_cast<int32_t>(std::min<size_t>(head.size(), INT32_MAX));
+  for (int32_t i = 0; i < length;) {
+    const int32_t start = i;
+    UChar32 c = 0;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) return static_cast<size_t>(start);
+  }
+  return nul;
+}
+
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
   if (!FitsIcu(text.size())) return std::nullopt;
   std::u16string out(text.size(), u'\0');  // UTF-16 never needs more units than UTF-8 bytes
