@@ -187,7 +187,8 @@ class Rewriter {
     for (char& c : excerpt) {
       if (IsBlank(c)) c = ' ';
     }
-    return " (near \"" + excerpt + (end < m_sql.size() ? "...\")" : "\")");
+    // The text may be what is refused for not being UTF-8; the message must still be.
+    return " (near \"" + ToWellFormedUtf8(excerpt) + (end < m_sql.size() ? "...\")" : "\")");
   }
 
   std::string Raw(const Token& tok) const { return m_sql.substr(tok.begin, tok.end - tok.begin); }
