@@ -185,7 +185,7 @@ class Rewriter {
     while (end < m_sql.size() && end > pos && (static_cast<unsigned char>(m_sql[end]) & 0xC0) == 0x80) --end;
     std::string excerpt = m_sql.substr(pos, end - pos);
     for (char& c : excerpt) {
-      if (IsBlank(c)) c = ' ';
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';  // line breaks, NUL, ...
     }
     // The text may be what is refused for not being UTF-8; the message must still be.
     return " (near \"" + ToWellFormedUtf8(excerpt) + (end < m_sql.size() ? "...\")" : "\")");
