@@ -160,9 +160,13 @@ SQLHENV Environment() {
 
 // --- Settings --------------------------------------------------------------------------
 
+// A value the driver would read otherwise than as written: one holding a separator or a
+// brace, with blanks at its ends, or opening with a quote (read as a quoted value).
 bool NeedsBraces(const std::string& value) {
+  constexpr std::string_view kBlanks = " \t\r\n";  // what a parser drops around a value
   return value.find_first_of(";{}=") != std::string::npos ||
-         (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+         (!value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
+                             kBlanks.find(value.back()) != std::string_view::npos || value.front() == '"'));
 }
 
 std::string DriverValue(const std::string& value) {
