@@ -295,36 +295,9 @@ TEST(GetMatchingVehicles, SortedListOnTheSampleHasOneRowPerVehicle) {
   EXPECT_GT(seen.size(), 0u);
 }
 
-// Hostile text in every text argument: either it stays inside its literal (and matches
-// nothing) or it is refused before the engine sees it. Run on the real engine.
+// Numbers and names that are not numbers are refused by the library's own check, on the
+// real engine too. (Hostile values in every argument: HostileValuesInEveryTextArgument.)
 TEST(GetNumberOfMatchingVehicles, HostileTextNeverChangesTheStatement) {
-  const std::string hostile[] = {
-      "US') OR ('1'='1", "US'; delete from equipment; --", "' OR 1=1 --", "select", "JP'--",
-  };
-  for (const auto& text : hostile) {
-    for (int where = 0; where < 5; ++where) {
-      Search search;
-      search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
-      switch (where) {
-        case 0: search.AddSelection("7401", "0", "", text); break;
-        case 1: search.MakeInclusionList(text); break;
-        case 2: search.OEMInclusionList("1," + text); break;
-        case 3: search.AddSelection("7401", "0", text, "US"); break;  // schema value is not in the SQL
-        case 4: search.ModelExclusionList(text); break;
-      }
-      int32_t count = search.GetNumberOfMatchingVehicles();
-      int32_t expected = 0;
-      for (const auto& [id, rows] : Equipment()) {
-        bool ok = DefaultFilters(rows);
-        if (where == 2) ok = ok && Has(rows, 117, Is({"1"}));
-        if (where == 3) ok = ok && Has(rows, 7401, Is({"US"}));
-        if (where == 4) ok = ok && Has(rows, 112, Any());
-        if (where <= 1) ok = false;
-        expected += ok ? 1 : 0;
-      }
-      EXPECT_EQ(count, expected) << text << " in argument " << where;
-    }
-  }
   const std::function<void(Search&)> refused[] = {
       [](Search& s) { s.AddSelection("7401 OR 1=1", "0", "", "US"); },
       [](Search& s) { s.AddSelection("7401", "0) OR (1=1", "", "US"); },
