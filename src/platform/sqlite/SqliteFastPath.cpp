@@ -1,6 +1,7 @@
 #include "platform/sqlite/SqliteFastPath.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <utility>
 
@@ -15,6 +16,8 @@ namespace {
 // Raised while preparing an equivalent form when the data do not allow one; the text then
 // runs as written.
 struct NotEquivalent {};
+
+std::atomic<int64_t> g_facets{0}, g_levels{0}, g_asWritten{0};
 
 // ---- the virtual tables ------------------------------------------------------------------
 
@@ -548,11 +551,11 @@ class Evaluator {
         answer->rows.reserve(found->Size());
         for (int64_t id : found->Ids()) answer->rows.push_back({WholeNumber(id)});
         answer->bytes = found->Size() * (sizeof(mirel_SbF::Variant) + 3 * sizeof(void*));
-        return Evaluated{std::string(), std::move(answer)};
+        return Evaluated{std::string(), std::move(answer), true};
       }
       const int64_t id = m_ctx.bindings->next++;
       m_ctx.bindings->vehicles.emplace(id, found);
-      return Evaluated{substitute("mirel_vehicles", id), nullptr};
+      return Evaluated{substitute("mirel_vehicles", id), nullptr, true};
     }
 
     // The list queries: the project database is the X of "X..search_by_features".
@@ -566,8 +569,10 @@ class Evaluator {
     }
     if (project.empty()) return std::nullopt;
     auto rows = std::make_shared<ValueRows>();
-    for (int64_t schemaId : CriteriaItems(project)->ids) {
-      for (const Postings::Entry& entry : PostingsOf(schemaId)->entries) {
+    const std::shared_ptr<const SchemaIds> items = CriteriaItems(project);
+    for (int64_t schemaId : items->ids) {
+      const std::shared_ptr<const Postings> postings = PostingsOf(schemaId);
+      for (const Postings::Entry& entry : postings->entries) {
         const std::vector<int64_t>& carriers = standardOnly ? entry.standard : entry.all;
         const bool present = chosen ? std::any_of(carriers.begin(), carriers.end(),
                                                   [&](int64_t v) { return chosen->Contains(v); })
@@ -577,7 +582,7 @@ class Evaluator {
     }
     const int64_t id = m_ctx.bindings->next++;
     m_ctx.bindings->values.emplace(id, std::move(rows));
-    return Evaluated{substitute("mirel_values", id), nullptr};
+    return Evaluated{substitute("mirel_values", id), nullptr, true};
   }
 
   EvaluationContext& m_ctx;
@@ -598,11 +603,18 @@ void RegisterModules(sqlite3* db, Bindings* bindings) {
 std::optional<Evaluated> EvaluateText(EvaluationContext& ctx, const std::string& tsql) {
   if (ctx.mode == Settings::Evaluation::Plain) return std::nullopt;
   std::optional<SqlTokens> tokens = TokenizeSql(tsql);
-  if (!tokens || tokens->tokens.empty()) return std::nullopt;
+  if (!tokens || tokens->tokens.empty()) {
+    ++g_asWritten;
+    return std::nullopt;
+  }
   const int64_t firstBinding = ctx.bindings->next;
   try {
-    return Evaluator(ctx, tsql, std::move(*tokens)).Run();
+    std::optional<Evaluated> evaluated = Evaluator(ctx, tsql, std::move(*tokens)).Run();
+    if (evaluated) ++(evaluated->shape ? g_facets : g_levels);
+    else ++g_asWritten;
+    return evaluated;
   } catch (const NotEquivalent&) {
+    ++g_asWritten;
     // Release what was bound on the way; the text runs as written.
     for (int64_t id = firstBinding; id < ctx.bindings->next; ++id) {
       ctx.bindings->vehicles.erase(id);
@@ -611,5 +623,7 @@ std::optional<Evaluated> EvaluateText(EvaluationContext& ctx, const std::string&
     return std::nullopt;
   }
 }
+
+EvaluationCounts EvaluationCountsForTesting() { return EvaluationCounts{g_facets, g_levels, g_asWritten}; }
 
 }  // namespace mirel_platform::sqlite_detail

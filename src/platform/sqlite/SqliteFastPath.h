@@ -49,10 +49,19 @@ struct EvaluationContext {
 struct Evaluated {
   std::string tsql;                                // the text to run instead, or
   std::shared_ptr<const ResultRows> answer;        // the whole answer
+  bool shape = false;                              // a list or vehicle query's form
 };
 
 // What to run for the T-SQL text `tsql`; nullopt when it is to run as written (no level, or
 // data that do not allow an equivalent form). Binds sets in ctx.bindings.
 std::optional<Evaluated> EvaluateText(EvaluationContext& ctx, const std::string& tsql);
+
+// For tests: how many texts ran in each form since the process started.
+struct EvaluationCounts {
+  int64_t facets = 0;     // a list or vehicle query answered from postings
+  int64_t levels = 0;     // nested levels evaluated one by one
+  int64_t asWritten = 0;  // no level, or data that did not allow an equivalent form
+};
+EvaluationCounts EvaluationCountsForTesting();
 
 }  // namespace mirel_platform::sqlite_detail
