@@ -499,6 +499,13 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     if (cache) cache->Put<ResultRows>(resultKey, rows, rows->bytes);
     return RecordsetOf(*rows);
   } catch (const EngineError& e) {
+    // The engine's own queries (sets, postings) fail with the engine's words only.
+    const int primary = e.Code() & 0xFF;
+    if ((primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) && e.Description().find(".db\"") == std::string::npos)
+      throw EngineError(e.Number(), e.Code(),
+                        e.Description() + " (database file \"" + where.FileOf(where.mainName) +
+                            "\" or a file it reads through a three-part name; query in database \"" +
+                            where.mainName + "\")");
     if ((e.Code() & 0xFF) == SQLITE_INTERRUPT && scope.TimedOut())
       throw EngineError(kErrUnspecified, e.Code(),
                         "The query in database \"" + where.mainName + "\" ran longer than the command timeout of " +
