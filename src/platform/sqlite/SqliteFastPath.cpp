@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "platform/TextBasics.h"
@@ -198,8 +199,10 @@ struct EquipmentTypes {
 // on any row and on a standard row (option_id = 0).
 struct Postings {
   struct Entry {
+    bool locationNull;  // such rows join no criterion row but belong to a level without location
     int64_t location;
     std::string value;
+    double number;      // cast(data_value as real), as SQLite computes it
     std::vector<int64_t> all;
     std::vector<int64_t> standard;
   };
@@ -339,9 +342,17 @@ class Evaluator {
         set = inner;  // the inner level's vehicles all have equipment rows
       } else {
         const std::string own = Text(shape.ownBegin, shape.ownEnd);
-        const std::shared_ptr<const VehicleSet> mine =
-            RunSet("select distinct vehicle_id from equipment where " + Render(shape.ownBegin, shape.ownEnd),
-                   own.size() <= kMaxKeyText ? Key('O', m_ctx.specsStamp, own) : std::string());
+        const std::string ownKey = own.size() <= kMaxKeyText ? Key('O', m_ctx.specsStamp, own) : std::string();
+        std::shared_ptr<const VehicleSet> mine = Cached<VehicleSet>(ownKey);
+        if (!mine) {
+          if (std::optional<VehicleSet> fromPostings = OwnFromPostings(shape.ownBegin, shape.ownEnd)) {
+            mine = std::make_shared<const VehicleSet>(std::move(*fromPostings));
+            Keep(ownKey, mine, mine->Bytes());
+          }
+        }
+        if (!mine)
+          mine = RunSet("select distinct vehicle_id from equipment where " + Render(shape.ownBegin, shape.ownEnd),
+                        ownKey);
         set = std::make_shared<const VehicleSet>(VehicleSet::Intersect(*mine, *inner));
       }
     } else {
@@ -351,6 +362,157 @@ class Evaluator {
     }
     Keep(key, set, set->Bytes());
     return set;
+  }
+
+  // ---- a level's own conditions from the item's postings ----
+
+  // A number literal (an optional minus and digits) as SQLite reads it in a text.
+  struct Literal {
+    bool integer;
+    int64_t whole;
+    double real;
+  };
+  std::optional<Literal> NumberAt(size_t& i, size_t end) {
+    std::string text;
+    if (IsSymbol(i, "-")) {
+      text = "-";
+      ++i;
+    }
+    if (i >= end || Tok(i).kind != SqlToken::Kind::Number) return std::nullopt;
+    text += Text(i, i + 1);
+    ++i;
+    std::optional<Literal> literal;
+    ForEachRow(m_ctx.db, "select " + text, [&](sqlite3_stmt* stmt) {
+      const int type = sqlite3_column_type(stmt, 0);
+      if (type == SQLITE_INTEGER) literal = Literal{true, sqlite3_column_int64(stmt, 0), 0};
+      else if (type == SQLITE_FLOAT) literal = Literal{false, 0, sqlite3_column_double(stmt, 0)};
+    });
+    return literal;
+  }
+
+  // -1, 0, 1 as `number` compares with `literal` in SQLite (exactly, also for large whole
+  // numbers).
+  static int Compare(double number, const Literal& literal) {
+    if (!literal.integer) return number < literal.real ? -1 : number > literal.real ? 1 : 0;
+    const long double a = number, b = static_cast<long double>(literal.whole);
+    return a < b ? -1 : a > b ? 1 : 0;
+  }
+
+  // The text of an N'…' or '…' literal.
+  std::string StringAt(size_t i) const {
+    const SqlToken& tok = Tok(i);
+    const size_t open = m_sql[tok.begin] == '\'' ? tok.begin : tok.begin + 1;
+    std::string out;
+    for (size_t k = open + 1; k + 1 < tok.end; ++k) {
+      out += m_sql[k];
+      if (m_sql[k] == '\'' && m_sql[k + 1] == '\'') ++k;
+    }
+    return out;
+  }
+
+  // The vehicles of "schema_id = N [AND (data_value = …)] [AND Location = L] [AND
+  // cast(data_value as float) >= X] …" and the other forms of a choice or a host filter, from
+  // the item's postings; nothing when the conditions take another form.
+  std::optional<VehicleSet> OwnFromPostings(size_t begin, size_t end) {
+    if (m_ctx.mode != Settings::Evaluation::Facets) return std::nullopt;
+    std::optional<int64_t> schema, location;
+    struct ValueTest {
+      bool equal;  // = (any of `values`) or <> (none of them)
+      std::vector<std::string> values;
+    };
+    std::vector<ValueTest> valueTests;
+    struct Bound {
+      bool atLeast;
+      Literal literal;
+    };
+    std::vector<Bound> bounds;
+    auto wholeAt = [&](size_t& i, size_t stop) -> std::optional<int64_t> {
+      const std::optional<Literal> literal = NumberAt(i, stop);
+      if (!literal || !literal->integer) return std::nullopt;
+      return literal->whole;
+    };
+    // "(data_value = N'x')" or "(data_value <> N'x')" at i; returns one past it.
+    auto valueAt = [&](size_t i, bool& equal, std::string& value) -> size_t {
+      if (!IsSymbol(i, "(") || !IsWord(i + 1, "data_value")) return 0;
+      size_t k = i + 2;
+      if (IsSymbol(k, "=")) {
+        equal = true;
+        ++k;
+      } else if (IsSymbol(k, "<") && IsSymbol(k + 1, ">") && Tok(k).end == Tok(k + 1).begin) {
+        equal = false;
+        k += 2;
+      } else {
+        return 0;
+      }
+      if (k >= Count() || Tok(k).kind != SqlToken::Kind::String || !IsSymbol(k + 1, ")") || m_t.partner[i] != k + 1)
+        return 0;
+      value = StringAt(k);
+      return k + 2;
+    };
+    for (size_t i = begin; i < end;) {
+      size_t next = i;
+      while (next < end && !IsWord(next, "and")) next = IsSymbol(next, "(") ? m_t.partner[next] + 1 : next + 1;
+      size_t k = i;
+      bool equal = false;
+      std::string value;
+      if (IsWord(k, "schema_id") && IsSymbol(k + 1, "=")) {
+        k += 2;
+        schema = wholeAt(k, next);
+        if (!schema) return std::nullopt;
+      } else if (IsWord(k, "location") && IsSymbol(k + 1, "=")) {
+        k += 2;
+        location = wholeAt(k, next);
+        if (!location) return std::nullopt;
+      } else if (const size_t after = valueAt(k, equal, value)) {
+        valueTests.push_back(ValueTest{equal, {value}});
+        k = after;
+      } else if (IsSymbol(k, "(") && IsSymbol(k + 1, "(")) {
+        // "((data_value = N'a') OR (data_value = N'b'))"
+        ValueTest test{true, {}};
+        const size_t close = m_t.partner[k];
+        size_t j = k + 1;
+        while (true) {
+          bool isEqual = false;
+          const size_t after = valueAt(j, isEqual, value);
+          if (!after || !isEqual) return std::nullopt;
+          test.values.push_back(value);
+          if (after == close) break;
+          if (!IsWord(after, "or")) return std::nullopt;
+          j = after + 1;
+        }
+        valueTests.push_back(std::move(test));
+        k = close + 1;
+      } else if (IsWord(k, "cast") && IsSymbol(k + 1, "(") && IsWord(k + 2, "data_value") && IsWord(k + 3, "as") &&
+                 IsWord(k + 4, "float") && IsSymbol(k + 5, ")") && (IsSymbol(k + 6, ">") || IsSymbol(k + 6, "<")) &&
+                 IsSymbol(k + 7, "=") && Tok(k + 6).end == Tok(k + 7).begin) {
+        const bool atLeast = IsSymbol(k + 6, ">");
+        k += 8;
+        const std::optional<Literal> literal = NumberAt(k, next);
+        if (!literal) return std::nullopt;
+        bounds.push_back(Bound{atLeast, *literal});
+      } else {
+        return std::nullopt;
+      }
+      if (k != next) return std::nullopt;
+      i = next + 1;
+    }
+    if (!schema) return std::nullopt;
+    const std::shared_ptr<const Postings> postings = PostingsOf(*schema);
+    std::vector<int64_t> ids;
+    for (const Postings::Entry& entry : postings->entries) {
+      if (location && (entry.locationNull || entry.location != *location)) continue;
+      bool pass = true;
+      for (const ValueTest& test : valueTests) {
+        const bool any = std::find(test.values.begin(), test.values.end(), entry.value) != test.values.end();
+        pass = pass && (test.equal ? any : !any);
+      }
+      for (const Bound& bound : bounds) {
+        const int c = Compare(entry.number, bound.literal);
+        pass = pass && (bound.atLeast ? c >= 0 : c <= 0);
+      }
+      if (pass) ids.insert(ids.end(), entry.all.begin(), entry.all.end());
+    }
+    return VehicleSet::FromUnsorted(std::move(ids));
   }
 
   std::shared_ptr<const VehicleSet> AllVehicles(bool standardOnly) {
@@ -372,10 +534,16 @@ class Evaluator {
       auto it = columns.find(column);
       return it != columns.end() && it->second == affinity;
     };
+    // The values compare as the virtual table's do only under the default collation.
+    const char* collation = nullptr;
+    const bool binary =
+        sqlite3_table_column_metadata(m_ctx.db, "main", "equipment", "data_value", nullptr, &collation, nullptr,
+                                      nullptr, nullptr) == SQLITE_OK &&
+        collation && EqualsNoCase(collation, "BINARY");
     EquipmentTypes types;
     types.levels = is("vehicle_id", Affinity::Integer);
     types.facets = types.levels && is("schema_id", Affinity::Integer) && is("location", Affinity::Integer) &&
-                   is("option_id", Affinity::Integer) && is("data_value", Affinity::Text);
+                   is("option_id", Affinity::Integer) && is("data_value", Affinity::Text) && binary;
     Keep(key, std::make_shared<const EquipmentTypes>(types), sizeof(types));
     return types;
   }
@@ -383,24 +551,28 @@ class Evaluator {
   std::shared_ptr<const Postings> PostingsOf(int64_t schemaId) {
     const std::string key = Key('P', m_ctx.specsStamp, std::to_string(schemaId));
     if (auto hit = Cached<Postings>(key)) return hit;
-    std::map<std::pair<int64_t, std::string>, Postings::Entry> byValue;
+    std::map<std::tuple<bool, int64_t, std::string>, Postings::Entry> byValue;
     ForEachRow(m_ctx.db,
-               "select vehicle_id, location, data_value, option_id = 0 from equipment where schema_id = " +
+               "select vehicle_id, location, data_value, option_id = 0, cast(data_value as real) from equipment "
+               "where schema_id = " +
                    std::to_string(schemaId),
                [&](sqlite3_stmt* stmt) {
                  if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
                  const int locationType = sqlite3_column_type(stmt, 1);
-                 if (locationType == SQLITE_NULL) return;  // joins no criterion row
-                 if (locationType != SQLITE_INTEGER || sqlite3_column_type(stmt, 2) != SQLITE_TEXT)
+                 if ((locationType != SQLITE_INTEGER && locationType != SQLITE_NULL) ||
+                     sqlite3_column_type(stmt, 2) != SQLITE_TEXT)
                    throw NotEquivalent{};
+                 const bool locationNull = locationType == SQLITE_NULL;
                  const int64_t vehicle = sqlite3_column_int64(stmt, 0);
-                 const int64_t location = sqlite3_column_int64(stmt, 1);
+                 const int64_t location = locationNull ? 0 : sqlite3_column_int64(stmt, 1);
                  std::string value(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)),
                                    static_cast<size_t>(sqlite3_column_bytes(stmt, 2)));
-                 auto [it, fresh] = byValue.try_emplace({location, value});
+                 auto [it, fresh] = byValue.try_emplace({locationNull, location, value});
                  if (fresh) {
+                   it->second.locationNull = locationNull;
                    it->second.location = location;
                    it->second.value = std::move(value);
+                   it->second.number = sqlite3_column_double(stmt, 4);
                  }
                  it->second.all.push_back(vehicle);
                  if (sqlite3_column_type(stmt, 3) == SQLITE_INTEGER && sqlite3_column_int64(stmt, 3) == 1)
@@ -573,6 +745,7 @@ class Evaluator {
     for (int64_t schemaId : items->ids) {
       const std::shared_ptr<const Postings> postings = PostingsOf(schemaId);
       for (const Postings::Entry& entry : postings->entries) {
+        if (entry.locationNull) continue;  // NULL equals no criterion location
         const std::vector<int64_t>& carriers = standardOnly ? entry.standard : entry.all;
         const bool present = chosen ? std::any_of(carriers.begin(), carriers.end(),
                                                   [&](int64_t v) { return chosen->Contains(v); })

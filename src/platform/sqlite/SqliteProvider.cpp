@@ -155,11 +155,19 @@ std::string FileStamp(const std::string& path) {
 
 // One cache per folder and limit, shared by every thread and connection string that names
 // them.
+struct Caches {
+  std::mutex mutex;
+  std::map<std::string, std::shared_ptr<EngineCache>> byFolder;
+};
+Caches& AllCaches() {
+  static Caches caches;
+  return caches;
+}
+
 std::shared_ptr<EngineCache> CacheFor(const std::string& folder, int64_t bytes) {
-  static std::mutex mutex;
-  static std::map<std::string, std::shared_ptr<EngineCache>> caches;
-  std::lock_guard<std::mutex> lock(mutex);
-  std::shared_ptr<EngineCache>& cache = caches[std::to_string(bytes) + "|" + folder];
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  std::shared_ptr<EngineCache>& cache = caches.byFolder[std::to_string(bytes) + "|" + folder];
   if (!cache) cache = std::make_shared<EngineCache>(static_cast<size_t>(bytes));
   return cache;
 }
@@ -558,6 +566,13 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
 }
 
 void SqliteCloseCachedConnections() { Cache().connections.clear(); }
+
+void SqliteDropCachesForTesting() {
+  Cache().connections.clear();
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  caches.byFolder.clear();
+}
 
 int64_t SqliteOpenCountForTesting() { return Cache().opens; }
 
