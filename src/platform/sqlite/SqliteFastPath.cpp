@@ -628,6 +628,77 @@ class Evaluator {
     return Count();
   }
 
+  // The vehicle list with sort columns: every vehicle of `version` with those columns,
+  // sorted once per file version by SQLite itself and kept, filtered by the set. The join
+  // "version v on (v.vehicle_id = eq.vehicle_id)" makes eq.vehicle_id the version row's own
+  // id, so each kept row is a row of the answer exactly when its vehicle is in the set (rows
+  // with equal sort values may come in another order than SQLite's plan would give them).
+  std::optional<Evaluated> SortedVehicles(std::string_view head, size_t from, size_t where, size_t tail,
+                                         const VehicleSet& found) {
+    // Between the table and the WHERE clause (already evaluated into `found`) stands the
+    // join and nothing else; after it, the sort.
+    constexpr std::string_view kJoin = "inner join version v on (v.vehicle_id = eq.vehicle_id)";
+    if (where <= from + 3 || !IsWord(tail, "order") ||
+        std::string_view(m_sql).substr(Tok(from + 3).begin, Tok(where - 1).end - Tok(from + 3).begin) != kJoin)
+      return std::nullopt;
+    const std::string tsql = "select distinct v.vehicle_id " + std::string(head.substr(kVehiclesHead.size())) +
+                             "from version v " + m_sql.substr(Tok(tail).begin);
+    const std::string key = Key('W', m_ctx.specsStamp, tsql);
+    std::shared_ptr<const ResultRows> all = Cached<ResultRows>(key);
+    if (!all) {
+      if (!VersionKeyIsWhole()) return std::nullopt;
+      auto rows = std::make_shared<ResultRows>();
+      bool first = true;
+      ForEachRow(m_ctx.db, RewriteTsql(tsql, Dialect::SQLite), [&](sqlite3_stmt* stmt) {
+        const int columns = sqlite3_column_count(stmt);
+        if (first) {
+          for (int c = 0; c < columns; ++c) rows->names.emplace_back(sqlite3_column_name(stmt, c));
+          first = false;
+        }
+        if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
+        std::vector<mirel_SbF::Variant> row;
+        row.push_back(WholeNumber(sqlite3_column_int64(stmt, 0)));
+        for (int c = 1; c < columns; ++c) {
+          switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER: row.push_back(WholeNumber(sqlite3_column_int64(stmt, c))); break;
+            case SQLITE_FLOAT: row.push_back(mirel_SbF::Variant(sqlite3_column_double(stmt, c))); break;
+            case SQLITE_TEXT:
+              row.push_back(mirel_SbF::Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                                                           static_cast<size_t>(sqlite3_column_bytes(stmt, c)))));
+              rows->bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+              break;
+            case SQLITE_NULL: row.push_back(mirel_SbF::Variant::Null()); break;
+            default: throw NotEquivalent{};  // binary data: the text as written says so
+          }
+        }
+        rows->bytes += sizeof(row) + row.size() * sizeof(mirel_SbF::Variant);
+        rows->rows.push_back(std::move(row));
+      });
+      if (first) return std::nullopt;  // no row to learn the column names from
+      all = std::move(rows);
+      Keep(key, all, all->bytes);
+    }
+    auto answer = std::make_shared<ResultRows>();
+    answer->names = all->names;
+    for (const auto& row : all->rows) {
+      const mirel_SbF::Variant& id = row[0];
+      const int64_t vehicle = id.Type() == mirel_SbF::VariantType::Long ? id.AsLong()
+                                                                         : static_cast<int64_t>(id.AsDouble());
+      if (found.Contains(vehicle)) answer->rows.push_back(row);
+    }
+    answer->bytes = all->bytes / std::max<size_t>(all->rows.size(), 1) * answer->rows.size();
+    return Evaluated{std::string(), std::move(answer), true};
+  }
+
+  // Whether version.vehicle_id is a whole-number column, so that the join compares ids as
+  // equipment holds them.
+  bool VersionKeyIsWhole() {
+    const char* type = nullptr;
+    return sqlite3_table_column_metadata(m_ctx.db, "main", "version", "vehicle_id", &type, nullptr, nullptr, nullptr,
+                                         nullptr) == SQLITE_OK &&
+           type && AffinityOf(type) == Affinity::Integer;
+  }
+
   std::optional<Evaluated> Shapes() {
     // "… from equipment <alias> …": the one use of the table.
     size_t from = Count();
@@ -725,6 +796,7 @@ class Evaluator {
         answer->bytes = found->Size() * (sizeof(mirel_SbF::Variant) + 3 * sizeof(void*));
         return Evaluated{std::string(), std::move(answer), true};
       }
+      if (std::optional<Evaluated> sorted = SortedVehicles(head, from, where, tail, *found)) return sorted;
       const int64_t id = m_ctx.bindings->next++;
       m_ctx.bindings->vehicles.emplace(id, found);
       return Evaluated{substitute("mirel_vehicles", id), nullptr, true};
