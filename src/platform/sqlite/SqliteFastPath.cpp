@@ -357,8 +357,11 @@ class Evaluator {
       }
     } else {
       if (level.open + 7 >= level.close) throw NotEquivalent{};  // "where" and nothing: as written
-      set = RunSet("select distinct vehicle_id from equipment where " + Render(level.open + 7, level.close),
-                   std::string());
+      if (std::optional<VehicleSet> fromPostings = OwnFromPostings(level.open + 7, level.close))
+        set = std::make_shared<const VehicleSet>(std::move(*fromPostings));
+      else
+        set = RunSet("select distinct vehicle_id from equipment where " + Render(level.open + 7, level.close),
+                     std::string());
     }
     Keep(key, set, set->Bytes());
     return set;
@@ -498,7 +501,7 @@ class Evaluator {
     }
     if (!schema) return std::nullopt;
     const std::shared_ptr<const Postings> postings = PostingsOf(*schema);
-    std::vector<int64_t> ids;
+    std::vector<const std::vector<int64_t>*> lists;
     for (const Postings::Entry& entry : postings->entries) {
       if (location && (entry.locationNull || entry.location != *location)) continue;
       bool pass = true;
@@ -510,9 +513,9 @@ class Evaluator {
         const int c = Compare(entry.number, bound.literal);
         pass = pass && (bound.atLeast ? c >= 0 : c <= 0);
       }
-      if (pass) ids.insert(ids.end(), entry.all.begin(), entry.all.end());
+      if (pass) lists.push_back(&entry.all);
     }
-    return VehicleSet::FromUnsorted(std::move(ids));
+    return VehicleSet::Union(lists);
   }
 
   std::shared_ptr<const VehicleSet> AllVehicles(bool standardOnly) {
@@ -551,11 +554,13 @@ class Evaluator {
   std::shared_ptr<const Postings> PostingsOf(int64_t schemaId) {
     const std::string key = Key('P', m_ctx.specsStamp, std::to_string(schemaId));
     if (auto hit = Cached<Postings>(key)) return hit;
-    std::map<std::tuple<bool, int64_t, std::string>, Postings::Entry> byValue;
+    // In the order of the covering index on (schema_id, location, data_value, vehicle_id):
+    // each value's rows come together, its vehicles ascending.
+    auto postings = std::make_shared<Postings>();
     ForEachRow(m_ctx.db,
                "select vehicle_id, location, data_value, option_id = 0, cast(data_value as real) from equipment "
                "where schema_id = " +
-                   std::to_string(schemaId),
+                   std::to_string(schemaId) + " order by location, data_value, vehicle_id",
                [&](sqlite3_stmt* stmt) {
                  if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
                  const int locationType = sqlite3_column_type(stmt, 1);
@@ -565,28 +570,23 @@ class Evaluator {
                  const bool locationNull = locationType == SQLITE_NULL;
                  const int64_t vehicle = sqlite3_column_int64(stmt, 0);
                  const int64_t location = locationNull ? 0 : sqlite3_column_int64(stmt, 1);
-                 std::string value(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)),
-                                   static_cast<size_t>(sqlite3_column_bytes(stmt, 2)));
-                 auto [it, fresh] = byValue.try_emplace({locationNull, location, value});
-                 if (fresh) {
-                   it->second.locationNull = locationNull;
-                   it->second.location = location;
-                   it->second.value = std::move(value);
-                   it->second.number = sqlite3_column_double(stmt, 4);
+                 const std::string_view value(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)),
+                                              static_cast<size_t>(sqlite3_column_bytes(stmt, 2)));
+                 std::vector<Postings::Entry>& entries = postings->entries;
+                 if (entries.empty() || entries.back().locationNull != locationNull ||
+                     entries.back().location != location || entries.back().value != value) {
+                   entries.push_back(Postings::Entry{locationNull, location, std::string(value),
+                                                     sqlite3_column_double(stmt, 4), {}, {}});
                  }
-                 it->second.all.push_back(vehicle);
-                 if (sqlite3_column_type(stmt, 3) == SQLITE_INTEGER && sqlite3_column_int64(stmt, 3) == 1)
-                   it->second.standard.push_back(vehicle);
+                 Postings::Entry& entry = entries.back();
+                 if (entry.all.empty() || entry.all.back() != vehicle) entry.all.push_back(vehicle);
+                 const bool standard = sqlite3_column_type(stmt, 3) == SQLITE_INTEGER && sqlite3_column_int64(stmt, 3) == 1;
+                 if (standard && (entry.standard.empty() || entry.standard.back() != vehicle))
+                   entry.standard.push_back(vehicle);
                });
-    auto postings = std::make_shared<Postings>();
-    postings->entries.reserve(byValue.size());
-    for (auto& [where, entry] : byValue) {
-      for (auto* list : {&entry.all, &entry.standard}) {
-        std::sort(list->begin(), list->end());
-        list->erase(std::unique(list->begin(), list->end()), list->end());
-        list->shrink_to_fit();
-      }
-      postings->entries.push_back(std::move(entry));
+    for (Postings::Entry& entry : postings->entries) {
+      entry.all.shrink_to_fit();
+      entry.standard.shrink_to_fit();
     }
     std::shared_ptr<const Postings> done = std::move(postings);
     Keep(key, done, done->Bytes());

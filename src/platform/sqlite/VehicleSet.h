@@ -21,6 +21,45 @@ class VehicleSet {
     return VehicleSet(std::move(ids));
   }
 
+  // The union of sorted lists: through a bit map over their span when that is small
+  // enough, else by sorting.
+  static VehicleSet Union(const std::vector<const std::vector<int64_t>*>& lists) {
+    size_t total = 0;
+    int64_t low = INT64_MAX, high = INT64_MIN;
+    for (const auto* list : lists) {
+      if (list->empty()) continue;
+      total += list->size();
+      low = std::min(low, list->front());
+      high = std::max(high, list->back());
+    }
+    if (total == 0) return VehicleSet();
+    const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low) + 1;
+    if (span / 64 > total) {
+      std::vector<int64_t> ids;
+      ids.reserve(total);
+      for (const auto* list : lists) ids.insert(ids.end(), list->begin(), list->end());
+      return FromUnsorted(std::move(ids));
+    }
+    std::vector<uint64_t> bits(static_cast<size_t>(span / 64 + 1), 0);
+    for (const auto* list : lists)
+      for (int64_t id : *list) {
+        const uint64_t offset = static_cast<uint64_t>(id) - static_cast<uint64_t>(low);
+        bits[offset / 64] |= uint64_t{1} << (offset % 64);
+      }
+    std::vector<int64_t> ids;
+    ids.reserve(total);
+    for (size_t w = 0; w < bits.size(); ++w)
+      for (uint64_t word = bits[w]; word; word &= word - 1)
+        ids.push_back(low + static_cast<int64_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(word))));
+    VehicleSet set;
+    set.m_ids = std::move(ids);
+    if (set.m_ids.size() >= 64) {
+      set.m_base = low;
+      set.m_bits = std::move(bits);
+    }
+    return set;
+  }
+
   static VehicleSet Intersect(const VehicleSet& a, const VehicleSet& b) {
     const VehicleSet& small = a.m_ids.size() <= b.m_ids.size() ? a : b;
     const VehicleSet& large = &small == &a ? b : a;
