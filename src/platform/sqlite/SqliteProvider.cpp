@@ -567,6 +567,14 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
 
 void SqliteCloseCachedConnections() { Cache().connections.clear(); }
 
+int64_t SqliteCacheBytesForTesting() {
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  int64_t bytes = 0;
+  for (const auto& [key, cache] : caches.byFolder) bytes += static_cast<int64_t>(cache->CountsForTesting().bytes);
+  return bytes;
+}
+
 void SqliteDropCachesForTesting() {
   Cache().connections.clear();
   Caches& caches = AllCaches();
