@@ -1,6 +1,7 @@
 #include "common/SqlText.h"
 
 #include "common/ErrorHandling.h"
+#include "platform/Unicode.h"
 
 namespace mirel_SbF {
 namespace {
@@ -53,10 +54,6 @@ void RequireDecimalNumber(std::string_view field, const std::string& text) {
   if (!IsDecimalNumber(text)) Refuse(field, text, "a decimal number");
 }
 
-void RequireIdentifier(std::string_view field, const std::string& text) {
-  if (!IsIdentifier(text)) Refuse(field, text, "a column name");
-}
-
 std::string DoubleQuotes(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -65,6 +62,21 @@ std::string DoubleQuotes(std::string_view text) {
     if (c == '\'') out += '\'';
   }
   return out;
+}
+
+bool IsBracketedName(std::string_view text) {
+  if (text.size() < 3 || text.front() != '[' || text.back() != ']') return false;
+  const std::string_view name = text.substr(1, text.size() - 2);
+  if (!mirel_platform::IsCleanUtf8(name) || name.find_first_not_of(' ') == std::string_view::npos) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (static_cast<unsigned char>(name[i]) < 0x20 || name[i] == 0x7F) return false;
+    if (name[i] == ']' && (++i == name.size() || name[i] != ']')) return false;  // "]]" is one "]"
+  }
+  return true;
+}
+
+void RequireColumnReference(std::string_view field, const std::string& text) {
+  if (!IsIdentifier(text) && !IsBracketedName(text)) Refuse(field, text, "a column name");
 }
 
 }  // namespace mirel_SbF

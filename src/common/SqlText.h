@@ -20,9 +20,16 @@ bool IsIdentifier(std::string_view text);
 
 void RequireWholeNumber(std::string_view field, const std::string& text);
 void RequireDecimalNumber(std::string_view field, const std::string& text);
-void RequireIdentifier(std::string_view field, const std::string& text);
 
 // The text with every "'" written "''": the body of an N'...' literal.
 std::string DoubleQuotes(std::string_view text);
+
+// "[list price]", "[a]]b]": a name in brackets, every "]" inside written "]]", not blank,
+// well-formed UTF-8 without control characters. The rewrite for other engines turns it
+// into a quoted name.
+bool IsBracketedName(std::string_view text);
+
+// A column as a sort list names it: a plain name (IsIdentifier) or a bracketed one.
+void RequireColumnReference(std::string_view field, const std::string& text);
 
 }  // namespace mirel_SbF

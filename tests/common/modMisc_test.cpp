@@ -118,6 +118,8 @@ TEST(Capitalize, ByLanguage) {
       {"ölpumpe", 1, "Ölpumpe"},
       {"żuraw", 1, "Żuraw"},
       {"мощность", 1, "Мощность"},
+      {"ısıtmalı koltuk", 17, "Isıtmalı koltuk"},
+      {"έλεγχος", 11, "Έλεγχος"},
       {"1.5 l", 1, "1.5 l"},
   };
   for (const auto& c : cases) EXPECT_EQ(Capitalize(c.text, c.language), c.expected) << c.text;

@@ -6,16 +6,12 @@
 
 #include <functional>
 
+#include "support/SampleData.h"
+
 namespace mirel_SbF {
 namespace {
 
-// A state as an activated Search holds it, but with every filter off.
-Search::State NoFilters() {
-  Search::State state;
-  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
-  state.m_lSegmentId = -1;
-  return state;
-}
+Search::State NoFilters() { return mirel_test::NewState(""); }
 
 void AddValue(Search::State& state, const std::string& schema, const std::string& location,
               const std::string& schemaValue, const std::string& value) {
@@ -141,19 +137,6 @@ TEST(BuildRestrictionInnerJoins, AgeAndListFilters) {
   }
 }
 
-TEST(BuildInnerJoinFromSbFUserSelection, SchemaValueWithoutValueIsRefusedWith514) {
-  Search::State state = NoFilters();
-  AddValue(state, "7403", "0", "Y", "");
-  try {
-    CreateWhereClause(state, "eq", false, true);
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), static_cast<int32_t>(0x80040202));
-    EXPECT_EQ(e.Source(), "mirel_SbF.BuildInnerJoinFromSbFUserSelection");
-    EXPECT_EQ(e.Description(), "Found Schema Value and Value Selected: 7403 Y ");
-  }
-}
-
 struct RefusalCase {
   std::function<void(Search::State&)> setUp;
   const char* field;
@@ -184,11 +167,6 @@ TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
       EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
     }
   }
-}
-
-TEST(CreateVehicleIdInClause, EmptyInnerTextGivesNothing) {
-  EXPECT_EQ(CreateVehicleIdInClause(""), "");
-  EXPECT_EQ(CreateVehicleIdInClause("x"), "vehicle_id in (x) ");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/SampleData.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +85,40 @@ std::string SampleConnection() {
     ADD_FAILURE() << "MIREL_TEST_CONNECTION_FILE names " << file << ", which holds no connection string";
   }
   return "Provider=SQLite;Data Source=" + SampleFolder();
+}
+
+std::vector<std::vector<std::string>> SampleRows(const std::string& sql) {
+  std::vector<std::vector<std::string>> rows;
+  const std::string path = SampleFolder() + "/specs.db";
+  sqlite3* db = nullptr;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << path << ": " << sqlite3_errmsg(db) << " in " << sql;
+  } else {
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::vector<std::string>& row = rows.emplace_back();
+      for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        const auto* text = sqlite3_column_text(st, i);
+        row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+      }
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return rows;
+}
+
+mirel_SbF::Search::State NewState(const std::string& connection, int32_t language) {
+  mirel_SbF::Search::State state;
+  state.m_colSelections = std::make_shared<mirel_SbF::Collection<mirel_SbF::SbFUserSelection>>();
+  state.m_colResults = std::make_shared<mirel_SbF::Collection<mirel_SbF::Results>>();
+  state.m_strDbConn = connection;
+  state.m_strSpecsDbName = "specs";
+  state.m_strProjectDbName = "prj";
+  state.m_lLanguageId = language;
+  state.m_lSegmentId = -1;
+  return state;
 }
 
 }  // namespace mirel_test

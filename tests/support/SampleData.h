@@ -1,8 +1,12 @@
 // The sample databases for tests: built once per test program from the real cars by the
-// project's own builder, into a temporary folder that is removed at exit.
+// project's own builder, into a temporary folder that is removed at exit; and the state of
+// a Search for the tests of its procedures.
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "search/SearchImpl.h"
 
 namespace mirel_test {
 
@@ -14,6 +18,14 @@ const std::string& SampleFolder();
 // MIREL_TEST_CONNECTION_FILE names a file, the connection string on its first line (a
 // server that holds the same sample).
 std::string SampleConnection();
+
+// The rows of `sql` on the sample's specs.db, read by SQLite directly rather than through
+// the library, each column as text (NULL as ""): the tests' own account of the sample.
+std::vector<std::vector<std::string>> SampleRows(const std::string& sql);
+
+// The state of an activated Search with every filter off, language `language` and the
+// databases "specs" and "prj" behind `connection`.
+mirel_SbF::Search::State NewState(const std::string& connection, int32_t language = 1);
 
 // A new empty folder under the system's temporary folder, removed at exit.
 std::string MakeTempFolder(const std::string& prefix);
