@@ -65,6 +65,16 @@ fi
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 
+# The fuzzers (tests/fuzz), a few seconds each from their seed corpora, in a clang build of their own.
+if [ "$sanitize" = OFF ] && command -v clang++ >/dev/null 2>&1; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DMIREL_WARNINGS_AS_ERRORS=ON \
+        -DMIREL_BUILD_FUZZERS=ON -DMIREL_BUILD_TESTS=OFF -DMIREL_BUILD_TOOLS=OFF >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+elif [ "$sanitize" = OFF ]; then
+  echo "test.sh: no clang++ (Debian: clang libclang-rt-14-dev): the fuzzers did not run" >&2
+fi
+
 if [ "$sanitize" = OFF ]; then
   rm -rf "$dir/stage" "$dir/package-host"
   cmake --install "$dir" --prefix "$dir/stage" >/dev/null

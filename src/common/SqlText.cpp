@@ -1,6 +1,7 @@
 #include "common/SqlText.h"
 
 #include "common/ErrorHandling.h"
+#include "platform/TextBasics.h"
 #include "platform/Unicode.h"
 
 namespace mirel_SbF {
@@ -15,29 +16,9 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') 
 
 }  // namespace
 
-bool IsWholeNumber(std::string_view text) {
-  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
-  if (text.empty()) return false;
-  for (char c : text)
-    if (!IsDigit(c)) return false;
-  return true;
-}
+bool IsWholeNumber(std::string_view text) { return mirel_platform::IsStatementNumber(text, false); }
 
-bool IsDecimalNumber(std::string_view text) {
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
-  bool digit = false;
-  bool point = false;
-  for (char c : text) {
-    if (IsDigit(c)) {
-      digit = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  return digit;
-}
+bool IsDecimalNumber(std::string_view text) { return mirel_platform::IsStatementNumber(text, true); }
 
 bool IsIdentifier(std::string_view text) {
   if (text.empty() || !IsLetter(text.front())) return false;
@@ -52,6 +33,13 @@ void RequireWholeNumber(std::string_view field, const std::string& text) {
 
 void RequireDecimalNumber(std::string_view field, const std::string& text) {
   if (!IsDecimalNumber(text)) Refuse(field, text, "a decimal number");
+}
+
+void RequireCleanTexts(std::string_view procedure, std::initializer_list<std::string_view> texts) {
+  for (std::string_view text : texts) {
+    if (!mirel_platform::IsCleanUtf8(text))
+      WithHandler(procedure, [] { Raise(kErrObject, kInvalidTextDescription); });
+  }
 }
 
 std::string DoubleQuotes(std::string_view text) {

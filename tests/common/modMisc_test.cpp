@@ -133,7 +133,9 @@ TEST(SqlText, Forms) {
     bool identifier;
   } cases[] = {
       {"7401", true, true, false}, {"-1", true, true, false},   {"2.5", false, true, false},
-      {".5", false, true, false},  {"-", false, false, false},  {"", false, false, false},
+      {".5", false, false, false}, {"-", false, false, false},  {"", false, false, false},
+      {"5.", false, false, false}, {"+5", false, false, false}, {"--5", false, false, false},
+      {"-0.75", false, true, false}, {"-.5", false, false, false}, {"1,000", false, false, false},
       {"1e5", false, false, false}, {"1 ", false, false, false}, {"col_1", false, false, true},
       {"_x", false, false, true},  {"1col", false, false, false}, {"a.b", false, false, false},
       {"1.2.3", false, false, false},

@@ -1,15 +1,19 @@
 // The matching-vehicle queries: their texts, and their answers on the sample databases
 // against an independent evaluation of the same filters and selections.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <functional>
 #include <map>
 #include <set>
 
 #include "common/modMisc.h"
 #include "mirel_SbF/mirel_SbF.h"
+#include "support/HostileMatrix.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
@@ -304,6 +308,37 @@ TEST(GetNumberOfMatchingVehicles, HostileTextNeverChangesTheStatement) {
   Search search;
   OnSample(search);
   NoFilters(search);
+  EXPECT_EQ(search.GetNumberOfMatchingVehicles(), static_cast<int32_t>(Equipment().size()));
+}
+
+// Hostile values x every text argument on SQLite, against a copy of the sample that holds a
+// canary table: every case is refused clearly or answers like a harmless value, and the
+// canary and the data are still there afterwards. (On a server: odbc_tests.)
+TEST(GetNumberOfMatchingVehicles, HostileValuesInEveryTextArgument) {
+  if (const char* file = std::getenv("MIREL_TEST_CONNECTION_FILE"); file && *file)
+    GTEST_SKIP() << "the server runs this matrix in odbc_tests, with a login that owns its canary";
+  const std::string folder = mirel_test::MakeTempFolder("sbf-hostile");
+  for (const char* db : {"specs.db", "prj.db"})
+    std::filesystem::copy_file(mirel_test::SampleFolder() + "/" + db, folder + "/" + db);
+  auto exec = [&](const char* sql) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((folder + "/specs.db").c_str(), &raw), SQLITE_OK);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+    sqlite3_free(message);
+  };
+  exec("create table canary (a int); insert into canary values (1);");
+
+  for (const auto& finding : mirel_test::RunHostileMatrix("Provider=SQLite;Data Source=" + folder, "specs", "prj"))
+    ADD_FAILURE() << finding.argument << " <- \"" << finding.value << "\": " << finding.what;
+
+  exec("select a from canary;");
+  Search search;
+  search.SetDatabaseInfo("Provider=SQLite;Data Source=" + folder, "specs", "prj", 1, "USD");
+  search.ExcludeAdvancedVehicles(false);
+  search.ExcludeOldVehicles(false);
+  search.ExcludeBuiltVehicles(false);
   EXPECT_EQ(search.GetNumberOfMatchingVehicles(), static_cast<int32_t>(Equipment().size()));
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "support/SampleData.h"
+#include "platform/TsqlRewrite.h"
 
 namespace mirel_SbF {
 namespace {
@@ -153,6 +154,11 @@ TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
        "100 or 1=1"},
       {[](Search::State& s) { AddRange(s, "135", "0", "!!", "2e5"); }, "Maximum value", "2e5"},
       {[](Search::State& s) { AddRange(s, "135", "x", "1", "2"); }, "Schema location", "x"},
+      {[](Search::State& s) { AddRange(s, "135", "0", "+5", "!!"); }, "Minimum value", "+5"},
+      {[](Search::State& s) { AddRange(s, "135", "0", ".5", "!!"); }, "Minimum value", ".5"},
+      {[](Search::State& s) { AddRange(s, "135", "0", "!!", "5."); }, "Maximum value", "5."},
+      {[](Search::State& s) { AddRange(s, "135", "0", "!!", "--5"); }, "Maximum value", "--5"},
+      {[](Search::State& s) { AddValue(s, "+7401", "0", "", "US"); }, "Schema ID", "+7401"},
   };
   for (const auto& c : cases) {
     Search::State state = NoFilters();
@@ -166,6 +172,38 @@ TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
       EXPECT_NE(e.Description().find(c.field), std::string::npos) << e.Description();
       EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
     }
+  }
+}
+
+// One definition of a number: every bound the library writes is read by the rewrite as a
+// number, and the forms the engines read differently are refused by both, the library
+// first (so the host meets the library's own error, not the connector's).
+TEST(CreateWhereClause, BoundsTheLibraryAcceptsAreTheNumbersTheRewriteReads) {
+  struct Case { const char* bound; bool accepted; } cases[] = {
+      {"5", true},    {"-5", true},   {"0.75", true}, {"-0.75", true}, {"007", true},
+      {"123456789012345678901234567890.5", true},     {"+5", false},   {".5", false},
+      {"5.", false},  {"-.5", false}, {"--5", false}, {"1e5", false},  {"0x1F", false},
+  };
+  for (const Case& c : cases) {
+    Search::State state = NoFilters();
+    AddRange(state, "135", "0", c.bound, "!!");
+    std::string sql = "select distinct eq.vehicle_id from equipment eq ";
+    bool library = true;
+    try {
+      sql += CreateWhereClause(state, "eq", false, true);
+    } catch (const Error& e) {
+      library = false;
+      EXPECT_EQ(e.Source(), "mirel_SbF.CreateVehicleSql");
+      sql += std::string("where cast(data_value as float) >= ") + c.bound;
+    }
+    bool rewrite = true;
+    try {
+      mirel_platform::RewriteTsql(sql, mirel_platform::Dialect::PostgreSQL);
+    } catch (const Error&) {
+      rewrite = false;
+    }
+    EXPECT_EQ(library, c.accepted) << c.bound;
+    EXPECT_EQ(rewrite, c.accepted) << c.bound << ": " << sql;
   }
 }
 

@@ -88,6 +88,22 @@ TEST(OdbcText, WritesAndUnknownServersAreRefusedBeforeAnythingIsSent) {
   EXPECT_NE(ErrorOf([] { OdbcTextForServer("select 1", "MySQL"); }).Description().find("not to MySQL"), std::string::npos);
 }
 
+// A text that is not UTF-8 is refused for every server, however a lenient decoder would
+// read it: the overlong C0 A7 must never arrive as a quote.
+TEST(OdbcText, TextThatIsNotUtf8NeverReachesAServer) {
+  const std::string sql = "select count(*) as n from equipment where data_value = N'x\xC0\xA7 or data_value <> \xC0\xA7'";
+  for (const char* dbms : {"Microsoft SQL Server", "PostgreSQL"}) {
+    const Error e = ErrorOf([&] { OdbcTextForServer(sql, dbms); });
+    EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql) << dbms;
+    EXPECT_EQ(e.Source(), "mirel_base.Connector") << dbms;
+    EXPECT_NE(e.Description().find("not well-formed UTF-8 at position 59 "), std::string::npos) << e.Description();
+  }
+  // Refused before a connection is made: the driver named here does not exist.
+  const Error e = ErrorOf([&] { OdbcExecuteQuery(sql, "specs", "Provider=ODBC;Driver={No Such Driver}"); });
+  EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
+  EXPECT_NE(e.Description().find("not well-formed UTF-8"), std::string::npos) << e.Description();
+}
+
 // SQL Server cannot run here; FreeTDS still proves that an unreachable server gives a
 // clear error that names the data source and keeps the password hidden.
 TEST(OdbcConnect, AnUnreachableSqlServerThroughFreeTdsNamesTheDataSource) {
@@ -154,6 +170,10 @@ TEST(OdbcServer, ValuesArriveWithTheirTypesAndTextsInUtf8) {
   EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("Général – 5 €"));
   EXPECT_EQ(rs->Fields("m").Value(), mirel_SbF::Variant(int32_t{7401}));
   EXPECT_TRUE(rs->Fields("z").Value().IsNull());
+  // Every session reads literals as standard strings, whatever the server's default.
+  rs = connector.ExecuteQuery("select N'a\\''' as t from version", "specs", server->connection);
+  ASSERT_FALSE(rs->EndOfFile());
+  EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("a\\'"));
   // A server error is the query's, not the connection's.
   const Error e = ErrorOf([&] { connector.ExecuteQuery("select nosuchcolumn from version", "specs", server->connection); });
   EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
