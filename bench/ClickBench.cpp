@@ -4,9 +4,11 @@
 // same engine, and a floor: the same vehicle sets and value lists from in-memory bit sets
 // prepared before the clock starts (no SQL, no formatting, no titles).
 //
-//   sbf_click_bench [--clicks N] [--plain-clicks N] DIR...
+//   sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...
 //
-// Each DIR holds specs.db and prj.db (sampledb synthetic). Prints one table per DIR.
+// Each DIR holds specs.db and prj.db (sampledb synthetic). Prints one table per DIR. With
+// --server the clicks run on that connection string instead (a server loaded with the same
+// databases, e.g. by bench/load.sh's steps), beside the floor of DIR.
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -170,8 +172,8 @@ struct Floor {
   }
 };
 
-void Run(const std::string& dir, int clicks, int plainClicks) {
-  const std::string fast = "Provider=SQLite;Data Source=" + dir;
+void Run(const std::string& dir, int clicks, int plainClicks, const std::string& server) {
+  const std::string fast = server.empty() ? "Provider=SQLite;Data Source=" + dir : server;
   const std::string plain = fast + ";Evaluation=Plain;Cache MB=0;Command Timeout=0";
   std::printf("\n%s\n", dir.c_str());
   std::printf("%-46s %10s %10s %10s %9s\n", "figure", "fast ms", "plain ms", "floor ms", "plain/fast");
@@ -267,19 +269,21 @@ void Run(const std::string& dir, int clicks, int plainClicks) {
 
 int main(int argc, char** argv) {
   int clicks = 40, plainClicks = 3;
+  std::string server;
   std::vector<std::string> dirs;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--clicks" && i + 1 < argc) clicks = std::stoi(argv[++i]);
     else if (a == "--plain-clicks" && i + 1 < argc) plainClicks = std::stoi(argv[++i]);
+    else if (a == "--server" && i + 1 < argc) server = argv[++i];
     else dirs.push_back(a);
   }
   if (dirs.empty()) {
-    std::fprintf(stderr, "usage: sbf_click_bench [--clicks N] [--plain-clicks N] DIR...\n");
+    std::fprintf(stderr, "usage: sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...\n");
     return 64;
   }
   try {
-    for (const std::string& dir : dirs) Run(dir, clicks, plainClicks);
+    for (const std::string& dir : dirs) Run(dir, clicks, server.empty() ? plainClicks : 0, server);
   } catch (const mirel_SbF::Error& e) {
     std::fprintf(stderr, "error %s: %s\n", e.Source().c_str(), e.Description().c_str());
     return 1;
