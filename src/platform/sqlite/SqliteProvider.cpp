@@ -106,25 +106,13 @@ Location LocateDatabase(const std::string& strDbName, const std::string& strDbCo
   return Location{folder, strDbName};
 }
 
-// A whole number of a connection-string key, within [0, max]; `fallback` when absent.
-int64_t NumberOf(const ConnectionString& conn, const char* key, int64_t fallback, int64_t max, const char* unit) {
-  const std::optional<std::string> text = conn.Get(key);
-  if (!text) return fallback;
-  int64_t value = -1;
-  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
-  if (text->empty() || ec != std::errc() || end != text->data() + text->size() || value < 0 || value > max)
-    Fail("The connection string's \"" + std::string(key) + "\" is \"" + *text + "\"; it must be a whole number of " +
-         unit + " from 0 to " + std::to_string(max) + ".");
-  return value;
-}
-
 Settings SettingsOf(const std::string& strDbConn) {
   const ConnectionString conn = ParseConnectionString(strDbConn);
   Settings settings;
   settings.commandTimeoutSeconds =
-      static_cast<int32_t>(NumberOf(conn, "Command Timeout", settings.commandTimeoutSeconds, 86400, "seconds"));
-  settings.maxResultBytes = NumberOf(conn, "Max Result MB", settings.maxResultBytes >> 20, 1 << 20, "megabytes") << 20;
-  settings.cacheBytes = NumberOf(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
+      static_cast<int32_t>(WholeNumberSetting(conn, "Command Timeout", settings.commandTimeoutSeconds, 86400, "seconds"));
+  settings.maxResultBytes = WholeNumberSetting(conn, "Max Result MB", settings.maxResultBytes >> 20, 1 << 20, "megabytes") << 20;
+  settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
   if (const std::optional<std::string> mode = conn.Get("Evaluation")) {
     if (EqualsNoCase(*mode, "Facets")) settings.evaluation = Settings::Evaluation::Facets;
     else if (EqualsNoCase(*mode, "Levels")) settings.evaluation = Settings::Evaluation::Levels;
