@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <charconv>
 #include <limits>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "platform/ConnectionString.h"
+#include "platform/EngineCache.h"
 #include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
 #include "platform/Unicode.h"
@@ -507,7 +509,14 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
   return true;
 }
 
-std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName,
+// A result: its column names and rows, and about how many bytes they take.
+struct Rows {
+  std::vector<std::string> names;
+  std::vector<std::vector<mirel_SbF::Variant>> rows;
+  size_t bytes = 0;
+};
+
+Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName,
                                           const std::string& sql) {
   Select(conn, settings, dbName);
   SQLHSTMT raw = SQL_NULL_HSTMT;
@@ -554,7 +563,15 @@ std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& 
         StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
     rows.push_back(std::move(row));
   }
-  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(names), std::move(rows));
+  Rows result;
+  for (const auto& row : rows) {
+    result.bytes += sizeof(row) + row.size() * sizeof(mirel_SbF::Variant);
+    for (const auto& v : row)
+      if (v.Type() == mirel_SbF::VariantType::String) result.bytes += v.AsString().size();
+  }
+  result.names = std::move(names);
+  result.rows = std::move(rows);
+  return result;
 }
 
 }  // namespace
@@ -566,10 +583,15 @@ OdbcSettings OdbcSettingsOf(const std::string& strDbConn) {
   OdbcSettings settings;
   settings.connectTimeout = TimeoutOf(conn, "Connect Timeout", settings.connectTimeout);
   settings.commandTimeout = TimeoutOf(conn, "Command Timeout", settings.commandTimeout);
+  settings.cacheSeconds =
+      static_cast<int32_t>(WholeNumberSetting(conn, "Cache Seconds", settings.cacheSeconds, 86400, "seconds"));
+  settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
   bool namesSource = false;
   for (const auto& [key, value] : conn.Pairs()) {
     const std::string lower = LowerAscii(key);
-    if (lower == "provider" || lower == "connect timeout" || lower == "command timeout") continue;
+    if (lower == "provider" || lower == "connect timeout" || lower == "command timeout" || lower == "cache seconds" ||
+        lower == "cache mb")
+      continue;
     if (lower == "driver" || lower == "dsn" || lower == "filedsn") namesSource = namesSource || !value.empty();
     const std::string entry = key + "=" + DriverValue(value) + ";";
     settings.driverString += entry;
@@ -587,33 +609,72 @@ std::string OdbcTextForServer(const std::string& strSql, const std::string& dbms
   return TextFor(strSql, *kind);
 }
 
+namespace {
+
+// An answer kept under "Cache Seconds", with the time it stops being given out.
+struct KeptAnswer {
+  std::chrono::steady_clock::time_point until;
+  Rows rows;
+};
+
+EngineCache& AnswerCache(int64_t bytes) {
+  static std::mutex mutex;
+  static std::unordered_map<int64_t, std::unique_ptr<EngineCache>> caches;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<EngineCache>& cache = caches[bytes];
+  if (!cache) cache = std::make_unique<EngineCache>(static_cast<size_t>(bytes));
+  return *cache;
+}
+
+std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(Rows rows) {
+  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(rows.names), std::move(rows.rows));
+}
+
+Rows Query(const std::string& strSql, const std::string& strDbName, const OdbcSettings& settings) {
+  const std::string key = std::to_string(settings.connectTimeout) + "/" + std::to_string(settings.commandTimeout) +
+                          "/" + settings.driverString;
+  try {
+    Lease lease(key, settings, true);
+    Rows rows;
+    try {
+      rows = Run(*lease, settings, strDbName, strSql);
+    } catch (const ConnectionLost&) {
+      if (!lease.Pooled()) throw;
+      // A pooled connection may have died while it waited (the server restarted): the
+      // query only reads, so it runs once more on a new connection.
+      Lease fresh(key, settings, false);
+      rows = Run(*fresh, settings, strDbName, strSql);
+      fresh.Keep();
+      return rows;
+    }
+    lease.Keep();
+    return rows;
+  } catch (const ConnectionLost& lost) {
+    throw Error(lost.Number(), lost.Source(), lost.Description());
+  }
+}
+
+}  // namespace
+
 std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql, const std::string& strDbName,
                                                         const std::string& strDbConn) {
   const OdbcSettings settings = OdbcSettingsOf(strDbConn);
   if (!IsPlainName(strDbName))
     Fail("The database name \"" + strDbName + "\" is not a plain name (letters, digits and \"_\" only).");
   RewriteTsql(strSql, Dialect::PostgreSQL);  // refuse a text before any connection is made
-  const std::string key = std::to_string(settings.connectTimeout) + "/" + std::to_string(settings.commandTimeout) +
-                          "/" + settings.driverString;
-  try {
-    Lease lease(key, settings, true);
-    std::shared_ptr<mirel_SbF::Recordset> rs;
-    try {
-      rs = Run(*lease, settings, strDbName, strSql);
-    } catch (const ConnectionLost&) {
-      if (!lease.Pooled()) throw;
-      // A pooled connection may have died while it waited (the server restarted): the
-      // query only reads, so it runs once more on a new connection.
-      Lease fresh(key, settings, false);
-      rs = Run(*fresh, settings, strDbName, strSql);
-      fresh.Keep();
-      return rs;
-    }
-    lease.Keep();
-    return rs;
-  } catch (const ConnectionLost& lost) {
-    throw Error(lost.Number(), lost.Source(), lost.Description());
-  }
+  if (settings.cacheSeconds == 0 || settings.cacheBytes == 0) return RecordsetOf(Query(strSql, strDbName, settings));
+
+  EngineCache& cache = AnswerCache(settings.cacheBytes);
+  const std::string key = settings.driverString + "|" + strDbName + "|" + strSql;
+  const auto now = std::chrono::steady_clock::now();
+  if (auto kept = cache.Get<KeptAnswer>(key); kept && kept->until > now) return RecordsetOf(kept->rows);
+  auto answer = std::make_shared<KeptAnswer>();
+  answer->rows = Query(strSql, strDbName, settings);
+  answer->until = now + std::chrono::seconds(settings.cacheSeconds);
+  const size_t bytes = answer->rows.bytes;
+  std::shared_ptr<const KeptAnswer> kept = answer;
+  cache.Put<KeptAnswer>(key, kept, bytes);
+  return RecordsetOf(kept->rows);
 }
 
 void OdbcClosePooledConnections() {

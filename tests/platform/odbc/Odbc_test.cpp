@@ -38,6 +38,12 @@ TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
       {"Provider=ODBC;Driver=FreeTDS;Password={a;b=c}}d};App={ x }", "Driver=FreeTDS;Password={a;b=c}}d};App={ x };",
        "Driver=FreeTDS;Password=***;App={ x }", 15, 30},
   };
+  // The connector's own keys never reach the driver.
+  const OdbcSettings kept = OdbcSettingsOf("Provider=ODBC;DSN=replica;Cache Seconds=5;cache mb=1");
+  EXPECT_EQ(kept.driverString, "DSN=replica;");
+  EXPECT_EQ(kept.cacheSeconds, 5);
+  EXPECT_EQ(kept.cacheBytes, int64_t{1} << 20);
+  EXPECT_EQ(OdbcSettingsOf("Provider=ODBC;DSN=replica").cacheSeconds, 0);
   for (const Case& c : cases) {
     const OdbcSettings s = OdbcSettingsOf(c.conn);
     EXPECT_EQ(s.driverString, c.driver) << c.conn;
@@ -57,6 +63,8 @@ TEST(OdbcSettings, BadStringsAreRefusedNamingTheEntry) {
       {"Provider=ODBC;Driver=x;Connect Timeout=soon", "\"Connect Timeout\" is \"soon\""},
       {"Provider=ODBC;Driver=x;Command Timeout=-1", "\"Command Timeout\" is \"-1\""},
       {"Provider=ODBC;Driver=x;Command Timeout=86401", "\"Command Timeout\" is \"86401\""},
+      {"Provider=ODBC;Driver=x;Cache Seconds=-5", "\"Cache Seconds\" is \"-5\""},
+      {"Provider=ODBC;Driver=x;Cache MB=lots", "\"Cache MB\" is \"lots\"; it must be a whole number of megabytes"},
       {"Provider=SQLite;Data Source=/x", "Provider=SQLite"},
   };
   for (const Case& c : cases) {
@@ -203,6 +211,24 @@ TEST(OdbcServer, ConnectionsArePooledPerConnectionString) {
   for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from categories", i % 2 ? "prj" : "prj", conn);
   for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from version", "specs", conn);
   EXPECT_EQ(OdbcPoolCountsForTesting().opened, before.opened);
+}
+
+// Answers are kept only when the connection string asks, and then the same text is answered
+// without the server (no connection is opened for it).
+TEST(OdbcServer, AnswersAreKeptOnlyWhenAskedFor) {
+  MIREL_REQUIRE_SERVER(server);
+  mirel_base::Connector connector;
+  const std::string text = "select count(*) as n from categories";
+  for (const char* seconds : {"0", "60"}) {
+    const std::string conn =
+        mirel_test::WithEntry(mirel_test::WithEntry(server->connection, "Command Timeout", "28"), "Cache Seconds", seconds);
+    const auto first = connector.ExecuteQuery(text, "prj", conn);
+    OdbcClosePooledConnections();
+    const OdbcPoolCounts before = OdbcPoolCountsForTesting();
+    const auto second = connector.ExecuteQuery(text, "prj", conn);
+    EXPECT_EQ(second->Fields("n").Value(), first->Fields("n").Value());
+    EXPECT_EQ(OdbcPoolCountsForTesting().opened - before.opened, std::string(seconds) == "0" ? 1 : 0) << seconds;
+  }
 }
 
 // The role the library connects as cannot change anything, whatever text reaches the
