@@ -792,7 +792,7 @@ class Evaluator {
         auto answer = std::make_shared<ResultRows>();
         answer->names = {"vehicle_id"};
         answer->rows.reserve(found->Size());
-        for (int64_t id : found->Ids()) answer->rows.push_back({WholeNumber(id)});
+        for (int64_t id : found->Ids()) answer->rows.emplace_back(1, WholeNumber(id));
         answer->bytes = found->Size() * (sizeof(mirel_SbF::Variant) + 3 * sizeof(void*));
         return Evaluated{std::string(), std::move(answer), true};
       }

@@ -135,10 +135,14 @@ std::string FileStamp(const std::string& path) {
   std::string stamp = path + "@" + statOf(path);
   unsigned char header[28] = {0};
   std::ifstream file(path, std::ios::binary);
-  if (file.read(reinterpret_cast<char*>(header), sizeof header))
-    stamp += "#" + std::to_string((uint32_t{header[24]} << 24) | (uint32_t{header[25]} << 16) |
-                                  (uint32_t{header[26]} << 8) | header[27]);
-  return stamp + "+" + statOf(path + "-wal");
+  if (file.read(reinterpret_cast<char*>(header), sizeof header)) {
+    stamp += '#';
+    stamp += std::to_string((uint32_t{header[24]} << 24) | (uint32_t{header[25]} << 16) | (uint32_t{header[26]} << 8) |
+                            header[27]);
+  }
+  stamp += '+';
+  stamp += statOf(path + "-wal");
+  return stamp;
 }
 
 // One cache per folder and limit, shared by every thread and connection string that names
@@ -471,9 +475,16 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     };
     std::string resultKey;
     if (cache) {
-      resultKey = "R|" + where.mainName + "|" + specsStamp;
-      for (const std::string& name : databases) resultKey += "|" + stampOf(name);
-      resultKey += "|" + strSql;
+      resultKey = "R|";
+      resultKey += where.mainName;
+      resultKey += '|';
+      resultKey += specsStamp;
+      for (const std::string& name : databases) {
+        resultKey += '|';
+        resultKey += stampOf(name);
+      }
+      resultKey += '|';
+      resultKey += strSql;
       if (auto hit = cache->Get<ResultRows>(resultKey)) return RecordsetOf(*hit);
     }
 
