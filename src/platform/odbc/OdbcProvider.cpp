@@ -590,8 +590,9 @@ OdbcSettings OdbcSettingsOf(const std::string& strDbConn) {
       static_cast<int32_t>(WholeNumberSetting(conn, "Cache Seconds", settings.cacheSeconds, 86400, "seconds"));
   settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
   if (const std::optional<std::string> mode = conn.Get("Evaluation")) {
-    if (EqualsNoCase(*mode, "Plain")) settings.facets = false;
-    else if (!EqualsNoCase(*mode, "Facets") && !EqualsNoCase(*mode, "Levels"))
+    if (EqualsNoCase(*mode, "Plain")) settings.evaluation = facets::Evaluation::Plain;
+    else if (EqualsNoCase(*mode, "Levels")) settings.evaluation = facets::Evaluation::Levels;
+    else if (!EqualsNoCase(*mode, "Facets"))
       Fail("The connection string's \"Evaluation\" is \"" + *mode + "\"; it must be Facets, Levels or Plain.");
   }
   bool namesSource = false;
@@ -805,7 +806,7 @@ class PgBackend : public facets::Backend {
 // that the host sees exactly that text's answer or error.
 std::optional<Rows> FacetAnswer(Connection& conn, const OdbcSettings& settings, const std::string& dbName,
                                 const std::string& tsql, EngineCache& cache) {
-  if (conn.kind != ServerKind::PostgreSQL || !settings.facets) return std::nullopt;
+  if (conn.kind != ServerKind::PostgreSQL || settings.evaluation == facets::Evaluation::Plain) return std::nullopt;
   PgBackend backend(conn, settings, dbName);
   // What the evaluator keeps is kept for the same time as the answers: its keys name the
   // current window of "Cache Seconds".
@@ -817,6 +818,7 @@ std::optional<Rows> FacetAnswer(Connection& conn, const OdbcSettings& settings, 
   ctx.cache = &cache;
   ctx.specsStamp = stamp + "|" + LowerAscii(dbName);
   ctx.stampOf = [&](const std::string& schema) { return stamp + "|" + LowerAscii(schema); };
+  ctx.mode = settings.evaluation;
   try {
     std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, tsql);
     if (!evaluated) return std::nullopt;
