@@ -900,7 +900,9 @@ std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql
     return RecordsetOf(Query(strSql, strDbName, settings, nullptr));
 
   EngineCache& cache = AnswerCache(settings.cacheBytes);
-  const std::string key = settings.driverString + "|" + strDbName + "|" + strSql;
+  // Each form keeps its own answers (they are the same; this keeps each form testable).
+  const std::string key = std::to_string(static_cast<int>(settings.evaluation)) + "|" + settings.driverString + "|" +
+                          strDbName + "|" + strSql;
   const auto now = std::chrono::steady_clock::now();
   if (auto kept = cache.Get<KeptAnswer>(key); kept && kept->until > now) return RecordsetOf(kept->rows);
   auto answer = std::make_shared<KeptAnswer>();
