@@ -14,7 +14,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
-#include "platform/sqlite/SqliteFastPath.h"
+#include "platform/FacetEvaluator.h"
 #include "platform/sqlite/SqliteProvider.h"
 #include "support/SampleData.h"
 
@@ -255,7 +255,7 @@ class DifferentialProvider {
 
 TEST(SqliteEvaluation, RandomSearchesGiveTheSameRecordSetsInEveryForm) {
   DifferentialProvider provider;
-  const auto before = mirel_platform::sqlite_detail::EvaluationCountsForTesting();
+  const auto before = mirel_platform::facets::EvaluationCountsForTesting();
   std::mt19937 rng(20261207);
   int failures = 0;
   for (int database = 0; database < 6; ++database) {
@@ -296,7 +296,7 @@ TEST(SqliteEvaluation, RandomSearchesGiveTheSameRecordSetsInEveryForm) {
       if (::testing::Test::HasFailure()) return;
     }
   }
-  const auto after = mirel_platform::sqlite_detail::EvaluationCountsForTesting();
+  const auto after = mirel_platform::facets::EvaluationCountsForTesting();
   EXPECT_GT(provider.Compared(), 800);
   EXPECT_LT(failures, 45);
   // Both faster forms were really taken, not only the text as written.

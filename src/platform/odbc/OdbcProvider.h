@@ -33,6 +33,7 @@
 #include <string>
 
 #include "mirel_SbF/Recordset.h"
+#include "platform/FacetEvaluator.h"
 
 namespace mirel_platform {
 
@@ -58,6 +59,9 @@ struct OdbcSettings {
   int32_t commandTimeout = 30;
   int32_t cacheSeconds = 0;
   int64_t cacheBytes = int64_t{256} << 20;
+  // With answers kept, PostgreSQL's texts run in the faster forms of FacetEvaluator.h
+  // ("Evaluation=Levels" only the levels, "Evaluation=Plain" as written).
+  facets::Evaluation evaluation = facets::Evaluation::Facets;
 };
 OdbcSettings OdbcSettingsOf(const std::string& strDbConn);
 

@@ -15,6 +15,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Variant.h"
+#include "platform/FacetEvaluator.h"
 #include "platform/sqlite/VehicleSet.h"
 
 namespace mirel_platform::sqlite_detail {
@@ -42,33 +43,16 @@ class EngineError : public mirel_SbF::Error {
 //                       library's list and vehicle queries from kept postings. All three give
 //                       the same record sets; Plain is there to compare against.
 struct Settings {
-  enum class Evaluation { Plain, Levels, Facets };
+  using Evaluation = facets::Evaluation;
   int32_t commandTimeoutSeconds = 30;
   int64_t maxResultBytes = int64_t{512} << 20;
   int64_t cacheBytes = int64_t{256} << 20;
   Evaluation evaluation = Evaluation::Facets;
 };
 
-// A result: its column names and rows, and about how many bytes they take.
-struct ResultRows {
-  std::vector<std::string> names;
-  std::vector<std::vector<mirel_SbF::Variant>> rows;
-  size_t bytes = 0;
-};
-
-// A whole number as a record set returns it: Long when it fits in 32 bits, else Double.
-inline mirel_SbF::Variant WholeNumber(int64_t v) {
-  if (v >= INT32_MIN && v <= INT32_MAX) return mirel_SbF::Variant(static_cast<int32_t>(v));
-  return mirel_SbF::Variant(static_cast<double>(v));
-}
-
-// The distinct (schema_id, location, data_value) of the equipment rows a statement may see.
-struct ValueRow {
-  int64_t schemaId;
-  int64_t location;
-  std::string dataValue;
-};
-using ValueRows = std::vector<ValueRow>;
+using facets::ResultRows;
+using facets::ValueRows;
+using facets::WholeNumber;
 
 // The sets bound to the statement that runs now, by the number the text names them with.
 struct Bindings {

@@ -488,15 +488,15 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
       if (auto hit = cache->Get<ResultRows>(resultKey)) return RecordsetOf(*hit);
     }
 
-    sqlite_detail::EvaluationContext ctx;
-    ctx.db = conn.db.get();
-    ctx.bindings = conn.bindings.get();
+    sqlite_detail::SqliteBackend backend(conn.db.get(), conn.bindings.get());
+    facets::EvaluationContext ctx;
+    ctx.backend = &backend;
     ctx.cache = cache.get();
     ctx.specsStamp = specsStamp;
     ctx.stampOf = stampOf;
     ctx.mode = settings.evaluation;
     std::shared_ptr<const ResultRows> rows;
-    if (std::optional<sqlite_detail::Evaluated> evaluated = sqlite_detail::EvaluateText(ctx, strSql)) {
+    if (std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, strSql)) {
       rows = evaluated->answer ? evaluated->answer
                                : std::make_shared<const ResultRows>(
                                      Run(conn, where, RewriteTsql(evaluated->tsql, Dialect::SQLite), settings));
