@@ -239,8 +239,8 @@ void Close(std::unique_ptr<Connection> conn) {
   ++ThePool().closed;
 }
 
-// Runs a statement that returns nothing the connector needs (session settings).
-void ExecOnly(Connection& conn, const std::string& sql, const std::string& what) {
+// Runs a session statement (settings, checks); a failure is `what` with the driver's words.
+StmtHandle ExecuteSessionStatement(Connection& conn, const std::string& sql, const std::string& what) {
   SQLHSTMT raw = SQL_NULL_HSTMT;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw)))
     Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
@@ -248,17 +248,18 @@ void ExecOnly(Connection& conn, const std::string& sql, const std::string& what)
   WideString text = Widen(sql, "A session statement");
   if (!Succeeded(SQLExecDirectW(raw, text.data(), static_cast<SQLINTEGER>(text.size()))))
     Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_STMT, raw).text);
+  return stmt;
+}
+
+// Runs a statement that returns nothing the connector needs (session settings).
+void ExecOnly(Connection& conn, const std::string& sql, const std::string& what) {
+  ExecuteSessionStatement(conn, sql, what);
 }
 
 // The first column of the first row of a statement's result, as text ("" for no row).
 std::string QueryText(Connection& conn, const std::string& sql, const std::string& what) {
-  SQLHSTMT raw = SQL_NULL_HSTMT;
-  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw)))
-    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
-  StmtHandle stmt(raw);
-  WideString text = Widen(sql, "A session statement");
-  if (!Succeeded(SQLExecDirectW(raw, text.data(), static_cast<SQLINTEGER>(text.size()))))
-    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_STMT, raw).text);
+  StmtHandle stmt = ExecuteSessionStatement(conn, sql, what);
+  SQLHSTMT raw = stmt.get();
   const SQLRETURN fetched = SQLFetch(raw);
   if (fetched == SQL_NO_DATA) return {};
   SQLWCHAR value[256] = {0};
