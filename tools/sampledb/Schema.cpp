@@ -193,7 +193,9 @@ SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
       for (int k = 0; k < extraItems; ++k) {
         const std::uint64_t r = Mix(static_cast<std::uint64_t>(id), static_cast<std::uint64_t>(k));
         const int option = r % 10 < 3 ? 1 + static_cast<int>((r >> 8) % 3) : 0;
-        eq.Add(id, kFirstExtraItem + k, "v" + std::to_string((r >> 16) % (2 + k % 30)), option);
+        std::string value = "v";
+        value += std::to_string((r >> 16) % (2 + k % 30));
+        eq.Add(id, kFirstExtraItem + k, value, option);
       }
 
       // A model that is only the make's name ("Subaru") is not repeated in the name.
