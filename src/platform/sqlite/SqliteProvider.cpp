@@ -475,7 +475,8 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     };
     std::string resultKey;
     if (cache) {
-      resultKey = "R|";
+      // Each form keeps its own answers (they are the same; this keeps each form testable).
+      resultKey = settings.evaluation == Settings::Evaluation::Levels ? "R|levels|" : "R|";
       resultKey += where.mainName;
       resultKey += '|';
       resultKey += specsStamp;
