@@ -189,10 +189,26 @@ async function run(base) {
   }
 }
 
+// A second server on the port of the first must refuse to start, not share the port.
+async function secondServerRefused(base) {
+  const port = new URL(base).port;
+  const child = spawn(serverExe, ['--port', port, '--data', dataDir], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  const code = await new Promise((resolve) => {
+    const timer = setTimeout(() => { child.kill('SIGKILL'); resolve('still running after 30 s'); }, 30000);
+    child.on('exit', (c) => { clearTimeout(timer); resolve(c); });
+  });
+  check(code === 2 && stderr.includes(`cannot listen on 127.0.0.1:${port}`),
+        `a second server on port ${port} answered ${code}: ${stderr}`);
+}
+
 const server = startServer();
 let failure = null;
 try {
-  await run(await server.ready);
+  const base = await server.ready;
+  await secondServerRefused(base);
+  await run(base);
 } catch (e) {
   failure = e;
 }

@@ -197,6 +197,13 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   httplib::Server server;
+  // cpp-httplib sets SO_REUSEPORT by default, which lets a second server bind the same port
+  // and take half of the requests. SO_REUSEADDR alone still allows a quick restart while
+  // old connections linger, but a port in use is refused.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server.Get("/", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, false); });
   server.Get("/api/screen", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, true); });
   server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
@@ -216,7 +223,8 @@ int main(int argc, char** argv) {
     port = -1;
   }
   if (port < 0) {
-    std::cerr << "sbf-web: cannot listen on " << host << ":" << *options.port << "\n";
+    std::cerr << "sbf-web: cannot listen on " << host << ":" << *options.port
+              << " (the port is in use or not allowed)\n";
     return kStartFailure;
   }
   std::atomic<bool> signalled{false};
