@@ -47,23 +47,37 @@ void CheckLanguageAndCurrencies(const Settings& settings, const Catalog& catalog
   const bool known = std::any_of(catalog.languages.begin(), catalog.languages.end(),
                                  [&](const Language& l) { return l.id == settings.language; });
   if (!catalog.languages.empty() && !known) {
-    std::vector<std::string> names;
-    for (const auto& l : catalog.languages) names.push_back(std::to_string(l.id) + " (" + l.name + ")");
+    std::vector<std::string> names, ids;
+    for (const auto& l : catalog.languages) {
+      names.push_back(std::to_string(l.id) + " (" + l.name + ")");
+      ids.push_back(std::to_string(l.id));
+    }
     throw RequestError("the project has no texts in language " + std::to_string(settings.language) +
-                       "; it has " + JoinWords(names));
+                       "; it has " + JoinWords(names), RequestError::Language, ids);
   }
   const std::vector<std::string> codes = SplitList(settings.currencies);
+  // The list that works: known codes (upper-cased when that makes them known), the stored
+  // currency added when it is missing.
+  std::vector<std::string> fixed;
+  for (const auto& code : codes)
+    if (Contains(catalog.currencies, Upper(code)) && !Contains(fixed, Upper(code))) fixed.push_back(Upper(code));
+  if (!catalog.storedCurrency.empty() && !Contains(fixed, catalog.storedCurrency)) fixed.push_back(catalog.storedCurrency);
+  std::string suggestion;
+  for (const auto& code : fixed) suggestion += (suggestion.empty() ? "" : ",") + code;
+  auto fail = [&](const std::string& what) {
+    RequestError error(what, RequestError::Currency, catalog.currencies);
+    error.suggestion = suggestion;
+    throw error;
+  };
   for (const auto& code : codes) {
     if (Contains(catalog.currencies, code)) continue;
     std::string what = code.empty() ? "an empty currency code" : "unknown currency \"" + code + "\"";
     if (!code.empty() && Contains(catalog.currencies, Upper(code))) what += " (codes are upper case: " + Upper(code) + ")";
-    throw RequestError(what + " in the currencies \"" + settings.currencies + "\"; the project has " +
-                       JoinWords(catalog.currencies));
+    fail(what + " in the currencies \"" + settings.currencies + "\"; the project has " + JoinWords(catalog.currencies));
   }
   if (!catalog.storedCurrency.empty() && !Contains(codes, catalog.storedCurrency))
-    throw RequestError("prices are stored in " + catalog.storedCurrency +
-                       ", which must be among the currencies to convert them (e.g. \"" +
-                       codes.front() + "," + catalog.storedCurrency + "\")");
+    fail("prices are stored in " + catalog.storedCurrency + ", which must be among the currencies to convert them (e.g. \"" +
+         suggestion + "\")");
 }
 
 // The headings in the language, each with the category DoSearch takes: a heading is the

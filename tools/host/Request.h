@@ -26,8 +26,14 @@ inline constexpr int kExitLibrary = 2;
 
 // A request that names something the project does not have, or asks for something that
 // cannot be: the message names what is wrong and what would be right.
+// `subject` and `known` let a host offer a way out (the project's languages, currencies).
 struct RequestError : std::runtime_error {
-  using std::runtime_error::runtime_error;
+  enum Subject { Other, Language, Currency };
+  explicit RequestError(const std::string& what, Subject about = Other, std::vector<std::string> knownOnes = {})
+      : std::runtime_error(what), subject(about), known(std::move(knownOnes)) {}
+  Subject subject;
+  std::vector<std::string> known;  // language ids or currency codes of the project
+  std::string suggestion;          // Currency: a list that works, keeping what it can
 };
 
 struct Settings {
