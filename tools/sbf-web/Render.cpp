@@ -26,9 +26,11 @@ nav.tabs a[aria-current]{background:#0b5cad;color:#fff;border-color:#0b5cad}
 #choices li{background:#e3effb;border-radius:1rem;padding:.15rem .7rem}
 a.remove{margin-left:.3rem;color:#8a1c1c}
 h2{font-size:1rem;margin:.8rem 0 .3rem}
-.row{border-bottom:1px solid #e3e7eb;padding:.4rem 0;margin:0}
+.row{border-top:1px solid #e3e7eb;padding:.4rem 0;margin:0}
 fieldset{border:0;margin:0;padding:0;min-width:0}
 legend{font-weight:bold;font-size:.95rem;padding:.2rem 0}
+.row.part{border-top:0;padding-top:0;margin-top:-.2rem}
+.hidden-title{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
 ul.values{display:flex;flex-wrap:wrap;gap:.2rem .9rem;list-style:none;padding:0;margin:0}
 ul.values label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
 .bounds{display:flex;flex-wrap:wrap;gap:.3rem 1rem;align-items:center}
@@ -152,11 +154,14 @@ std::string RangeSelect(const char* name, const char* label, const Row& row, con
   return out + options + "</select>";
 }
 
-std::string RenderRow(const Screen& screen, const Row& row, const Words& w) {
+// `part`: the second or a later part of one criteria row (one title over several items),
+// shown under the first part's title; its legend is for screen readers only.
+std::string RenderRow(const Screen& screen, const Row& row, bool part, const Words& w) {
   const Params& p = screen.params;
-  std::string out = "<form class=\"row " + std::string(row.range ? "range" : "list") +
+  std::string out = "<form class=\"row " + std::string(row.range ? "range" : "list") + (part ? " part" : "") +
                     "\" method=\"get\" action=" + Attr("/#" + RowId(row)) + " data-autosubmit" + RowAttributes(row) +
-                    "><fieldset><legend>" + HtmlEscape(row.title) + "</legend>" + Hidden(p) +
+                    "><fieldset><legend" + (part ? " class=\"hidden-title\"" : "") + ">" + HtmlEscape(row.title) +
+                    "</legend>" + Hidden(p) +
                     "<input type=\"hidden\" name=\"schema\" value=" + Attr(row.schema) + ">"
                     "<input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) + ">";
   if (row.range) {
@@ -345,7 +350,8 @@ std::string RenderHtml(const Screen& screen) {
   body += "<section id=\"criteria\">";
   if (screen.rows.empty())
     body += "<p>" + HtmlEscape(screen.count == 0 ? w.noMatch : w.noCriteria) + "</p>";
-  for (const auto& row : screen.rows) body += RenderRow(screen, row, w);
+  for (size_t i = 0; i < screen.rows.size(); ++i)
+    body += RenderRow(screen, screen.rows[i], i > 0 && screen.rows[i - 1].rowId == screen.rows[i].rowId, w);
   body += "</section>\n" + VehicleTable(screen, w);
   return Page(p.language, std::string(w.title) + ": " + count + " " + (screen.count == 1 ? w.vehicleMatches : w.vehiclesMatch), body);
 }

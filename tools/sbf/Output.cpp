@@ -94,12 +94,19 @@ std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matchin
     return sbf_host::Dump(out);
   }
   std::string out, category;
+  int32_t rowId = -1;
   for (const auto& row : rows) {
     if (row.category != category) {
       category = row.category;
       out += "\n== " + category + " ==\n";
+      rowId = -1;
     }
-    out += row.title + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+    // The parts of one criteria row (one title over several items) under one title.
+    if (row.rowId == rowId)
+      out += std::string("  and") + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+    else
+      out += row.title + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+    rowId = row.rowId;
     size_t width = 0;
     for (const auto& v : row.values) width = std::max(width, Width(v.data));
     for (const auto& v : row.values) {
