@@ -1,11 +1,13 @@
 #include "support/SampleData.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -84,6 +86,43 @@ std::string SampleConnection() {
     ADD_FAILURE() << "MIREL_TEST_CONNECTION_FILE names " << file << ", which holds no connection string";
   }
   return "Provider=SQLite;Data Source=" + SampleFolder();
+}
+
+std::vector<std::string> SampleColumn(const std::string& sql) {
+  std::vector<std::string> values;
+  sqlite3* raw = nullptr;
+  const std::string specs = SampleFolder() + "/specs.db";
+  const int rc = sqlite3_open_v2(specs.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+  if (rc != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << specs;
+    return values;
+  }
+  const std::string attach = "attach database '" + SampleFolder() + "/prj.db' as prj";
+  sqlite3_exec(db.get(), attach.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_stmt* rawStmt = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawStmt, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << sqlite3_errmsg(db.get()) << "\n" << sql;
+    return values;
+  }
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(rawStmt, sqlite3_finalize);
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(stmt.get(), 0);
+    values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+  }
+  return values;
+}
+
+int SampleCount(const std::vector<std::pair<int, std::string>>& conditions) {
+  auto has = [](int schema, const std::string& condition) {
+    return "exists (select 1 from equipment e where e.vehicle_id = v.vehicle_id and e.schema_id = " +
+           std::to_string(schema) + " and (" + condition + "))";
+  };
+  std::string sql = "select count(*) from version v where " + has(106, "e.data_value <> 'A'") + " and " +
+                    has(302, "substr(e.data_value, 1, 3) not in ('(O)', '(+)')");
+  for (const auto& [schema, condition] : conditions) sql += " and " + has(schema, condition);
+  const std::vector<std::string> count = SampleColumn(sql);
+  return count.empty() ? -1 : std::stoi(count[0]);
 }
 
 }  // namespace mirel_test

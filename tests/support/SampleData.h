@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace mirel_test {
 
@@ -14,6 +16,15 @@ const std::string& SampleFolder();
 // MIREL_TEST_CONNECTION_FILE names a file, the connection string on its first line (a
 // server that holds the same sample).
 std::string SampleConnection();
+
+// The first column of every row `sql` gives on the sample's specs.db, read with SQLite
+// directly (the project database attached as prj): the answer of a test's own SQL, not
+// the library's.
+std::vector<std::string> SampleColumn(const std::string& sql);
+// Vehicles that pass the default filters (not advanced, not old, not built) and meet every
+// condition, each a test on their equipment row `e` of one item, e.g.
+// {7401, "e.data_value = 'EU'"}.
+int SampleCount(const std::vector<std::pair<int, std::string>>& conditions);
 
 // A new empty folder under the system's temporary folder, removed at exit.
 std::string MakeTempFolder(const std::string& prefix);
