@@ -300,9 +300,17 @@ TEST_F(CarsDatabase, NormalisesMakesAndTranslatesTexts) {
   for (const char* wrong : {"Chevy", "Chevroelt", "Vw", "Vokswagen", "Toyouta", "Maxda", "Hi",
                             "Capri", "Mercedes-benz"})
     EXPECT_EQ(std::count(makes.begin(), makes.end(), wrong), 0) << wrong;
-  // Make codes are numbered by make name.
+  // Codes are numbered by name and of one width, so that ordered as text (as the screen
+  // lists values) they read in name order: AMC, Audi, ... not AMC, Dodge, Fiat, ... Audi.
+  for (const int item : {111, 112, 117}) {
+    const std::string texts = "select full_text from schema_text where schema_id = " + std::to_string(item) +
+                              " and language_id = 1 order by ";
+    EXPECT_EQ(specs_->Column(texts + "data_value"), specs_->Column(texts + "cast(data_value as integer)")) << item;
+    EXPECT_EQ(specs_->Int("select count(distinct length(data_value)) from schema_text where schema_id = " +
+                          std::to_string(item)), 1) << item;
+  }
   EXPECT_EQ(specs_->Column("select full_text from schema_text where schema_id = 111 and "
-                           "language_id = 1 order by cast(data_value as integer) limit 2"),
+                           "language_id = 1 order by data_value limit 2"),
             (std::vector<std::string>{"AMC", "Audi"}));
 }
 
