@@ -62,8 +62,8 @@ document.documentElement.classList.add('js');
 (function(){
 const KEY='sbf-place';
 const save=()=>{try{sessionStorage.setItem(KEY,JSON.stringify({y:scrollY,focus:document.activeElement&&document.activeElement.id}))}catch(e){}};
-try{const p=JSON.parse(sessionStorage.getItem(KEY)||'null');sessionStorage.removeItem(KEY);
-if(p){scrollTo(0,p.y);const f=p.focus&&document.getElementById(p.focus);if(f)f.focus({preventScroll:true});}}catch(e){}
+addEventListener('load',()=>{try{const p=JSON.parse(sessionStorage.getItem(KEY)||'null');sessionStorage.removeItem(KEY);
+if(p){const f=p.focus&&document.getElementById(p.focus);if(f)f.focus({preventScroll:true});scrollTo(0,p.y);}}catch(e){}});
 let pointer=0;
 addEventListener('pointerdown',()=>{pointer=Date.now()},true);
 document.addEventListener('click',e=>{if(e.target.closest('a[href^="/?"]'))save()});
