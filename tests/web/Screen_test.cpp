@@ -64,9 +64,8 @@ std::vector<std::string> Links(const std::string& html) {
   std::vector<std::string> links;
   const std::regex href("(?:href|data-toggle)=\"/\\?([^\"]*)\"");
   for (std::sregex_iterator it(html.begin(), html.end(), href), end; it != end; ++it) {
-    std::string query = (*it)[1];
     // Attribute values are HTML-escaped; the query texts hold "&" only.
-    for (size_t at; (at = query.find("&amp;")) != std::string::npos;) query.replace(at, 5, "&");
+    const std::string query = std::regex_replace((*it)[1].str(), std::regex("&amp;"), "&");
     EXPECT_EQ(query.find_first_of("<>\"' "), std::string::npos) << query;
     links.push_back(query);
   }
@@ -379,9 +378,7 @@ TEST(WebScreen, AnUnreadableStateOffersALinkThatClearsIt) {
     return m;
   }();
   ASSERT_FALSE(found.empty()) << html;
-  std::string query = found[1];
-  for (size_t at; (at = query.find("&amp;")) != std::string::npos;) query.replace(at, 5, "&");
-  const Screen screen = Build(query);  // no error: the state is gone, the rest kept
+  const Screen screen = Build(std::regex_replace(found[1].str(), std::regex("&amp;"), "&"));  // no error: the state is gone, the rest kept
   EXPECT_EQ(screen.params.state, "");
   EXPECT_EQ(screen.params.category, "Body");
   EXPECT_EQ(screen.params.language, 3);

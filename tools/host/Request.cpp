@@ -16,21 +16,6 @@ void Query(const Settings& settings, const std::string& database, const std::str
   ReadAll(connector.ExecuteQuery(sql, database, settings.connection), std::forward<F>(row));
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = text.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    items.push_back(item);
-    start = end + 1;
-  }
-  return items;
-}
-
 std::string Upper(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -159,6 +144,21 @@ std::string Item(const Selection& s) {
 }
 
 }  // namespace
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(',', start);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(start, end - start);
+    item.erase(0, item.find_first_not_of(' '));
+    item.erase(item.find_last_not_of(' ') + 1);
+    items.push_back(item);
+    start = end + 1;
+  }
+  return items;
+}
 
 std::string Text(const mirel_SbF::Variant& value) {
   if (value.IsNull() || value.IsEmpty()) return "";

@@ -163,6 +163,10 @@ std::string Text(const mirel_SbF::Variant& value);
 // The English name of a language id of the library, or "language N".
 std::string LanguageName(int32_t id);
 
+// "a, b" -> {"a", "b"}: the items of a comma-separated list, blanks around each removed,
+// empty ones kept.
+std::vector<std::string> SplitList(const std::string& text);
+
 // "a, b and c"
 std::string JoinWords(const std::vector<std::string>& words);
 

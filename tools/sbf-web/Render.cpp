@@ -184,19 +184,11 @@ std::string RenderRow(const Screen& screen, const Row& row, bool part, const Wor
   return out + "</fieldset></form>\n";
 }
 
-// The codes of a currency list, never empty.
+// The codes of a currency list, each once, never empty.
 std::vector<std::string> SplitCodes(const std::string& list) {
   std::vector<std::string> codes;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(',', start);
-    if (end == std::string::npos) end = list.size();
-    std::string code = list.substr(start, end - start);
-    code.erase(0, code.find_first_not_of(' '));
-    code.erase(code.find_last_not_of(' ') + 1);
+  for (const auto& code : sbf_host::SplitList(list))
     if (!code.empty() && std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
-    start = end + 1;
-  }
   if (codes.empty()) codes.push_back(list);
   return codes;
 }

@@ -52,20 +52,7 @@ const char* OpText(Change::Kind kind) {
   return "";
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = text.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    items.push_back(item);
-    start = end + 1;
-  }
-  return items;
-}
+using sbf_host::SplitList;
 
 RequestError FromLibrary(const mirel_SbF::Error& e) { return RequestError(e.Number(), e.Source(), e.Description()); }
 
