@@ -1,5 +1,7 @@
 #!/bin/sh
-# Builds everything with warnings as errors and runs every test:
+# Installs what the build and the tests need (tools/deps.sh: apt-get when run as root,
+# otherwise it names the command to run), builds everything with warnings as errors and
+# runs every test:
 #   ./test.sh              plain build in build/
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   --sqlite-only          leave out the database-server tests
@@ -23,15 +25,18 @@ for arg in "$@"; do
 done
 jobs=$(nproc 2>/dev/null || echo 2)
 
-[ -d node_modules/vega-datasets ] || npm ci --no-audit --no-fund
+groups="build test"
+[ "$server" = off ] || groups="$groups server"
+tools/deps.sh install $groups
+{ [ -d node_modules/vega-datasets ] && [ -d node_modules/playwright-core ]; } || npm ci --no-audit --no-fund
 
 cleanup=""
 trap 'eval "$cleanup"' EXIT
 serverfile=""
 if [ "$server" = on ]; then
   if ! odbcinst -q -d -n "PostgreSQL Unicode" >/dev/null 2>&1; then
-    echo "test.sh: the server tests need PostgreSQL and its ODBC driver (Debian: postgresql odbc-postgresql);" >&2
-    echo "         .ci/run installs them, or run ./test.sh --sqlite-only" >&2
+    echo "test.sh: the ODBC driver \"PostgreSQL Unicode\" is not registered (Debian: odbc-postgresql);" >&2
+    echo "         reinstall it, or run ./test.sh --sqlite-only" >&2
     exit 1
   fi
   mkdir -p "$dir"
@@ -59,6 +64,16 @@ if [ "$server" = on ]; then
 fi
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+
+# The fuzzers (tests/fuzz), a few seconds each from their seed corpora, in a clang build of their own.
+if [ "$sanitize" = OFF ] && command -v clang++ >/dev/null 2>&1; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DMIREL_WARNINGS_AS_ERRORS=ON \
+        -DMIREL_BUILD_FUZZERS=ON -DMIREL_BUILD_TESTS=OFF -DMIREL_BUILD_TOOLS=OFF >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+elif [ "$sanitize" = OFF ]; then
+  echo "test.sh: no clang++ (Debian: clang libclang-rt-14-dev): the fuzzers did not run" >&2
+fi
 
 if [ "$sanitize" = OFF ]; then
   rm -rf "$dir/stage" "$dir/package-host"

@@ -1,8 +1,8 @@
 // Collection<T>: the ordered collection behind Search (rows), Results (values) and the
 // selection list. Entries keep the order of adding; an entry may carry a unique key,
-// compared without regard to case. Errors are the run time's: a position outside
-// 1..Count raises 9, an unknown key 5, a duplicate key 457 (and the collection is left
-// as it was).
+// compared without regard to case in every script (Unicode case folding: "Élan" and
+// "élan" are one key). Errors are the run time's: a position outside 1..Count raises 9,
+// an unknown key 5, a duplicate key 457 (and the collection is left as it was).
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 
 #include "common/ErrorHandling.h"
 #include "mirel_SbF/Enumerator.h"
+#include "platform/Unicode.h"
 
 namespace mirel_SbF {
 
@@ -24,7 +25,7 @@ class Collection {
 
   void Add(std::shared_ptr<T> item, const std::optional<std::string>& key = std::nullopt) {
     if (key) {
-      std::string folded = ToLowerAscii(*key);
+      std::string folded = mirel_platform::FoldCase(*key);
       if (m_keys.count(folded)) Raise(RuntimeError::DuplicateKey);
       m_keys.emplace(std::move(folded), m_items.size());
     }
@@ -38,7 +39,7 @@ class Collection {
   }
 
   const std::shared_ptr<T>& Item(const std::string& key) const {
-    auto found = m_keys.find(ToLowerAscii(key));
+    auto found = m_keys.find(mirel_platform::FoldCase(key));
     if (found == m_keys.end()) Raise(RuntimeError::InvalidCall);
     return m_items[found->second];
   }

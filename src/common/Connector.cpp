@@ -5,6 +5,7 @@
 
 #include "common/ErrorHandling.h"
 #include "platform/ConnectionString.h"
+#include "platform/TextBasics.h"
 #include "platform/sqlite/SqliteProvider.h"
 #ifdef MIREL_HAVE_ODBC
 #include "platform/odbc/OdbcProvider.h"
@@ -26,7 +27,7 @@ Registry& Providers() {
 QueryRunner FindRunner(const std::string& provider) {
   Registry& registry = Providers();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  auto found = registry.runners.find(mirel_SbF::ToLowerAscii(provider));
+  auto found = registry.runners.find(mirel_platform::LowerAscii(provider));
   return found == registry.runners.end() ? QueryRunner() : found->second;
 }
 
@@ -35,7 +36,7 @@ QueryRunner FindRunner(const std::string& provider) {
 void RegisterProvider(const std::string& name, QueryRunner run) {
   Registry& registry = Providers();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  registry.runners[mirel_SbF::ToLowerAscii(name)] = std::move(run);
+  registry.runners[mirel_platform::LowerAscii(name)] = std::move(run);
 }
 
 std::shared_ptr<mirel_SbF::Recordset> Connector::ExecuteQuery(const std::string& strSql,
@@ -56,9 +57,9 @@ std::shared_ptr<mirel_SbF::Recordset> Connector::ExecuteQuery(const std::string&
                              "Provider " + provider + " failed: " + e.what());
     }
   }
-  if (mirel_SbF::EqualsIgnoreCase(provider, "SQLite"))
+  if (mirel_platform::EqualsNoCase(provider, "SQLite"))
     return mirel_platform::SqliteExecuteQuery(strSql, strDbName, strDbConn);
-  if (mirel_SbF::EqualsIgnoreCase(provider, "ODBC")) {
+  if (mirel_platform::EqualsNoCase(provider, "ODBC")) {
 #ifdef MIREL_HAVE_ODBC
     return mirel_platform::OdbcExecuteQuery(strSql, strDbName, strDbConn);
 #else

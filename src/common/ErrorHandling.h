@@ -47,8 +47,4 @@ auto WithHandler(std::string_view procedure, Body&& body) -> decltype(body()) {
   }
 }
 
-// Case-insensitive comparison of ASCII letters; other bytes (UTF-8) compare exactly.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-std::string ToLowerAscii(std::string_view s);
-
 }  // namespace mirel_SbF

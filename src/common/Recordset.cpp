@@ -2,6 +2,7 @@
 
 #include "common/ErrorHandling.h"
 #include "mirel_SbF/Recordset.h"
+#include "platform/TextBasics.h"
 
 namespace mirel_SbF {
 
@@ -46,7 +47,7 @@ void MemoryRecordset::CheckCurrentRow() const {
 Field MemoryRecordset::Fields(std::string_view name) const {
   CheckOpen();
   for (size_t i = 0; i < m_columns.size(); ++i) {
-    if (EqualsIgnoreCase(m_columns[i], name)) return Fields(static_cast<int32_t>(i));
+    if (mirel_platform::EqualsNoCase(m_columns[i], name)) return Fields(static_cast<int32_t>(i));
   }
   throw Error(kAdoItemNotFound, kRecordsetSource,
               "Item cannot be found in the collection corresponding to the requested name or "

@@ -1,6 +1,8 @@
 #include "common/SqlText.h"
 
 #include "common/ErrorHandling.h"
+#include "platform/TextBasics.h"
+#include "platform/Unicode.h"
 
 namespace mirel_SbF {
 namespace {
@@ -14,29 +16,9 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') 
 
 }  // namespace
 
-bool IsWholeNumber(std::string_view text) {
-  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
-  if (text.empty()) return false;
-  for (char c : text)
-    if (!IsDigit(c)) return false;
-  return true;
-}
+bool IsWholeNumber(std::string_view text) { return mirel_platform::IsStatementNumber(text, false); }
 
-bool IsDecimalNumber(std::string_view text) {
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
-  bool digit = false;
-  bool point = false;
-  for (char c : text) {
-    if (IsDigit(c)) {
-      digit = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  return digit;
-}
+bool IsDecimalNumber(std::string_view text) { return mirel_platform::IsStatementNumber(text, true); }
 
 bool IsIdentifier(std::string_view text) {
   if (text.empty() || !IsLetter(text.front())) return false;
@@ -53,8 +35,11 @@ void RequireDecimalNumber(std::string_view field, const std::string& text) {
   if (!IsDecimalNumber(text)) Refuse(field, text, "a decimal number");
 }
 
-void RequireIdentifier(std::string_view field, const std::string& text) {
-  if (!IsIdentifier(text)) Refuse(field, text, "a column name");
+void RequireCleanTexts(std::string_view procedure, std::initializer_list<std::string_view> texts) {
+  for (std::string_view text : texts) {
+    if (!mirel_platform::IsCleanUtf8(text))
+      WithHandler(procedure, [] { Raise(kErrObject, kInvalidTextDescription); });
+  }
 }
 
 std::string DoubleQuotes(std::string_view text) {
@@ -65,6 +50,21 @@ std::string DoubleQuotes(std::string_view text) {
     if (c == '\'') out += '\'';
   }
   return out;
+}
+
+bool IsBracketedName(std::string_view text) {
+  if (text.size() < 3 || text.front() != '[' || text.back() != ']') return false;
+  const std::string_view name = text.substr(1, text.size() - 2);
+  if (!mirel_platform::IsCleanUtf8(name) || name.find_first_not_of(' ') == std::string_view::npos) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (static_cast<unsigned char>(name[i]) < 0x20 || name[i] == 0x7F) return false;
+    if (name[i] == ']' && (++i == name.size() || name[i] != ']')) return false;  // "]]" is one "]"
+  }
+  return true;
+}
+
+void RequireColumnReference(std::string_view field, const std::string& text) {
+  if (!IsIdentifier(text) && !IsBracketedName(text)) Refuse(field, text, "a column name");
 }
 
 }  // namespace mirel_SbF

@@ -9,6 +9,7 @@
 
 #include "common/ErrorHandling.h"
 #include "common/NumberText.h"
+#include "platform/TextBasics.h"
 
 namespace mirel_SbF {
 
@@ -240,8 +241,8 @@ bool CBool(const Variant& v) {
       std::string s = v.AsString();
       size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
       std::string t = b == std::string::npos ? "" : s.substr(b, e - b + 1);
-      if (EqualsIgnoreCase(t, "True")) return true;
-      if (EqualsIgnoreCase(t, "False")) return false;
+      if (mirel_platform::EqualsNoCase(t, "True")) return true;
+      if (mirel_platform::EqualsNoCase(t, "False")) return false;
       return ParseNumber(s) != 0;
     }
   }

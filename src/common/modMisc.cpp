@@ -4,7 +4,7 @@
 
 #include "common/ErrorHandling.h"
 #include "common/SqlText.h"
-#include "platform/TextBasics.h"
+#include "platform/Unicode.h"
 #include "platform/nls/Nls.h"
 
 namespace mirel_SbF {
@@ -42,42 +42,6 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
 bool StartsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
 bool EndsWith(const std::string& s, const std::string& p) {
   return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
-}
-
-
-// Upper case of the letters a value or title can start with in the supported languages:
-// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic. Anything else is left as it is.
-char32_t UpperCase(char32_t cp) {
-  if (cp >= U'a' && cp <= U'z') return cp - 0x20;
-  if ((cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)) return cp - 0x20;
-  if (cp == 0xFF) return 0x178;
-  if (cp >= 0x100 && cp <= 0x137 && (cp & 1)) return cp - 1;
-  if (cp >= 0x139 && cp <= 0x148 && !(cp & 1)) return cp - 1;
-  if (cp >= 0x14A && cp <= 0x177 && (cp & 1)) return cp - 1;
-  if ((cp == 0x17A || cp == 0x17C || cp == 0x17E)) return cp - 1;
-  if (cp >= 0x3B1 && cp <= 0x3C9 && cp != 0x3C2) return cp - 0x20;
-  if (cp >= 0x430 && cp <= 0x44F) return cp - 0x20;
-  if (cp >= 0x450 && cp <= 0x45F) return cp - 0x50;
-  return cp;
-}
-
-// The first character of a UTF-8 text upper-cased, the rest unchanged. A byte sequence
-// that is not valid UTF-8 is left alone.
-std::string UpperFirst(const std::string& text) {
-  if (text.empty()) return text;
-  unsigned char b0 = static_cast<unsigned char>(text[0]);
-  size_t length = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : 0;
-  if (length == 0 || text.size() < length) return text;
-  char32_t cp = length == 1 ? b0 : length == 2 ? (b0 & 0x1F) : (b0 & 0x0F);
-  for (size_t i = 1; i < length; ++i) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    if ((b >> 6) != 0x2) return text;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  std::string out;
-  mirel_platform::AppendUtf8(out, UpperCase(cp));
-  out.append(text, length, std::string::npos);
-  return out;
 }
 
 }  // namespace
@@ -123,8 +87,8 @@ std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix
     std::string columns;
     for (size_t i = 0; i < entries.size(); ++i) {
       // An empty entry stays empty (the database reports it); anything else must be a
-      // plain column name, since it goes into the statement unquoted.
-      if (!entries[i].empty()) RequireIdentifier("Sort column", entries[i]);
+      // plain or bracketed column name, since it goes into the statement as it is.
+      if (!entries[i].empty()) RequireColumnReference("Sort column", entries[i]);
       columns += strTablePrefix + "." + entries[i];
       if (i + 1 < entries.size()) columns += ", ";
     }
@@ -159,7 +123,7 @@ std::string Capitalize(const std::string& strText, int32_t lLanguageId) {
     case 3: case 8: case 9: case 10: case 12: case 25: case 34: case 35:
       return text;
     default:
-      return UpperFirst(text);
+      return mirel_platform::UpperFirstCharacter(text);
   }
 }
 

@@ -17,8 +17,10 @@ std::string ConvertListToSQLClause(const std::string& strFieldName, const std::s
                                    const std::string& strOperator,
                                    const std::string& strConjunction);
 
-// "p.a, p.b, p.c". Each non-empty entry must be a column name (letters, digits, "_", not
-// starting with a digit); an empty entry is passed on as "p." for the database to refuse.
+// "p.a, p.b, p.[c d]". Each non-empty entry must be a column name: letters, digits, "_",
+// not starting with a digit, or any name in brackets ("[list price]", "]" written "]]";
+// a comma always splits, even inside brackets). An empty entry is passed on as "p." for
+// the database to refuse.
 // Errors: "Missing or empty column list", "Missing table prefix", a bad column name
 // (source "mirel_SbF.AddTablePrefixToCommaDelimitedList").
 std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix,
@@ -29,8 +31,8 @@ std::string AddTablePrefixToCommaDelimitedList(const std::string& strTablePrefix
 // doubled) joined by the delimiter.
 void TidyList(std::string& strList, const std::string& strDelimiter, bool bAddQuotes);
 
-// Trims blanks and upper-cases the first character, except for the languages whose
-// texts are not capitalised (German, Japanese, Korean, Hebrew, Croatian, Chinese).
+// Trims blanks and upper-cases the first character (Unicode's simple mapping: "ı" gives
+// "I"), except for the languages whose texts are not capitalised (German, Japanese, Korean, Hebrew, Croatian, Chinese).
 std::string Capitalize(const std::string& strText, int32_t lLanguageId);
 
 // The text split at every `separator`, empty fields kept: k separators give k + 1 fields.

@@ -1,5 +1,6 @@
 // DoSearch: the criteria rows of a category, in row order, from three sorted queries.
 #include "common/ErrorHandling.h"
+#include "common/SqlText.h"
 #include "criteria/Criteria.h"
 
 namespace mirel_SbF {
@@ -50,6 +51,7 @@ int16_t WhichRowComesNext(Recordset& rsCoded, Recordset& rsMinMax, Recordset& rs
 void Search::DoSearch(bool bUseStandardEquipOnly, const std::string& strSectionName,
                       bool bReduceLists) {
   WithHandler("DoSearch", [&] {
+    RequireCleanTexts("DoSearch", {strSectionName});
     InitSbFTitleText(*m, strSectionName);
     OpenSets sets;
     sets.coded = GetSbFCodedValueInfo(*m, strSectionName, bUseStandardEquipOnly, bReduceLists);

@@ -1,4 +1,5 @@
 #include "common/ErrorHandling.h"
+#include "common/SqlText.h"
 #include "common/modMisc.h"
 #include "matching/WhereClause.h"
 #include "mirel_SbF/Connector.h"
@@ -33,6 +34,7 @@ std::shared_ptr<Recordset> Search::GetMatchingVehicles(bool UseStandardEquipOnly
                                                        bool bReduceLists,
                                                        const std::string& strSortByList) {
   return WithHandler("GetMatchingVehicles", [&] {
+    RequireCleanTexts("GetMatchingVehicles", {strSortByList});
     const std::string sql =
         MatchingVehiclesSql(*m, UseStandardEquipOnly, bReduceLists, strSortByList);
     mirel_base::Connector connector;

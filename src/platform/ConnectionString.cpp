@@ -1,6 +1,7 @@
 #include "platform/ConnectionString.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
@@ -103,6 +104,20 @@ ConnectionString ParseConnectionString(std::string_view text) {
     ++pos;  // past the ";" (or the end)
   }
   return ConnectionString(std::move(pairs));
+}
+
+int64_t WholeNumberSetting(const ConnectionString& conn, std::string_view key, int64_t fallback, int64_t max,
+                           std::string_view unit) {
+  const std::optional<std::string> text = conn.Get(key);
+  if (!text) return fallback;
+  int64_t value = -1;
+  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (text->empty() || ec != std::errc() || end != text->data() + text->size() || value < 0 || value > max)
+    throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, mirel_base::kConnectorSource,
+                           "The connection string's \"" + std::string(key) + "\" is \"" + *text +
+                               "\"; it must be a whole number of " + std::string(unit) + " from 0 to " +
+                               std::to_string(max) + ".");
+  return value;
 }
 
 }  // namespace mirel_platform

@@ -6,6 +6,7 @@
 // "}}") or in "..." (a '"' inside written '""'). A key may appear once only.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,12 @@ class ConnectionString {
  private:
   std::vector<Pair> m_pairs;
 };
+
+// The whole number of `key` within [0, max]; `fallback` when the key is absent. Anything
+// else raises Error 0x80004005 (source "mirel_base.Connector") naming the key, the text and
+// "a whole number of <unit> from 0 to <max>".
+int64_t WholeNumberSetting(const ConnectionString& conn, std::string_view key, int64_t fallback, int64_t max,
+                           std::string_view unit);
 
 // Parses `text`; a malformed entry raises Error 0x80004005 with the source
 // "mirel_base.Connector" and a description naming the entry.

@@ -9,6 +9,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "platform/TextBasics.h"
+#include "platform/Unicode.h"
 
 namespace mirel_platform {
 
@@ -91,9 +92,17 @@ bool IsOtherKeyword(std::string_view w) {
   return kWords.count(w) != 0;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
+// The blanks every engine reads as blanks (form feed and vertical tab are not blanks to
+// all of them, so they are refused like any other unknown character).
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Characters that PostgreSQL joins into one operator when they are written together
+// ("->", "*=", "=-"), which T-SQL and SQLite read as separate tokens.
+bool IsOperatorCharacter(char c) { return std::string_view("+-*/<>=").find(c) != std::string_view::npos; }
+
+// PostgreSQL cuts longer names to this many bytes, so two names the other engines tell
+// apart could become one.
+constexpr size_t kMaxNameBytes = 63;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c); }
@@ -123,7 +132,9 @@ class Rewriter {
   Rewriter(const std::string& sql, const DialectMapping& map) : m_sql(sql), m_map(map) {}
 
   std::string Run(std::vector<std::string>& databases) {
-    if (m_sql.find('\0') != std::string::npos) Refuse(m_sql.find('\0'), "a NUL character");
+    const size_t bad = Utf8ErrorOffset(m_sql);
+    if (bad < m_sql.size())
+      Refuse(bad, m_sql[bad] == '\0' ? "a NUL character" : "bytes that are not well-formed UTF-8");
     Lex();
     if (m_tokens.empty()) Refuse(0, "an empty text (a select statement is expected)");
     const Token& first = m_tokens.front();
@@ -174,9 +185,10 @@ class Rewriter {
     while (end < m_sql.size() && end > pos && (static_cast<unsigned char>(m_sql[end]) & 0xC0) == 0x80) --end;
     std::string excerpt = m_sql.substr(pos, end - pos);
     for (char& c : excerpt) {
-      if (IsBlank(c)) c = ' ';
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';  // line breaks, NUL, ...
     }
-    return " (near \"" + excerpt + (end < m_sql.size() ? "...\")" : "\")");
+    // The text may be what is refused for not being UTF-8; the message must still be.
+    return " (near \"" + ToWellFormedUtf8(excerpt) + (end < m_sql.size() ? "...\")" : "\")");
   }
 
   std::string Raw(const Token& tok) const { return m_sql.substr(tok.begin, tok.end - tok.begin); }
@@ -212,8 +224,21 @@ class Rewriter {
         i = q + 2;
         continue;
       }
+      // SQL Server reads a backslash before a line break in a literal as a continuation
+      // and drops both; the other engines keep them.
+      for (size_t k = open + 1; k + 1 < q; ++k)
+        if (m_sql[k] == '\\' && (m_sql[k + 1] == '\n' || m_sql[k + 1] == '\r'))
+          Refuse(k, "a backslash before a line break inside a quoted text");
       return q + 1;
     }
+  }
+
+  // A quoted or bracketed name: ASCII only (the engines fold other letters differently)
+  // and short enough for every engine to keep whole.
+  void CheckName(size_t begin, size_t end) const {
+    for (size_t i = begin; i < end; ++i)
+      if (static_cast<unsigned char>(m_sql[i]) >= 0x80) Refuse(begin, "a name with characters outside ASCII");
+    if (end - begin > kMaxNameBytes + 2) Refuse(begin, "a name longer than 63 characters");
   }
 
   static std::string DescribeCharacter(char c) {
@@ -242,35 +267,38 @@ class Rewriter {
       if (c == '/' && next == '*') Refuse(start, "a comment (\"/*\")");
       if (c == '*' && next == '/') Refuse(start, "the end of a comment (\"*/\")");
 
-      if ((c == 'N' || c == 'n') && next == '\'') {
-        i = EndOfQuoted(start, i + 1, '\'', "string literal");
-        Push(Kind::String, blank, start, i);
-      } else if (c == '\'') {
-        i = EndOfQuoted(start, i, '\'', "string literal");
+      if (c == '\'' || ((c == 'N' || c == 'n') && next == '\'')) {
+        // PostgreSQL joins literals separated by a line break, and 'a'N'b' must not read as
+        // one literal holding a quote: a literal never follows another.
+        if (!m_tokens.empty() && m_tokens.back().kind == Kind::String)
+          Refuse(start, "a string literal right after another string literal");
+        i = EndOfQuoted(start, c == '\'' ? i : i + 1, '\'', "string literal");
         Push(Kind::String, blank, start, i);
       } else if (c == '"') {
         i = EndOfQuoted(start, i, '"', "quoted name");
         if (i - start == 2) Refuse(start, "an empty quoted name");
+        CheckName(start, i);
         Push(Kind::QuotedName, blank, start, i);
       } else if (c == '[') {
         i = EndOfQuoted(start, i, ']', "bracketed name");
         if (i - start == 2) Refuse(start, "an empty bracketed name");
+        CheckName(start, i);
         Push(Kind::BracketName, blank, start, i);
       } else if (IsWordStart(c)) {
         while (i < n && IsWordChar(m_sql[i])) ++i;
+        if (i - start > kMaxNameBytes) Refuse(start, "a name longer than 63 characters");
         if (i < n && (m_sql[i] == '\'' || m_sql[i] == '"'))
           Refuse(start, "a quote right after the word \"" + m_sql.substr(start, i - start) +
                             "\" (a typed literal such as X'…')");
         Push(Kind::Word, blank, start, i, LowerAscii(std::string_view(m_sql).substr(start, i - start)));
       } else if (IsDigit(c)) {
-        while (i < n && IsDigit(m_sql[i])) ++i;
-        if (i < n && m_sql[i] == '.') {
-          ++i;
-          while (i < n && IsDigit(m_sql[i])) ++i;
-        }
-        if (i < n && (IsWordChar(m_sql[i]) || m_sql[i] == '.'))
+        // The numbers of TextBasics.h's IsStatementNumber (the sign is an operator here).
+        i += UnsignedNumberLength(std::string_view(m_sql).substr(i));
+        if (i < n && (IsWordChar(m_sql[i]) || m_sql[i] == '.' || m_sql[i] == '\'' || m_sql[i] == '"'))
           Refuse(start, "a malformed number (only integers and decimals such as 12 or 1.5)");
         Push(Kind::Number, blank, start, i);
+      } else if (c == '.' && IsDigit(next)) {
+        Refuse(start, "a number that starts with a point (write 0.5, not .5)");
       } else if (c == '@') {
         size_t e = i + 1;
         while (e < n && (IsWordChar(m_sql[e]) || m_sql[e] == '@')) ++e;
@@ -279,6 +307,11 @@ class Rewriter {
         size_t e = i + 1;
         while (e < n && (IsWordChar(m_sql[e]) || m_sql[e] == '#')) ++e;
         Refuse(start, "the temporary table \"" + m_sql.substr(start, e - start) + "\"");
+      } else if (IsOperatorCharacter(c) && !m_tokens.empty() && m_tokens.back().kind == Kind::Operator &&
+                 m_tokens.back().end == start && IsOperatorCharacter(m_sql[start - 1])) {
+        Refuse(m_tokens.back().begin, "the operator characters \"" +
+                                          m_sql.substr(m_tokens.back().begin, start + 1 - m_tokens.back().begin) +
+                                          "\" written together (PostgreSQL reads them as one operator)");
       } else if (c == '<' || c == '>' || c == '=') {
         size_t len = 1;
         if ((c == '<' && (next == '>' || next == '=')) || (c == '>' && next == '=')) len = 2;

@@ -19,20 +19,33 @@ bool IsAscii(std::string_view text) {
 // ICU counts lengths in int32_t; longer texts are outside what the library handles.
 bool FitsIcu(size_t length) { return length <= static_cast<size_t>(INT32_MAX / 4); }
 
-}  // namespace
-
-bool IsCleanUtf8(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) return false;
-  if (IsAscii(text)) return true;
-  if (!FitsIcu(text.size())) return false;
+// Walks the characters of `text` (at most INT32_MAX bytes, ICU's limit): calls
+// visit(start, end, wellFormed) for each, where an ill-formed sequence counts as one
+// character; stops when visit returns false and returns that character's start, else
+// the length walked.
+template <class Visit>
+size_t WalkUtf8(std::string_view text, Visit&& visit) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(text.size());
+  const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
   for (int32_t i = 0; i < length;) {
+    const int32_t start = i;
     UChar32 c = 0;
     U8_NEXT(bytes, i, length, c);
-    if (c < 0) return false;
+    if (!visit(static_cast<size_t>(start), static_cast<size_t>(i), c >= 0)) return static_cast<size_t>(start);
   }
-  return true;
+  return static_cast<size_t>(length);
+}
+
+}  // namespace
+
+bool IsCleanUtf8(std::string_view text) { return FitsIcu(text.size()) && Utf8ErrorOffset(text) == text.size(); }
+
+size_t Utf8ErrorOffset(std::string_view text) {
+  const size_t nul = std::min(text.find('\0'), text.size());
+  const std::string_view head = text.substr(0, nul);
+  if (IsAscii(head)) return nul;
+  const size_t stop = WalkUtf8(head, [](size_t, size_t, bool wellFormed) { return wellFormed; });
+  return stop < head.size() ? stop : nul;
 }
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
@@ -64,15 +77,11 @@ std::string ToWellFormedUtf8(std::string_view text) {
   if (IsAscii(text)) return std::string(text);
   std::string out;
   out.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
-  for (int32_t i = 0; i < length;) {
-    const int32_t start = i;
-    UChar32 c = 0;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) out += "\xEF\xBF\xBD";
-    else out.append(text, static_cast<size_t>(start), static_cast<size_t>(i - start));
-  }
+  WalkUtf8(text, [&](size_t start, size_t end, bool wellFormed) {
+    if (wellFormed) out.append(text, start, end - start);
+    else out += "\xEF\xBF\xBD";
+    return true;
+  });
   return out;
 }
 

@@ -16,6 +16,10 @@ namespace mirel_platform {
 // Whether `text` is well-formed UTF-8 and holds no NUL character.
 bool IsCleanUtf8(std::string_view text);
 
+// The byte offset of the first NUL or of the first byte that does not start a well-formed
+// character, or text.size() when the text is clean (IsCleanUtf8).
+size_t Utf8ErrorOffset(std::string_view text);
+
 // The UTF-16 form of well-formed UTF-8, or nothing when `text` is not well-formed (a NUL is
 // carried over like any other character).
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text);

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "common/ErrorHandling.h"
+#include "common/SqlText.h"
 #include "criteria/Criteria.h"
 #include "pricing/Pricing.h"
 #include "search/SearchImpl.h"
@@ -68,6 +69,7 @@ bool Search::CanBePooled() { return true; }
 void Search::SetDatabaseInfo(const std::string& strDbConn, const std::string& strSpecsDbName,
                              const std::string& strProjectDbName, int32_t lLanguageId,
                              const std::string& strCurrencyId) {
+  RequireCleanTexts("SetDatabaseInfo", {strDbConn, strSpecsDbName, strProjectDbName, strCurrencyId});
   WithHandler("SetDatabaseInfo", [&] {
     if (strDbConn.empty()) Raise(kErrObject, "Missing DB Connection string");
     if (strSpecsDbName.empty()) Raise(kErrObject, "Missing Specs DB Name");
@@ -100,17 +102,22 @@ std::shared_ptr<Results> Search::Item(const std::string& Index) const {
 }
 
 void Search::Add(std::shared_ptr<Results> oClass, const std::string& Key) {
+  RequireCleanTexts("Add", {Key});
   ResultsOf(*m).Add(std::move(oClass), Key);
 }
 
 int32_t Search::Count() const { return ResultsOf(*m).Count(); }
 
 std::string Search::CurrentState() { return BuildState(*m); }
-void Search::CurrentState(const std::string& strState) { ParseState(*m, strState); }
+void Search::CurrentState(const std::string& strState) {
+  RequireCleanTexts("CurrentState", {strState});
+  ParseState(*m, strState);
+}
 
 void Search::AddSelection(const std::string& strSchema, const std::string& strSchemaLocation,
                           const std::string& strSchemaValue,
                           const std::string& strUserSelection) {
+  RequireCleanTexts("AddSelection", {strSchema, strSchemaLocation, strSchemaValue, strUserSelection});
   WithHandler("AddSelection", [&] {
     if (strSchema.empty()) Raise(kErrObject, "Missing Schema ID");
     auto selection = CreateSbFUserSelectionObject(0, strSchema, strSchemaLocation,
@@ -123,6 +130,7 @@ void Search::AddSelection(const std::string& strSchema, const std::string& strSc
 void Search::AddMinMax(const std::string& strSchema, const std::string& strSchemaLocation,
                        const std::string& strSchemaValue, const std::string& strMin,
                        const std::string& strMax) {
+  RequireCleanTexts("AddMinMax", {strSchema, strSchemaLocation, strSchemaValue, strMin, strMax});
   if (strSchema.empty()) Raise(kErrObject, "Missing Schema ID");
   if (strMin.empty()) Raise(kErrObject, "Missing Minumum Value");
   if (strMax.empty()) Raise(kErrObject, "Missing Maximum Value");
@@ -134,6 +142,7 @@ void Search::AddMinMax(const std::string& strSchema, const std::string& strSchem
 
 void Search::AddMin(const std::string& strSchema, const std::string& strSchemaLocation,
                     const std::string& strSchemaValue, const std::string& strMin) {
+  RequireCleanTexts("AddMin", {strSchema, strSchemaLocation, strSchemaValue, strMin});
   if (strSchema.empty()) Raise(kErrObject, "Missing Schema ID");
   if (strMin.empty()) Raise(kErrObject, "Missing Minumum Value");
   auto selection = CreateSbFUserSelectionObject(0, strSchema, strSchemaLocation, strSchemaValue,
@@ -144,6 +153,7 @@ void Search::AddMin(const std::string& strSchema, const std::string& strSchemaLo
 
 void Search::AddMax(const std::string& strSchema, const std::string& strSchemaLocation,
                     const std::string& strSchemaValue, const std::string& strMax) {
+  RequireCleanTexts("AddMax", {strSchema, strSchemaLocation, strSchemaValue, strMax});
   if (strSchema.empty()) Raise(kErrObject, "Missing Schema ID");
   if (strMax.empty()) Raise(kErrObject, "Missing Maximum Value");
   auto selection = CreateSbFUserSelectionObject(0, strSchema, strSchemaLocation, strSchemaValue,
@@ -159,11 +169,18 @@ void Search::ExcludeOldVehicles(bool bData) { m->m_bExcludeOldVehicles = bData; 
 bool Search::ExcludeBuiltVehicles() const { return m->m_bExcludeBuiltVehicles; }
 void Search::ExcludeBuiltVehicles(bool bData) { m->m_bExcludeBuiltVehicles = bData; }
 std::string Search::OEMInclusionList() const { return m->m_strOEMInclusionList; }
-void Search::OEMInclusionList(const std::string& strData) { m->m_strOEMInclusionList = strData; }
+void Search::OEMInclusionList(const std::string& strData) {
+  RequireCleanTexts("OEMInclusionList", {strData});
+  m->m_strOEMInclusionList = strData;
+}
 std::string Search::MakeInclusionList() const { return m->m_strMakeInclusionList; }
-void Search::MakeInclusionList(const std::string& strData) { m->m_strMakeInclusionList = strData; }
+void Search::MakeInclusionList(const std::string& strData) {
+  RequireCleanTexts("MakeInclusionList", {strData});
+  m->m_strMakeInclusionList = strData;
+}
 std::string Search::ModelExclusionList() const { return m->m_strModelExclusionList; }
 void Search::ModelExclusionList(const std::string& strData) {
+  RequireCleanTexts("ModelExclusionList", {strData});
   m->m_strModelExclusionList = strData;
 }
 int32_t Search::SegmentId() const { return m->m_lSegmentId; }

@@ -118,6 +118,8 @@ TEST(Capitalize, ByLanguage) {
       {"ölpumpe", 1, "Ölpumpe"},
       {"żuraw", 1, "Żuraw"},
       {"мощность", 1, "Мощность"},
+      {"ısıtmalı koltuk", 17, "Isıtmalı koltuk"},
+      {"έλεγχος", 11, "Έλεγχος"},
       {"1.5 l", 1, "1.5 l"},
   };
   for (const auto& c : cases) EXPECT_EQ(Capitalize(c.text, c.language), c.expected) << c.text;
@@ -131,7 +133,9 @@ TEST(SqlText, Forms) {
     bool identifier;
   } cases[] = {
       {"7401", true, true, false}, {"-1", true, true, false},   {"2.5", false, true, false},
-      {".5", false, true, false},  {"-", false, false, false},  {"", false, false, false},
+      {".5", false, false, false}, {"-", false, false, false},  {"", false, false, false},
+      {"5.", false, false, false}, {"+5", false, false, false}, {"--5", false, false, false},
+      {"-0.75", false, true, false}, {"-.5", false, false, false}, {"1,000", false, false, false},
       {"1e5", false, false, false}, {"1 ", false, false, false}, {"col_1", false, false, true},
       {"_x", false, false, true},  {"1col", false, false, false}, {"a.b", false, false, false},
       {"1.2.3", false, false, false},

@@ -1,6 +1,8 @@
 // Row titles (query text, forward-only look-up) and the row and value factories.
 #include "criteria/Criteria.h"
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "support/RecordingProvider.h"
@@ -11,15 +13,7 @@ namespace {
 
 using mirel_test::RecordingProvider;
 
-Search::State NewState(const std::string& conn, int32_t language) {
-  Search::State state;
-  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
-  state.m_strDbConn = conn;
-  state.m_strSpecsDbName = "specs";
-  state.m_strProjectDbName = "prj";
-  state.m_lLanguageId = language;
-  return state;
-}
+using mirel_test::NewState;
 
 std::shared_ptr<Recordset> Titles(std::vector<std::pair<int32_t, Variant>> rows) {
   std::vector<std::vector<Variant>> data;
@@ -78,45 +72,24 @@ TEST(GetTitleText, MovesForwardOnly) {
   }
 }
 
-TEST(GetTitleText, SampleTitlesPerLanguage) {
-  for (int32_t language : {1, 3, 5, 7}) {
-    Search::State state = NewState(mirel_test::SampleConnection(), language);
-    InitSbFTitleText(state, "");
-    ASSERT_TRUE(state.m_rsTitleText);
-    EXPECT_GT(state.m_rsTitleText->RecordCount(), 5) << language;
-    int32_t previous = -1;
-    for (; !state.m_rsTitleText->EndOfFile(); state.m_rsTitleText->MoveNext()) {
-      int32_t row = CLng(state.m_rsTitleText->Fields("sbf_row_id").Value());
-      EXPECT_GT(row, previous);
-      previous = row;
-    }
-  }
-}
-
 TEST(CreateResultsObject, FillsTheRowFromTheRecord) {
   RecordingProvider recorder;
   recorder.Queue(Titles({{25, "origin and group"}}));
   Search::State state = NewState(RecordingProvider::kConnection, 1);
   InitSbFTitleText(state, "");
-  MemoryRecordset record({"category", "multi_select_style", "order_id", "row_id",
-                          "criterion_schema_id", "criterion_location", "criterion_value"},
-                         {{"General", int32_t{1}, int32_t{2}, int32_t{25}, int32_t{117}, int32_t{0}, "*"}});
+  const std::vector<std::string> columns{"category",    "multi_select_style", "order_id",       "row_id",
+                                         "criterion_schema_id", "criterion_location", "criterion_value"};
+  MemoryRecordset record(columns, {{"General", int32_t{1}, int32_t{2}, int32_t{25}, int32_t{117}, int32_t{0}, "*"}});
   auto list = CreateResultsObject(state, record, false);
-  EXPECT_EQ(list->Category(), "General");
-  EXPECT_EQ(list->OrderId(), 2);
-  EXPECT_EQ(list->RowId(), 25);
-  EXPECT_EQ(list->Schema(), "117");
-  EXPECT_EQ(list->SchemaLocation(), "0");
-  EXPECT_EQ(list->SchemaValue(), "*");
-  EXPECT_EQ(list->TitleText(), "Origin and group");
+  EXPECT_EQ(std::make_tuple(list->Category(), list->OrderId(), list->RowId(), list->Schema(), list->SchemaLocation(),
+                            list->SchemaValue(), list->TitleText()),
+            std::make_tuple("General", 2, 25, "117", "0", "*", "Origin and group"));
   EXPECT_TRUE(list->IsListBox());
   EXPECT_TRUE(CreateResultsObject(state, record, true)->IsMinMax());
   EXPECT_FALSE(record.EndOfFile());
 
-  MemoryRecordset nulls({"category", "multi_select_style", "order_id", "row_id",
-                         "criterion_schema_id", "criterion_location", "criterion_value"},
-                        {{"General", int32_t{1}, int32_t{1}, int32_t{25}, int32_t{117}, int32_t{0},
-                          Variant::Null()}});
+  MemoryRecordset nulls(columns, {{"General", int32_t{1}, int32_t{1}, int32_t{25}, int32_t{117}, int32_t{0},
+                                   Variant::Null()}});
   try {
     CreateResultsObject(state, nulls, false);
     FAIL();

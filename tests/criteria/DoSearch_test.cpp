@@ -1,9 +1,9 @@
 // DoSearch: the merge of the three kinds of rows, keys across order groups, and the
 // screen of the sample checked against queries of the test's own.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <set>
+#include <tuple>
 
 #include "criteria/Criteria.h"
 #include "mirel_SbF/mirel_SbF.h"
@@ -59,42 +59,41 @@ std::string Describe(const Search& search) {
   for (const auto& row : search) {
     out += (out.empty() ? "" : " | ") + std::to_string(row->RowId()) + "." + std::to_string(row->OrderId()) +
            (row->IsMinMax() ? " range:" : " list:");
-    for (int32_t i = 1; i <= row->Count(); ++i) {
-      // find the key of each value by position
-      out += " " + row->Item(i)->DataValue();
-    }
+    for (const auto& value : *row) out += " " + value->DataValue();
   }
   return out;
 }
 
+// The merge takes the lowest row id next; on a tie coded values, then ranges, then
+// numeric lists. A second call adds its rows after the first.
 TEST(DoSearch, MergesTheThreeKindsInRowOrder) {
-  RecordingProvider recorder;
-  Search search;
-  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-  for (int round = 0; round < 2; ++round) {
-    recorder.Queue(Titles({10, 20, 30}));
-    recorder.Queue(Coded({{10, 1, "EU"}, {10, 1, "US"}, {30, 1, "JP"}}));
-    recorder.Queue(Ranges({20}));
-    recorder.Queue(Numbers({{10, 2, 4}, {10, 2, 6}}));
-    search.DoSearch();
+  struct Case {
+    std::vector<int32_t> titles;
+    std::vector<std::tuple<int32_t, int32_t, std::string>> coded;
+    std::vector<int32_t> ranges;
+    std::vector<std::tuple<int32_t, int32_t, double>> numbers;
+    std::string rows;
+  } cases[] = {
+      {{10, 20, 30}, {{10, 1, "EU"}, {10, 1, "US"}, {30, 1, "JP"}}, {20}, {{10, 2, 4}, {10, 2, 6}},
+       "10.1 list: EU US | 10.2 list: 4 6 | 20.1 range: 1 2 3 | 30.1 list: JP"},
+      {{40}, {{40, 1, "EU"}}, {40}, {{40, 2, 4}}, "40.1 list: EU | 40.1 range: 1 2 3 | 40.2 list: 4"},
+      {{40}, {}, {40}, {{40, 2, 4}}, "40.1 range: 1 2 3 | 40.2 list: 4"},
+      {{40}, {{40, 1, "EU"}}, {}, {{40, 2, 4}}, "40.1 list: EU | 40.2 list: 4"},
+  };
+  for (const auto& c : cases) {
+    RecordingProvider recorder;
+    Search search;
+    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+    for (int round = 0; round < 2; ++round) {
+      recorder.Queue(Titles(c.titles));
+      recorder.Queue(Coded(c.coded));
+      recorder.Queue(Ranges(c.ranges));
+      recorder.Queue(Numbers(c.numbers));
+      search.DoSearch();
+    }
+    EXPECT_EQ(Describe(search), c.rows + " | " + c.rows);
+    EXPECT_EQ(search.Item(1)->TitleText(), "Title " + std::to_string(c.titles[0]));
   }
-  const std::string once = "10.1 list: EU US | 10.2 list: 4 6 | 20.1 range: 1 2 3 | 30.1 list: JP";
-  EXPECT_EQ(Describe(search), once + " | " + once);  // a second call adds its rows after the first
-  EXPECT_EQ(search.Count(), 8);
-  EXPECT_EQ(search.Item(1)->TitleText(), "Title 10");
-  EXPECT_EQ(search.Item(3)->TitleText(), "Title 20");
-}
-
-TEST(DoSearch, ARangeComesBeforeANumericListOfTheSameRow) {
-  RecordingProvider recorder;
-  Search search;
-  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-  recorder.Queue(Titles({40}));
-  recorder.Queue(Coded({}));
-  recorder.Queue(Ranges({40}));
-  recorder.Queue(Numbers({{40, 2, 4}}));
-  search.DoSearch();
-  EXPECT_EQ(Describe(search), "40.1 range: 1 2 3 | 40.2 list: 4");
 }
 
 TEST(DoSearch, KeysRunOnAcrossOrderGroups) {
@@ -155,25 +154,13 @@ TEST(DoSearch, ErrorsAndEmptyResults) {
 
 // ---- the sample screen against the test's own queries ----
 
-struct Db {
-  sqlite3* db = nullptr;
-  Db() {
-    const std::string specs = mirel_test::SampleFolder() + "/specs.db";
-    sqlite3_open_v2(specs.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  }
-  ~Db() { sqlite3_close(db); }
-  std::set<std::string> Texts(const std::string& sql) const {
-    std::set<std::string> out;
-    sqlite3_stmt* st = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
-    while (sqlite3_step(st) == SQLITE_ROW) out.insert(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    return out;
-  }
-};
+std::set<std::string> Texts(const std::string& sql) {
+  std::set<std::string> out;
+  for (const auto& row : mirel_test::SampleRows(sql)) out.insert(row[0]);
+  return out;
+}
 
 TEST(DoSearch, SampleScreenOffersWhatTheMatchingVehiclesCarry) {
-  Db db;
   // Vehicles of the default filters with origin JP and 70 hp or more.
   const std::string matching =
       "select vehicle_id from equipment where schema_id = 106 and data_value <> 'A' "
@@ -201,11 +188,11 @@ TEST(DoSearch, SampleScreenOffersWhatTheMatchingVehiclesCarry) {
         std::set<std::string> offered;
         for (const auto& v : *row) offered.insert(v->DataValue());
         std::set<std::string> carried;
-        for (const auto& t : db.Texts(values)) carried.insert(row->Schema() == "1105" || row->Schema() == "1102" || row->Schema() == "1101" ? DoubleToText(std::stod(t)) : t);
+        for (const auto& t : Texts(values)) carried.insert(row->Schema() == "1105" || row->Schema() == "1102" || row->Schema() == "1101" ? DoubleToText(std::stod(t)) : t);
         EXPECT_EQ(offered, carried) << "row " << row->RowId() << " schema " << row->Schema();
       } else if (row->Schema() != "902") {  // prices are shown converted
         std::set<double> held;
-        for (const auto& t : db.Texts(values)) held.insert(std::stod(t));
+        for (const auto& t : Texts(values)) held.insert(std::stod(t));
         ASSERT_FALSE(held.empty());
         EXPECT_LE(std::stod(row->Item(1)->DataValue()), *held.begin()) << row->Schema();
         EXPECT_GE(std::stod(row->Item(row->Count())->DataValue()), *held.rbegin()) << row->Schema();

@@ -8,8 +8,6 @@
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
-#include <sqlite3.h>
-
 namespace mirel_SbF {
 namespace {
 
@@ -17,18 +15,11 @@ using mirel_test::RecordingProvider;
 
 struct Fixture {
   RecordingProvider recorder;
-  Search::State state;
+  Search::State state = mirel_test::NewState(RecordingProvider::kConnection);
 
-  explicit Fixture(const std::string& currencies = "GBP,USD") {
-    state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
-    state.m_colResults = std::make_shared<Collection<Results>>();
-    state.m_strDbConn = RecordingProvider::kConnection;
-    state.m_strSpecsDbName = "specs";
-    state.m_strProjectDbName = "prj";
-    state.m_lLanguageId = 1;
-    state.m_lSegmentId = -1;
+  Fixture() {
     state.m_oPricing = std::make_shared<Pricing>();
-    state.m_oPricing->InitPricing(currencies, state.m_strDbConn, "prj");
+    state.m_oPricing->InitPricing("GBP,USD", state.m_strDbConn, "prj");
     state.m_rsTitleText = std::make_shared<MemoryRecordset>(
         std::vector<std::string>{"sbf_row_id", "search_by_Features_text"},
         std::vector<std::vector<Variant>>{{int32_t{10}, "power"}});
@@ -171,33 +162,17 @@ TEST(GetSbFMinMaxInfo, QueryText) {
 // The range query on the real engine: each row spans what the vehicles hold, and every
 // row of the sample builds.
 TEST(GetSbFMinMaxInfo, SampleRangesSpanTheData) {
-  Search::State state;
-  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
-  state.m_colResults = std::make_shared<Collection<Results>>();
-  state.m_strDbConn = mirel_test::SampleConnection();
-  state.m_strSpecsDbName = "specs";
-  state.m_strProjectDbName = "prj";
-  state.m_lLanguageId = 3;
-  state.m_lSegmentId = -1;
+  Search::State state = mirel_test::NewState(mirel_test::SampleConnection(), 3);
   state.m_oPricing = std::make_shared<Pricing>();
   state.m_oPricing->InitPricing("EUR,USD", state.m_strDbConn, "prj");
   InitSbFTitleText(state, "");
-
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2((mirel_test::SampleFolder() + "/specs.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  auto span = [&](int32_t schema) {
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, ("select min(cast(data_value as real)), max(cast(data_value as real)) from equipment where schema_id = " + std::to_string(schema)).c_str(), -1, &st, nullptr);
-    sqlite3_step(st);
-    std::pair<double, double> out{sqlite3_column_double(st, 0), sqlite3_column_double(st, 1)};
-    sqlite3_finalize(st);
-    return out;
-  };
   auto rs = GetSbFMinMaxInfo(state, "", false, false);
   int rows = 0;
-  while (!rs->EndOfFile()) {
+  for (; !rs->EndOfFile(); ++rows) {
     const int32_t schema = CLng(rs->Fields("criterion_schema_id").Value());
-    const auto [min, max] = span(schema);
+    const auto span = mirel_test::SampleRows("select min(cast(data_value as real)), max(cast(data_value as real)) "
+                                             "from equipment where schema_id = " + std::to_string(schema));
+    const double min = std::stod(span.at(0).at(0)), max = std::stod(span.at(0).at(1));
     EXPECT_DOUBLE_EQ(CDbl(rs->Fields("Minimum").Value()), min) << schema;
     EXPECT_DOUBLE_EQ(CDbl(rs->Fields("Maximum").Value()), max) << schema;
     AddSbFMinMaxInfo(state, *rs);
@@ -207,9 +182,7 @@ TEST(GetSbFMinMaxInfo, SampleRangesSpanTheData) {
       EXPECT_LE(CDbl(Variant(row->Item(1)->DataValue())), min) << schema;
       EXPECT_GE(CDbl(Variant(row->Item(row->Count())->DataValue())), max) << schema;
     }
-    ++rows;
   }
-  sqlite3_close(db);
   EXPECT_GE(rows, 5);
 }
 

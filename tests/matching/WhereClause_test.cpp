@@ -6,16 +6,13 @@
 
 #include <functional>
 
+#include "support/SampleData.h"
+#include "platform/TsqlRewrite.h"
+
 namespace mirel_SbF {
 namespace {
 
-// A state as an activated Search holds it, but with every filter off.
-Search::State NoFilters() {
-  Search::State state;
-  state.m_colSelections = std::make_shared<Collection<SbFUserSelection>>();
-  state.m_lSegmentId = -1;
-  return state;
-}
+Search::State NoFilters() { return mirel_test::NewState(""); }
 
 void AddValue(Search::State& state, const std::string& schema, const std::string& location,
               const std::string& schemaValue, const std::string& value) {
@@ -141,19 +138,6 @@ TEST(BuildRestrictionInnerJoins, AgeAndListFilters) {
   }
 }
 
-TEST(BuildInnerJoinFromSbFUserSelection, SchemaValueWithoutValueIsRefusedWith514) {
-  Search::State state = NoFilters();
-  AddValue(state, "7403", "0", "Y", "");
-  try {
-    CreateWhereClause(state, "eq", false, true);
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), static_cast<int32_t>(0x80040202));
-    EXPECT_EQ(e.Source(), "mirel_SbF.BuildInnerJoinFromSbFUserSelection");
-    EXPECT_EQ(e.Description(), "Found Schema Value and Value Selected: 7403 Y ");
-  }
-}
-
 struct RefusalCase {
   std::function<void(Search::State&)> setUp;
   const char* field;
@@ -170,6 +154,11 @@ TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
        "100 or 1=1"},
       {[](Search::State& s) { AddRange(s, "135", "0", "!!", "2e5"); }, "Maximum value", "2e5"},
       {[](Search::State& s) { AddRange(s, "135", "x", "1", "2"); }, "Schema location", "x"},
+      {[](Search::State& s) { AddRange(s, "135", "0", "+5", "!!"); }, "Minimum value", "+5"},
+      {[](Search::State& s) { AddRange(s, "135", "0", ".5", "!!"); }, "Minimum value", ".5"},
+      {[](Search::State& s) { AddRange(s, "135", "0", "!!", "5."); }, "Maximum value", "5."},
+      {[](Search::State& s) { AddRange(s, "135", "0", "!!", "--5"); }, "Maximum value", "--5"},
+      {[](Search::State& s) { AddValue(s, "+7401", "0", "", "US"); }, "Schema ID", "+7401"},
   };
   for (const auto& c : cases) {
     Search::State state = NoFilters();
@@ -186,9 +175,36 @@ TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
   }
 }
 
-TEST(CreateVehicleIdInClause, EmptyInnerTextGivesNothing) {
-  EXPECT_EQ(CreateVehicleIdInClause(""), "");
-  EXPECT_EQ(CreateVehicleIdInClause("x"), "vehicle_id in (x) ");
+// One definition of a number: every bound the library writes is read by the rewrite as a
+// number, and the forms the engines read differently are refused by both, the library
+// first (so the host meets the library's own error, not the connector's).
+TEST(CreateWhereClause, BoundsTheLibraryAcceptsAreTheNumbersTheRewriteReads) {
+  struct Case { const char* bound; bool accepted; } cases[] = {
+      {"5", true},    {"-5", true},   {"0.75", true}, {"-0.75", true}, {"007", true},
+      {"123456789012345678901234567890.5", true},     {"+5", false},   {".5", false},
+      {"5.", false},  {"-.5", false}, {"--5", false}, {"1e5", false},  {"0x1F", false},
+  };
+  for (const Case& c : cases) {
+    Search::State state = NoFilters();
+    AddRange(state, "135", "0", c.bound, "!!");
+    std::string sql = "select distinct eq.vehicle_id from equipment eq ";
+    bool library = true;
+    try {
+      sql += CreateWhereClause(state, "eq", false, true);
+    } catch (const Error& e) {
+      library = false;
+      EXPECT_EQ(e.Source(), "mirel_SbF.CreateVehicleSql");
+      sql += std::string("where cast(data_value as float) >= ") + c.bound;
+    }
+    bool rewrite = true;
+    try {
+      mirel_platform::RewriteTsql(sql, mirel_platform::Dialect::PostgreSQL);
+    } catch (const Error&) {
+      rewrite = false;
+    }
+    EXPECT_EQ(library, c.accepted) << c.bound;
+    EXPECT_EQ(rewrite, c.accepted) << c.bound << ": " << sql;
+  }
 }
 
 }  // namespace

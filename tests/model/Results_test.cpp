@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "mirel_SbF/Error.h"
+#include "mirel_SbF/Search.h"
 #include "model/SbFUserSelection.h"
 
 namespace mirel_SbF {
@@ -17,24 +18,25 @@ std::shared_ptr<Info> Value(const std::string& text) {
   return info;
 }
 
+int32_t ErrorNumber(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Source(), "mirel_SbF");
+    return e.Number();
+  }
+  return 0;
+}
+
 TEST(Results, ControlKindFollowsTheExactTextMinmax) {
   Results row;
   EXPECT_FALSE(row.IsMinMax());
   EXPECT_FALSE(row.IsListBox());
-  struct Case {
-    const char* type;
-    bool minMax;
-  } cases[] = {{"minmax", true}, {"MinMax", false}, {"NotAMinMax", false}, {"", false},
-               {"minmax ", false}, {"minmax", true}};
-  for (const auto& c : cases) {
-    row.ControlType(c.type);
-    EXPECT_EQ(row.IsMinMax(), c.minMax) << c.type;
-    EXPECT_EQ(row.IsListBox(), !c.minMax) << c.type;
+  for (const char* type : {"minmax", "MinMax", "NotAMinMax", "", "minmax ", "minmax"}) {
+    row.ControlType(type);
+    EXPECT_EQ(row.IsMinMax(), std::string(type) == "minmax") << type;
+    EXPECT_EQ(row.IsListBox(), !row.IsMinMax()) << type;
   }
-  row.MultiSelectStyle(2);
-  row.ControlType("x");
-  EXPECT_EQ(row.MultiSelectStyle(), 2);
-  EXPECT_FALSE(row.IsMinMax());
 }
 
 TEST(Results, ValuesByPositionKeyAndEnumeration) {
@@ -58,38 +60,52 @@ TEST(Results, BadIndexesAndKeysFail) {
   Results row;
   row.Add(Value("a"), "0");
   row.Add(Value("b"), "1");
-  struct Case {
-    std::function<void()> call;
-    int32_t number;
-  } cases[] = {
-      {[&] { row.Item(); }, kErrObject},
-      {[&] { row.Item(0); }, 9},
-      {[&] { row.Item(3); }, 9},
-      {[&] { row.Item("7"); }, 5},
-      {[&] { row.Add(Value("x"), "1"); }, 457},
-  };
-  for (const auto& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << "no error for " << c.number;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number);
-      EXPECT_EQ(e.Source(), "mirel_SbF");
-      if (c.number == kErrObject) {
-        EXPECT_EQ(e.Description(), "Missing Item Index");
-      }
-    }
-  }
-  EXPECT_EQ(row.Count(), 2);
+  EXPECT_EQ(ErrorNumber([&] { row.Item(0); }), 9);
+  EXPECT_EQ(ErrorNumber([&] { row.Item(3); }), 9);
+  EXPECT_EQ(ErrorNumber([&] { row.Item("7"); }), 5);
+  EXPECT_EQ(ErrorNumber([&] { row.Add(Value("x"), "1"); }), 457);
+  EXPECT_EQ(row.Count(), 2);  // a failed Add leaves the row as it was
   EXPECT_EQ(row.Item("1")->FullText(), "b");
+  try {
+    row.Item();
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrObject);
+    EXPECT_EQ(e.Source(), "mirel_SbF");
+    EXPECT_EQ(e.Description(), "Missing Item Index");
+  }
 }
 
-TEST(Info, StoresTextsUnchanged) {
-  Info info;
-  EXPECT_EQ(info.FullText(), "");
-  EXPECT_FALSE(info.IsSelected());
-  info.DataValue("  7 ");
-  EXPECT_EQ(info.DataValue(), "  7 ");
+// Keys are compared without regard to case in every script, in the rows of a Search and
+// in the values of a row alike; letters that differ in more than case stay apart.
+TEST(CollectionKeys, CaseIsIgnoredInEveryScript) {
+  struct Case {
+    const char* added;
+    const char* looked_up;
+    bool found;
+  } cases[] = {
+      {"Élan", "élan", true},         {"ΈΛΕΓΧΟΣ", "έλεγχος", true}, {"МОЩНОСТЬ", "мощность", true},
+      {"STRASSE", "straße", true},    {"Key_1", "kEY_1", true},     {"elan", "élan", false},
+      {"I", "ı", false},
+  };
+  for (const auto& c : cases) {
+    Results row;
+    row.Add(Value("v"), c.added);
+    Search search;
+    auto added = std::make_shared<Results>();
+    search.Add(added, c.added);
+    if (c.found) {
+      EXPECT_EQ(row.Item(c.looked_up)->FullText(), "v") << c.added;
+      EXPECT_EQ(search.Item(c.looked_up), added) << c.added;
+      EXPECT_EQ(ErrorNumber([&] { row.Add(Value("w"), c.looked_up); }), 457) << c.added;
+      EXPECT_EQ(row.Count(), 1);
+    } else {
+      EXPECT_EQ(ErrorNumber([&] { row.Item(c.looked_up); }), 5) << c.added;
+      EXPECT_EQ(ErrorNumber([&] { search.Item(c.looked_up); }), 5) << c.added;
+      row.Add(Value("w"), c.looked_up);
+      EXPECT_EQ(row.Item(c.looked_up)->FullText(), "w") << c.added;
+    }
+  }
 }
 
 TEST(SbFUserSelection, ControlTypes) {

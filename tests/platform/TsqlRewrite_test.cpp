@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/Error.h"
+#include "platform/Unicode.h"
 
 using mirel_platform::Dialect;
 using mirel_platform::RewriteTsql;
@@ -65,4 +66,70 @@ TEST(TsqlRewrite, RefusesUnknownConstructsNamingThem) {
       EXPECT_NE(e.Description().find("position"), std::string::npos) << e.Description();
     }
   }
+}
+
+// What the engines would read differently from SQL Server is refused on both targets,
+// with the position of the construct (1-based).
+TEST(TsqlRewrite, RefusesWhatTheEnginesReadDifferently) {
+  struct Case { std::string sql; const char* named; size_t position; };
+  const Case cases[] = {
+      // Adjacent literals: PostgreSQL joins them across a line break; 'a'N'b' is not 'a''b'.
+      {"select a from t where a = N'a'N'b'", "after another string literal", 31},
+      {"select a from t where a = 'a' 'b'", "after another string literal", 31},
+      {"select a from t where a = N'a'\n  N'b'", "after another string literal", 34},
+      {"select a from t where a = 'a'\r\n'b'", "after another string literal", 32},
+      // Other dialects' literals, casts, operators and quoting.
+      {"select a from t where a = E'\\x27'", "typed literal", 27},
+      {"select a from t where a = U&'\\0027'", "\"&\"", 28},
+      {"select a from t where a = $$x$$", "\"$\"", 27},
+      {"select a::text from t", "\":\"", 9},
+      {"select a from t where a != 1", "\"!\"", 25},
+      {"select a ^ 1 from t", "\"^\"", 10},
+      {"select a from t where a ~ 'x'", "\"~\"", 25},
+      {"select a from t where a @ 1", "@", 25},
+      {"select a from t where a = \\'x'", "\"\\\"", 27},
+      {"select a from t where a = -1 and b =-1", "\"=-\"", 36},
+      {"select a from t where a ->1", "\"->\"", 25},
+      {"select a from t where a *= b", "\"*=\"", 25},
+      // Numbers: one form only, the one the library's checks accept.
+      {"select a from t where a >= .5", "starts with a point", 28},
+      {"select a from t where a >= 5.", "malformed number", 28},
+      {"select a from t where a >= 1e5", "malformed number", 28},
+      {"select a from t where a >= 0x41", "malformed number", 28},
+      {"select a from t where a >= 5'x'", "malformed number", 28},
+      // Names every engine keeps whole and folds alike; blanks every engine reads as blanks.
+      {"select \"caf\xC3\xA9\" from t", "outside ASCII", 8},
+      {"select [caf\xC3\xA9] from t", "outside ASCII", 8},
+      {"select caf\xC3\xA9 from t", "0xC3", 11},
+      {"select " + std::string(64, 'a') + " from t", "longer than 63", 8},
+      {"select \"" + std::string(64, 'a') + "\" from t", "longer than 63", 8},
+      {"select a\ffrom t", "0x0C", 9},
+      {"select a\vfrom t", "0x0B", 9},
+      // A continuation line in SQL Server drops the backslash and the line break.
+      {"select a from t where a = N'x\\\ny'", "backslash before a line break", 30},
+      // Text that is not UTF-8 never reaches an engine, however it would decode there.
+      {"select a from t where a = N'x\xC0\xA7 or 1=1 --'", "not well-formed UTF-8", 30},
+      {"select a from t where a = N'\xED\xA0\x80'", "not well-formed UTF-8", 29},
+      {std::string("select a from t where a = N'x\0'", 32), "NUL", 30},
+  };
+  for (const Case& c : cases) {
+    for (Dialect target : {Dialect::SQLite, Dialect::PostgreSQL}) {
+      try {
+        RewriteTsql(c.sql, target);
+        ADD_FAILURE() << "accepted: " << c.sql;
+      } catch (const mirel_SbF::Error& e) {
+        EXPECT_EQ(e.Number(), static_cast<int32_t>(0x80040E14)) << c.sql;
+        EXPECT_EQ(e.Source(), "mirel_base.Connector");
+        EXPECT_NE(e.Description().find(c.named), std::string::npos) << c.sql << ": " << e.Description();
+        EXPECT_NE(e.Description().find("position " + std::to_string(c.position) + " "), std::string::npos)
+            << c.sql << ": " << e.Description();
+        EXPECT_TRUE(mirel_platform::IsCleanUtf8(e.Description())) << e.Description();
+      }
+    }
+  }
+  // Literal contents are carried over byte for byte, backslashes and non-ASCII included.
+  EXPECT_EQ(RewriteTsql("select a from t where a = N'x\\'' or ''1''=''1' and b >= -2.5", Dialect::PostgreSQL),
+            "select a from t where a = 'x\\'' or ''1''=''1' and b >= -2.5");
+  EXPECT_EQ(RewriteTsql("select a from t where a = N'\xE6\x97\xA5\xEF\xBC\x87'", Dialect::SQLite),
+            "select a from t where a = '\xE6\x97\xA5\xEF\xBC\x87'");
 }

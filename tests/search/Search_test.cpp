@@ -83,6 +83,82 @@ TEST(Search, RejectedSettingsChangeNothing) {
   EXPECT_EQ(recorder.Queries()[1].dbName, " ");
 }
 
+// Every text that enters the library is checked where it enters: an ill-formed one is
+// refused with the entry's own source and one fixed text, and the refused call changes
+// nothing (no selection, filter, setting or query).
+TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
+  const std::string bad[] = {
+      "x\xC0\xA7",         // overlong "'"
+      "\xE0\x80\xA7",      // overlong "'" in three bytes
+      "x\xED\xA0\x80",     // an encoded surrogate
+      "\xF4\x90\x80\x80",  // past U+10FFFF
+      "\xFF",
+      "\xC3",              // cut short
+      std::string("a\0b", 3),
+  };
+  struct Entry {
+    const char* procedure;
+    std::function<void(Search&, const std::string&)> call;
+  };
+  const Entry entries[] = {
+      {"SetDatabaseInfo", [](Search& s, const std::string& t) { s.SetDatabaseInfo(t, "specs", "prj", 1, "USD"); }},
+      {"SetDatabaseInfo", [](Search& s, const std::string& t) { s.SetDatabaseInfo("Provider=Recording", t, "prj", 1, "USD"); }},
+      {"SetDatabaseInfo", [](Search& s, const std::string& t) { s.SetDatabaseInfo("Provider=Recording", "specs", t, 1, "USD"); }},
+      {"SetDatabaseInfo", [](Search& s, const std::string& t) { s.SetDatabaseInfo("Provider=Recording", "specs", "prj", 1, t); }},
+      {"OEMInclusionList", [](Search& s, const std::string& t) { s.OEMInclusionList(t); }},
+      {"MakeInclusionList", [](Search& s, const std::string& t) { s.MakeInclusionList(t); }},
+      {"ModelExclusionList", [](Search& s, const std::string& t) { s.ModelExclusionList(t); }},
+      {"AddSelection", [](Search& s, const std::string& t) { s.AddSelection(t, "0", "", "US"); }},
+      {"AddSelection", [](Search& s, const std::string& t) { s.AddSelection("7401", t, "", "US"); }},
+      {"AddSelection", [](Search& s, const std::string& t) { s.AddSelection("7401", "0", t, "US"); }},
+      {"AddSelection", [](Search& s, const std::string& t) { s.AddSelection("7401", "0", "", t); }},
+      {"AddMinMax", [](Search& s, const std::string& t) { s.AddMinMax(t, "0", "", "1", "2"); }},
+      {"AddMinMax", [](Search& s, const std::string& t) { s.AddMinMax("135", t, "", "1", "2"); }},
+      {"AddMinMax", [](Search& s, const std::string& t) { s.AddMinMax("135", "0", t, "1", "2"); }},
+      {"AddMinMax", [](Search& s, const std::string& t) { s.AddMinMax("135", "0", "", t, "2"); }},
+      {"AddMinMax", [](Search& s, const std::string& t) { s.AddMinMax("135", "0", "", "1", t); }},
+      {"AddMin", [](Search& s, const std::string& t) { s.AddMin(t, "0", "", "1"); }},
+      {"AddMin", [](Search& s, const std::string& t) { s.AddMin("135", t, "", "1"); }},
+      {"AddMin", [](Search& s, const std::string& t) { s.AddMin("135", "0", t, "1"); }},
+      {"AddMin", [](Search& s, const std::string& t) { s.AddMin("135", "0", "", t); }},
+      {"AddMax", [](Search& s, const std::string& t) { s.AddMax(t, "0", "", "1"); }},
+      {"AddMax", [](Search& s, const std::string& t) { s.AddMax("135", t, "", "1"); }},
+      {"AddMax", [](Search& s, const std::string& t) { s.AddMax("135", "0", t, "1"); }},
+      {"AddMax", [](Search& s, const std::string& t) { s.AddMax("135", "0", "", t); }},
+      {"Add", [](Search& s, const std::string& t) { s.Add(std::make_shared<Results>(), t); }},
+      {"CurrentState", [](Search& s, const std::string& t) { s.CurrentState("2~7401~0~~" + t + "~"); }},
+      {"DoSearch", [](Search& s, const std::string& t) { s.DoSearch(false, t); }},
+      {"GetMatchingVehicles", [](Search& s, const std::string& t) { s.GetMatchingVehicles(false, true, t); }},
+  };
+  for (const Entry& entry : entries) {
+    for (const std::string& text : bad) {
+      mirel_test::RecordingProvider recorder;
+      Search search;
+      search.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+      search.AddSelection("7401", "0", "", "US");
+      search.MakeInclusionList("a");
+      const size_t queries = recorder.Queries().size();
+      try {
+        entry.call(search, text);
+        ADD_FAILURE() << entry.procedure << " accepted " << ::testing::PrintToString(text);
+      } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), kErrObject) << entry.procedure;
+        EXPECT_EQ(e.Source(), std::string("mirel_SbF.") + entry.procedure);
+        EXPECT_EQ(e.Description(), "Invalid text: not well-formed UTF-8, or holds a NUL character");
+      }
+      EXPECT_EQ(recorder.Queries().size(), queries) << entry.procedure << ": a refused call sent a query";
+      EXPECT_EQ(search.CurrentState(), "2~7401~0~~US~") << entry.procedure;
+      EXPECT_EQ(search.MakeInclusionList(), "a") << entry.procedure;
+      EXPECT_EQ(search.OEMInclusionList(), "") << entry.procedure;
+      EXPECT_EQ(search.Count(), 0) << entry.procedure;
+    }
+  }
+  // Well-formed texts of every script pass as they are.
+  Search search;
+  search.MakeInclusionList("Citro\xC3\xABn, \xE6\x97\xA5\xE7\x94\xA3, \xF0\x9F\x9A\x97");
+  EXPECT_EQ(search.MakeInclusionList(), "Citro\xC3\xABn, \xE6\x97\xA5\xE7\x94\xA3, \xF0\x9F\x9A\x97");
+}
+
 TEST(Search, DefaultsActivationAndFilters) {
   Search search;
   EXPECT_TRUE(search.ExcludeAdvancedVehicles());

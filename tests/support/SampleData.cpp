@@ -88,29 +88,34 @@ std::string SampleConnection() {
   return "Provider=SQLite;Data Source=" + SampleFolder();
 }
 
-std::vector<std::string> SampleColumn(const std::string& sql) {
-  std::vector<std::string> values;
-  sqlite3* raw = nullptr;
-  const std::string specs = SampleFolder() + "/specs.db";
-  const int rc = sqlite3_open_v2(specs.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
-  if (rc != SQLITE_OK) {
-    ADD_FAILURE() << "cannot open " << specs;
-    return values;
-  }
+std::vector<std::vector<std::string>> SampleRows(const std::string& sql) {
+  std::vector<std::vector<std::string>> rows;
+  const std::string path = SampleFolder() + "/specs.db";
+  sqlite3* db = nullptr;
+  sqlite3_stmt* st = nullptr;
   const std::string attach = "attach database '" + SampleFolder() + "/prj.db' as prj";
-  sqlite3_exec(db.get(), attach.c_str(), nullptr, nullptr, nullptr);
-  sqlite3_stmt* rawStmt = nullptr;
-  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawStmt, nullptr) != SQLITE_OK) {
-    ADD_FAILURE() << sqlite3_errmsg(db.get()) << "\n" << sql;
-    return values;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << path << ": " << sqlite3_errmsg(db) << " in " << sql;
+  } else {
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::vector<std::string>& row = rows.emplace_back();
+      for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        const auto* text = sqlite3_column_text(st, i);
+        row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+      }
+    }
   }
-  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(rawStmt, sqlite3_finalize);
-  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-    const unsigned char* text = sqlite3_column_text(stmt.get(), 0);
-    values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-  }
-  return values;
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return rows;
+}
+
+std::vector<std::string> SampleColumn(const std::string& sql) {
+  std::vector<std::string> column;
+  for (auto& row : SampleRows(sql)) column.push_back(row.empty() ? "" : std::move(row[0]));
+  return column;
 }
 
 int SampleCount(const std::vector<std::pair<int, std::string>>& conditions) {
@@ -123,6 +128,18 @@ int SampleCount(const std::vector<std::pair<int, std::string>>& conditions) {
   for (const auto& [schema, condition] : conditions) sql += " and " + has(schema, condition);
   const std::vector<std::string> count = SampleColumn(sql);
   return count.empty() ? -1 : std::stoi(count[0]);
+}
+
+mirel_SbF::Search::State NewState(const std::string& connection, int32_t language) {
+  mirel_SbF::Search::State state;
+  state.m_colSelections = std::make_shared<mirel_SbF::Collection<mirel_SbF::SbFUserSelection>>();
+  state.m_colResults = std::make_shared<mirel_SbF::Collection<mirel_SbF::Results>>();
+  state.m_strDbConn = connection;
+  state.m_strSpecsDbName = "specs";
+  state.m_strProjectDbName = "prj";
+  state.m_lLanguageId = language;
+  state.m_lSegmentId = -1;
+  return state;
 }
 
 }  // namespace mirel_test

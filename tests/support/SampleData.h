@@ -1,10 +1,13 @@
 // The sample databases for tests: built once per test program from the real cars by the
-// project's own builder, into a temporary folder that is removed at exit.
+// project's own builder, into a temporary folder that is removed at exit; and the state of
+// a Search for the tests of its procedures.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "search/SearchImpl.h"
 
 namespace mirel_test {
 
@@ -17,14 +20,20 @@ const std::string& SampleFolder();
 // server that holds the same sample).
 std::string SampleConnection();
 
-// The first column of every row `sql` gives on the sample's specs.db, read with SQLite
-// directly (the project database attached as prj): the answer of a test's own SQL, not
-// the library's.
+// The rows of `sql` on the sample's specs.db (the project database attached as prj), read
+// by SQLite directly rather than through the library, each column as text (NULL as ""):
+// the tests' own account of the sample.
+std::vector<std::vector<std::string>> SampleRows(const std::string& sql);
+// The first column of each of those rows.
 std::vector<std::string> SampleColumn(const std::string& sql);
 // Vehicles that pass the default filters (not advanced, not old, not built) and meet every
 // condition, each a test on their equipment row `e` of one item, e.g.
 // {7401, "e.data_value = 'EU'"}.
 int SampleCount(const std::vector<std::pair<int, std::string>>& conditions);
+
+// The state of an activated Search with every filter off, language `language` and the
+// databases "specs" and "prj" behind `connection`.
+mirel_SbF::Search::State NewState(const std::string& connection, int32_t language = 1);
 
 // A new empty folder under the system's temporary folder, removed at exit.
 std::string MakeTempFolder(const std::string& prefix);

@@ -649,7 +649,7 @@ TEST(SampledbPgScript, CarriesEveryValueTypeKeyAndIndex) {
            "DROP SCHEMA IF EXISTS \"specs\" CASCADE;\nCREATE SCHEMA \"specs\";\n",
            "CREATE TABLE \"specs\".\"version\" (\"vehicle_id\" bigint, \"name\" text NOT NULL, \"price\" double "
            "precision, PRIMARY KEY (\"vehicle_id\"));\n",
-           "COPY \"specs\".\"version\" (\"vehicle_id\", \"name\", \"price\") FROM stdin;\n"
+           "COPY \"specs\".\"version\" (\"vehicle_id\", \"name\", \"price\") FROM stdin WITH (FREEZE);\n"
            "1\ttab\\there\\\\back\\nline\t1.08\n2\tGénéral\t\\N\n\\.\n",
            "CREATE INDEX \"version_name\" ON \"specs\".\"version\" (\"name\", \"price\");\n",
            "GRANT SELECT ON ALL TABLES IN SCHEMA \"prj\" TO \"reader\";\n",

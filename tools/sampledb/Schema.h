@@ -45,10 +45,16 @@ struct SpecsSummary {
   std::size_t models = 0;
 };
 
+// Items 20001, 20002, ... that belong to no criterion of the screen: the bulk of a real
+// specifications database, where each vehicle carries hundreds of items. Each vehicle gets
+// one row of each, a coded value from a small set that differs per item, about a third of
+// them optional equipment (option_id 1 to 3).
+inline constexpr int kFirstExtraItem = 20001;
+
 // REQUIRES: `file` does not exist; `vehicles` is not empty. Vehicle ids are
-// 1, 2, ... in the order given.
+// 1, 2, ... in the order given. `extraItems` rows per vehicle of the items above.
 SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
-                                const std::vector<Vehicle>& vehicles);
+                                const std::vector<Vehicle>& vehicles, int extraItems = 0);
 
 // REQUIRES: `file` does not exist. The screen is the same for every vehicle set.
 void WriteProjectDatabase(const std::filesystem::path& file);

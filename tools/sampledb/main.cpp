@@ -1,7 +1,7 @@
 // sampledb: builds the sample databases specs.db and prj.db.
 //
 //   sampledb cars --cars <cars.json> --out <folder>
-//   sampledb synthetic --vehicles N [--seed S] --out <folder>
+//   sampledb synthetic --vehicles N [--items N] [--seed S] --out <folder>
 //   sampledb pgscript --from <folder> --out <file.sql> [--reader ROLE]
 //
 // The input is read and checked before the output folder is touched. Both
@@ -41,11 +41,15 @@ constexpr int kExitUsage = 2;
 // exhaust the memory of the machine.
 constexpr std::uint64_t kMaxVehicles = 10'000'000;
 constexpr std::uint64_t kDefaultSeed = 1;
+// Rows per vehicle of items no criterion reads: a real specifications database carries
+// hundreds per vehicle.
+constexpr int kDefaultExtraItems = 200;
+constexpr std::uint64_t kMaxExtraItems = 2000;
 
 const char kUsage[] =
     "usage:\n"
     "  sampledb cars --cars <path to cars.json> --out <folder>\n"
-    "  sampledb synthetic --vehicles N [--seed S] --out <folder>\n"
+    "  sampledb synthetic --vehicles N [--items N] [--seed S] --out <folder>\n"
     "  sampledb pgscript --from <folder> --out <file.sql> [--reader ROLE]\n"
     "  sampledb --help\n"
     "\n"
@@ -53,7 +57,8 @@ const char kUsage[] =
     "Existing databases are replaced only when the build succeeds.\n"
     "  cars       the vehicles of the vega-datasets cars data set\n"
     "  synthetic  N generated vehicles (1 to 10000000); the same N and seed\n"
-    "             (default 1) always give the same databases\n"
+    "             (default 1) always give the same databases; --items N rows per\n"
+    "             vehicle of items no criterion reads (default 200, 0 to 2000)\n"
     "  pgscript   a script that loads <folder>/specs.db and prj.db into PostgreSQL\n"
     "             as schemas specs and prj (psql -1 -f <file.sql>), granting\n"
     "             read access to ROLE\n";
@@ -73,6 +78,7 @@ struct Options {
   fs::path out;
   std::uint64_t vehicles = 0;
   std::uint64_t seed = kDefaultSeed;
+  int items = kDefaultExtraItems;
 };
 
 // A whole decimal number, nothing else: no sign, no blanks, no suffix.
@@ -95,7 +101,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
   // Options allowed per mode; each may be given once and takes a value.
   const std::vector<std::string> allowed =
       o.mode == Mode::Cars        ? std::vector<std::string>{"--cars", "--out"}
-      : o.mode == Mode::Synthetic ? std::vector<std::string>{"--vehicles", "--seed", "--out"}
+      : o.mode == Mode::Synthetic ? std::vector<std::string>{"--vehicles", "--items", "--seed", "--out"}
                                   : std::vector<std::string>{"--from", "--out", "--reader"};
   std::map<std::string, std::string> values;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -127,6 +133,13 @@ Options ParseArguments(const std::vector<std::string>& args) {
       throw UsageError("--vehicles must be a whole number from 1 to " +
                        std::to_string(kMaxVehicles) + ", not '" + count + "'");
     o.vehicles = *n;
+    if (const auto it = values.find("--items"); it != values.end()) {
+      const std::optional<std::uint64_t> n = ParseCount(it->second);
+      if (!n || *n > kMaxExtraItems)
+        throw UsageError("--items must be a whole number from 0 to " + std::to_string(kMaxExtraItems) + ", not '" +
+                         it->second + "'");
+      o.items = static_cast<int>(*n);
+    }
     if (const auto it = values.find("--seed"); it != values.end()) {
       const std::optional<std::uint64_t> s = ParseCount(it->second);
       if (!s) throw UsageError("--seed must be a whole number, not '" + it->second + "'");
@@ -206,7 +219,7 @@ int Run(const Options& o) {
   ScratchFiles scratch(o.out, !existed);
   const fs::path specsTemp = scratch.Add("specs.db");
   const fs::path prjTemp = scratch.Add("prj.db");
-  const sampledb::SpecsSummary summary = sampledb::WriteSpecsDatabase(specsTemp, vehicles);
+  const sampledb::SpecsSummary summary = sampledb::WriteSpecsDatabase(specsTemp, vehicles, o.mode == Mode::Synthetic ? o.items : 0);
   sampledb::WriteProjectDatabase(prjTemp);
 
   const fs::path specs = o.out / "specs.db";

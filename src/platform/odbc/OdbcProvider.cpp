@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <charconv>
 #include <limits>
 #include <mutex>
@@ -17,8 +18,10 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "platform/ConnectionString.h"
+#include "platform/EngineCache.h"
 #include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
+#include "platform/Unicode.h"
 
 namespace mirel_platform {
 
@@ -40,59 +43,28 @@ constexpr size_t kMaxIdlePerString = 16;
 
 
 // --- UTF-8 <-> UTF-16 (SQLWCHAR), so that texts cross every driver unchanged ----------
+// Through the platform's ICU conversions: a text that is not well-formed UTF-8 is refused,
+// never decoded leniently (an overlong C0 A7 must not reach a server as a quote).
 
 using WideString = std::basic_string<SQLWCHAR>;
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR must be a UTF-16 code unit");
 
-WideString Widen(const std::string& text) {
-  WideString out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    char32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 0x6 || (c >> 4) == 0xE || (c >> 3) == 0x1E) {
-      len = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 4;
-      cp = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
-      bool ok = i + len <= text.size();
-      for (size_t k = 1; ok && k < len; ++k) {
-        const unsigned char cc = static_cast<unsigned char>(text[i + k]);
-        ok = (cc & 0xC0) == 0x80;
-        cp = (cp << 6) | (cc & 0x3F);
-      }
-      if (!ok) {
-        cp = 0xFFFD;
-        len = 1;
-      }
-    }
-    i += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<SQLWCHAR>(0xD800 + (cp >> 10));
-      out += static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<SQLWCHAR>(cp);
-    }
-  }
-  return out;
+// The UTF-16 form of `text`, or nothing when it is not well-formed UTF-8.
+std::optional<WideString> TryWiden(std::string_view text) {
+  const std::optional<std::u16string> utf16 = Utf8ToUtf16(text);
+  if (!utf16) return std::nullopt;
+  return WideString(utf16->begin(), utf16->end());
 }
 
+// Settings and names of the connector's own making: a failure is the connector's error.
+WideString Widen(const std::string& text, const char* what) {
+  std::optional<WideString> wide = TryWiden(text);
+  if (!wide) Fail(std::string(what) + " is not well-formed UTF-8; it is not sent to the server.");
+  return std::move(*wide);
+}
 
 std::string Narrow(const SQLWCHAR* text, size_t length) {
-  std::string out;
-  out.reserve(length);
-  for (size_t i = 0; i < length; ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp < 0xE000) {
-      cp = 0xFFFD;
-    }
-    AppendUtf8(out, cp);
-  }
-  return out;
+  return Utf16ToUtf8(std::u16string(text, text + length));
 }
 
 std::string NarrowZ(const SQLWCHAR* text) {
@@ -190,9 +162,13 @@ SQLHENV Environment() {
 
 // --- Settings --------------------------------------------------------------------------
 
+// A value the driver would read otherwise than as written: one holding a separator or a
+// brace, with blanks at its ends, or opening with a quote (read as a quoted value).
 bool NeedsBraces(const std::string& value) {
+  constexpr std::string_view kBlanks = " \t\r\n";  // what a parser drops around a value
   return value.find_first_of(";{}=") != std::string::npos ||
-         (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+         (!value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
+                             kBlanks.find(value.back()) != std::string_view::npos || value.front() == '"'));
 }
 
 std::string DriverValue(const std::string& value) {
@@ -266,9 +242,27 @@ void ExecOnly(Connection& conn, const std::string& sql, const std::string& what)
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw)))
     Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
   StmtHandle stmt(raw);
-  WideString text = Widen(sql);
+  WideString text = Widen(sql, "A session statement");
   if (!Succeeded(SQLExecDirectW(raw, text.data(), static_cast<SQLINTEGER>(text.size()))))
     Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_STMT, raw).text);
+}
+
+// The first column of the first row of a statement's result, as text ("" for no row).
+std::string QueryText(Connection& conn, const std::string& sql, const std::string& what) {
+  SQLHSTMT raw = SQL_NULL_HSTMT;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw)))
+    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
+  StmtHandle stmt(raw);
+  WideString text = Widen(sql, "A session statement");
+  if (!Succeeded(SQLExecDirectW(raw, text.data(), static_cast<SQLINTEGER>(text.size()))))
+    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_STMT, raw).text);
+  const SQLRETURN fetched = SQLFetch(raw);
+  if (fetched == SQL_NO_DATA) return {};
+  SQLWCHAR value[256] = {0};
+  SQLLEN indicator = 0;
+  if (!Succeeded(fetched) || !Succeeded(SQLGetData(raw, 1, SQL_C_WCHAR, value, sizeof value, &indicator)))
+    Fail(what + ": " + DiagnosticsOf(SQL_HANDLE_STMT, raw).text);
+  return indicator == SQL_NULL_DATA ? std::string() : NarrowZ(value);
 }
 
 std::unique_ptr<Connection> Open(const OdbcSettings& settings) {
@@ -280,7 +274,7 @@ std::unique_ptr<Connection> Open(const OdbcSettings& settings) {
   SQLSetConnectAttrW(raw, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
   SQLSetConnectAttrW(raw, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
 
-  WideString in = Widen(settings.driverString);
+  WideString in = Widen(settings.driverString, "The connection string");
   SQLWCHAR out[1024];
   SQLSMALLINT outLength = 0;
   const SQLRETURN rc = SQLDriverConnectW(raw, nullptr, in.data(), static_cast<SQLSMALLINT>(in.size()), out,
@@ -308,6 +302,18 @@ std::unique_ptr<Connection> Open(const OdbcSettings& settings) {
              "The PostgreSQL session cannot be made read-only");
     ExecOnly(*conn, "SET statement_timeout = " + std::to_string(int64_t{settings.commandTimeout} * 1000),
              "The PostgreSQL session's statement timeout cannot be set");
+    // Literals are quoted for standard strings, where a backslash is an ordinary
+    // character. With the setting off (server, database or role default) a backslash
+    // before a quote would end a literal early, so the session turns it on and runs
+    // nothing unless the server confirms it.
+    ExecOnly(*conn, "SET standard_conforming_strings = on",
+             "The PostgreSQL session cannot be given standard_conforming_strings = on");
+    const std::string standard = QueryText(*conn, "SHOW standard_conforming_strings",
+                                           "The PostgreSQL session's standard_conforming_strings cannot be read");
+    if (standard != "on")
+      Fail("The PostgreSQL session on the ODBC data source \"" + settings.shownString +
+           "\" keeps standard_conforming_strings = \"" + standard +
+           "\"; queries are not run without standard strings (backslashes in values would change them).");
   }
   ++ThePool().opened;
   return conn;
@@ -389,7 +395,7 @@ void Select(Connection& conn, const OdbcSettings& settings, const std::string& d
   const std::string wanted = conn.kind == ServerKind::PostgreSQL ? LowerAscii(dbName) : dbName;
   if (conn.selected == wanted) return;
   if (conn.kind == ServerKind::SqlServer) {
-    WideString name = Widen(wanted);
+    WideString name = Widen(wanted, "The database name");
     if (!Succeeded(SQLSetConnectAttrW(conn.dbc.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
                                       static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR))))) {
       const Diagnostics d = DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get());
@@ -406,7 +412,7 @@ void Select(Connection& conn, const OdbcSettings& settings, const std::string& d
       Fail("No statement can be made: " + DiagnosticsOf(SQL_HANDLE_DBC, conn.dbc.get()).text);
     StmtHandle stmt(raw);
     // A schema that does not exist would only show as "relation does not exist" later.
-    WideString probe = Widen("SELECT count(*) FROM pg_namespace WHERE nspname = '" + wanted + "'");
+    WideString probe = Widen("SELECT count(*) FROM pg_namespace WHERE nspname = '" + wanted + "'", "The database name");
     if (!Succeeded(SQLExecDirectW(raw, probe.data(), static_cast<SQLINTEGER>(probe.size()))))
       StatementFailure(conn, raw, settings, dbName, 0);
     SQLBIGINT found = 0;
@@ -417,7 +423,7 @@ void Select(Connection& conn, const OdbcSettings& settings, const std::string& d
       Fail("The database \"" + dbName + "\" does not exist on the ODBC data source \"" + settings.shownString +
            "\" (PostgreSQL has no schema \"" + wanted + "\").");
     SQLCloseCursor(raw);
-    WideString set = Widen("SET search_path TO \"" + wanted + "\"");
+    WideString set = Widen("SET search_path TO \"" + wanted + "\"", "The database name");
     if (!Succeeded(SQLExecDirectW(raw, set.data(), static_cast<SQLINTEGER>(set.size()))))
       StatementFailure(conn, raw, settings, dbName, 0);
   }
@@ -503,7 +509,14 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
   return true;
 }
 
-std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName,
+// A result: its column names and rows, and about how many bytes they take.
+struct Rows {
+  std::vector<std::string> names;
+  std::vector<std::vector<mirel_SbF::Variant>> rows;
+  size_t bytes = 0;
+};
+
+Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName,
                                           const std::string& sql) {
   Select(conn, settings, dbName);
   SQLHSTMT raw = SQL_NULL_HSTMT;
@@ -517,8 +530,10 @@ std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& 
     SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(settings.commandTimeout)), 0);
 
   const std::string text = TextFor(sql, conn.kind);
-  WideString wide = Widen(text);
-  const SQLRETURN rc = SQLExecDirectW(raw, wide.data(), static_cast<SQLINTEGER>(wide.size()));
+  std::optional<WideString> wide = TryWiden(text);
+  if (!wide)
+    throw Error(kErrBadSql, kConnectorSource, "The SQL text is not well-formed UTF-8; it is not sent to the server.");
+  const SQLRETURN rc = SQLExecDirectW(raw, wide->data(), static_cast<SQLINTEGER>(wide->size()));
   if (!Succeeded(rc) && rc != SQL_NO_DATA) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
 
   SQLSMALLINT columns = 0;
@@ -548,7 +563,15 @@ std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const OdbcSettings& 
         StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
     rows.push_back(std::move(row));
   }
-  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(names), std::move(rows));
+  Rows result;
+  for (const auto& row : rows) {
+    result.bytes += sizeof(row) + row.size() * sizeof(mirel_SbF::Variant);
+    for (const auto& v : row)
+      if (v.Type() == mirel_SbF::VariantType::String) result.bytes += v.AsString().size();
+  }
+  result.names = std::move(names);
+  result.rows = std::move(rows);
+  return result;
 }
 
 }  // namespace
@@ -560,10 +583,15 @@ OdbcSettings OdbcSettingsOf(const std::string& strDbConn) {
   OdbcSettings settings;
   settings.connectTimeout = TimeoutOf(conn, "Connect Timeout", settings.connectTimeout);
   settings.commandTimeout = TimeoutOf(conn, "Command Timeout", settings.commandTimeout);
+  settings.cacheSeconds =
+      static_cast<int32_t>(WholeNumberSetting(conn, "Cache Seconds", settings.cacheSeconds, 86400, "seconds"));
+  settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
   bool namesSource = false;
   for (const auto& [key, value] : conn.Pairs()) {
     const std::string lower = LowerAscii(key);
-    if (lower == "provider" || lower == "connect timeout" || lower == "command timeout") continue;
+    if (lower == "provider" || lower == "connect timeout" || lower == "command timeout" || lower == "cache seconds" ||
+        lower == "cache mb")
+      continue;
     if (lower == "driver" || lower == "dsn" || lower == "filedsn") namesSource = namesSource || !value.empty();
     const std::string entry = key + "=" + DriverValue(value) + ";";
     settings.driverString += entry;
@@ -581,33 +609,72 @@ std::string OdbcTextForServer(const std::string& strSql, const std::string& dbms
   return TextFor(strSql, *kind);
 }
 
+namespace {
+
+// An answer kept under "Cache Seconds", with the time it stops being given out.
+struct KeptAnswer {
+  std::chrono::steady_clock::time_point until;
+  Rows rows;
+};
+
+EngineCache& AnswerCache(int64_t bytes) {
+  static std::mutex mutex;
+  static std::unordered_map<int64_t, std::unique_ptr<EngineCache>> caches;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<EngineCache>& cache = caches[bytes];
+  if (!cache) cache = std::make_unique<EngineCache>(static_cast<size_t>(bytes));
+  return *cache;
+}
+
+std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(Rows rows) {
+  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(rows.names), std::move(rows.rows));
+}
+
+Rows Query(const std::string& strSql, const std::string& strDbName, const OdbcSettings& settings) {
+  const std::string key = std::to_string(settings.connectTimeout) + "/" + std::to_string(settings.commandTimeout) +
+                          "/" + settings.driverString;
+  try {
+    Lease lease(key, settings, true);
+    Rows rows;
+    try {
+      rows = Run(*lease, settings, strDbName, strSql);
+    } catch (const ConnectionLost&) {
+      if (!lease.Pooled()) throw;
+      // A pooled connection may have died while it waited (the server restarted): the
+      // query only reads, so it runs once more on a new connection.
+      Lease fresh(key, settings, false);
+      rows = Run(*fresh, settings, strDbName, strSql);
+      fresh.Keep();
+      return rows;
+    }
+    lease.Keep();
+    return rows;
+  } catch (const ConnectionLost& lost) {
+    throw Error(lost.Number(), lost.Source(), lost.Description());
+  }
+}
+
+}  // namespace
+
 std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql, const std::string& strDbName,
                                                         const std::string& strDbConn) {
   const OdbcSettings settings = OdbcSettingsOf(strDbConn);
   if (!IsPlainName(strDbName))
     Fail("The database name \"" + strDbName + "\" is not a plain name (letters, digits and \"_\" only).");
   RewriteTsql(strSql, Dialect::PostgreSQL);  // refuse a text before any connection is made
-  const std::string key = std::to_string(settings.connectTimeout) + "/" + std::to_string(settings.commandTimeout) +
-                          "/" + settings.driverString;
-  try {
-    Lease lease(key, settings, true);
-    std::shared_ptr<mirel_SbF::Recordset> rs;
-    try {
-      rs = Run(*lease, settings, strDbName, strSql);
-    } catch (const ConnectionLost&) {
-      if (!lease.Pooled()) throw;
-      // A pooled connection may have died while it waited (the server restarted): the
-      // query only reads, so it runs once more on a new connection.
-      Lease fresh(key, settings, false);
-      rs = Run(*fresh, settings, strDbName, strSql);
-      fresh.Keep();
-      return rs;
-    }
-    lease.Keep();
-    return rs;
-  } catch (const ConnectionLost& lost) {
-    throw Error(lost.Number(), lost.Source(), lost.Description());
-  }
+  if (settings.cacheSeconds == 0 || settings.cacheBytes == 0) return RecordsetOf(Query(strSql, strDbName, settings));
+
+  EngineCache& cache = AnswerCache(settings.cacheBytes);
+  const std::string key = settings.driverString + "|" + strDbName + "|" + strSql;
+  const auto now = std::chrono::steady_clock::now();
+  if (auto kept = cache.Get<KeptAnswer>(key); kept && kept->until > now) return RecordsetOf(kept->rows);
+  auto answer = std::make_shared<KeptAnswer>();
+  answer->rows = Query(strSql, strDbName, settings);
+  answer->until = now + std::chrono::seconds(settings.cacheSeconds);
+  const size_t bytes = answer->rows.bytes;
+  std::shared_ptr<const KeptAnswer> kept = answer;
+  cache.Put<KeptAnswer>(key, kept, bytes);
+  return RecordsetOf(kept->rows);
 }
 
 void OdbcClosePooledConnections() {

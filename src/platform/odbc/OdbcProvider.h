@@ -48,11 +48,16 @@ void OdbcClosePooledConnections();
 
 // What the connector makes of a connection string: the text handed to the driver, the
 // same with the password hidden (for messages) and the two timeouts in seconds.
+// "Cache Seconds=N" keeps each answer for N seconds (default 0: nothing is kept, every query
+// reaches the server); "Cache MB=N" bounds what is kept (default 256). A server's data may
+// change at any time, so a host asks for this only where answers that old are acceptable.
 struct OdbcSettings {
   std::string driverString;
   std::string shownString;
   int32_t connectTimeout = 15;
   int32_t commandTimeout = 30;
+  int32_t cacheSeconds = 0;
+  int64_t cacheBytes = int64_t{256} << 20;
 };
 OdbcSettings OdbcSettingsOf(const std::string& strDbConn);
 

@@ -4,8 +4,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -13,8 +18,11 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "platform/ConnectionString.h"
+#include "platform/EngineCache.h"
 #include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
+#include "platform/sqlite/SqliteFastPath.h"
+#include "platform/sqlite/SqliteInternal.h"
 
 namespace mirel_platform {
 
@@ -34,17 +42,10 @@ struct StmtFinalizer {
 using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
 using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
-// An engine failure that carries SQLite's result code, so that a cached connection whose
-// file went away can be told apart from a bad query.
-class EngineError : public Error {
- public:
-  EngineError(int32_t number, int code, std::string description)
-      : Error(number, kConnectorSource, std::move(description)), m_code(code) {}
-  int Code() const { return m_code; }
-
- private:
-  int m_code;
-};
+using sqlite_detail::Bindings;
+using sqlite_detail::EngineError;
+using sqlite_detail::ResultRows;
+using sqlite_detail::Settings;
 
 [[noreturn]] void Fail(const std::string& description) {
   throw Error(kErrUnspecified, kConnectorSource, description);
@@ -105,9 +106,80 @@ Location LocateDatabase(const std::string& strDbName, const std::string& strDbCo
   return Location{folder, strDbName};
 }
 
+Settings SettingsOf(const std::string& strDbConn) {
+  const ConnectionString conn = ParseConnectionString(strDbConn);
+  Settings settings;
+  settings.commandTimeoutSeconds =
+      static_cast<int32_t>(WholeNumberSetting(conn, "Command Timeout", settings.commandTimeoutSeconds, 86400, "seconds"));
+  settings.maxResultBytes = WholeNumberSetting(conn, "Max Result MB", settings.maxResultBytes >> 20, 1 << 20, "megabytes") << 20;
+  settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
+  if (const std::optional<std::string> mode = conn.Get("Evaluation")) {
+    if (EqualsNoCase(*mode, "Facets")) settings.evaluation = Settings::Evaluation::Facets;
+    else if (EqualsNoCase(*mode, "Levels")) settings.evaluation = Settings::Evaluation::Levels;
+    else if (EqualsNoCase(*mode, "Plain")) settings.evaluation = Settings::Evaluation::Plain;
+    else Fail("The connection string's \"Evaluation\" is \"" + *mode + "\"; it must be Facets, Levels or Plain.");
+  }
+  return settings;
+}
+
+// The version of a database file as the caches key it: which file, its size and time, the
+// change counter SQLite writes into its header on every commit, and the same of its
+// write-ahead log when there is one. A file changed in any way gets another version.
+std::string FileStamp(const std::string& path) {
+  auto statOf = [](const std::string& p) -> std::string {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return "-";
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+  };
+  std::string stamp = path + "@" + statOf(path);
+  unsigned char header[28] = {0};
+  std::ifstream file(path, std::ios::binary);
+  if (file.read(reinterpret_cast<char*>(header), sizeof header)) {
+    stamp += '#';
+    stamp += std::to_string((uint32_t{header[24]} << 24) | (uint32_t{header[25]} << 16) | (uint32_t{header[26]} << 8) |
+                            header[27]);
+  }
+  stamp += '+';
+  stamp += statOf(path + "-wal");
+  return stamp;
+}
+
+// One cache per folder and limit, shared by every thread and connection string that names
+// them.
+struct Caches {
+  std::mutex mutex;
+  std::map<std::string, std::shared_ptr<EngineCache>> byFolder;
+};
+Caches& AllCaches() {
+  static Caches caches;
+  return caches;
+}
+
+std::shared_ptr<EngineCache> CacheFor(const std::string& folder, int64_t bytes) {
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  std::shared_ptr<EngineCache>& cache = caches.byFolder[std::to_string(bytes) + "|" + folder];
+  if (!cache) cache = std::make_shared<EngineCache>(static_cast<size_t>(bytes));
+  return cache;
+}
+
+// When the query that runs now must stop; the progress handler reads it.
+struct Deadline {
+  bool active = false;
+  std::chrono::steady_clock::time_point at;
+  bool Passed() const { return active && std::chrono::steady_clock::now() >= at; }
+};
+
+int ProgressHandler(void* deadline) { return static_cast<Deadline*>(deadline)->Passed() ? 1 : 0; }
+
 struct Connection {
   DbHandle db;
   FileIdentity mainFile;
+  // Owned apart from the connection object so that their addresses, which SQLite keeps,
+  // survive moves of the connection.
+  std::unique_ptr<Bindings> bindings = std::make_unique<Bindings>();
+  std::unique_ptr<Deadline> deadline = std::make_unique<Deadline>();
   struct Attached {
     std::string file;
     FileIdentity identity;
@@ -130,7 +202,7 @@ ThreadCache& Cache() {
 bool IsStaleCode(int code) {
   const int primary = code & 0xFF;
   return primary == SQLITE_CANTOPEN || primary == SQLITE_NOTADB || primary == SQLITE_IOERR ||
-         primary == SQLITE_SCHEMA;
+         primary == SQLITE_SCHEMA || primary == SQLITE_CORRUPT;
 }
 
 void Configure(sqlite3* db, const std::string& path) {
@@ -143,7 +215,9 @@ void Configure(sqlite3* db, const std::string& path) {
   sqlite3_busy_timeout(db, 5000);  // wait for a writer that is rebuilding the file
   // Reading the schema proves the file is a database before any query runs on it.
   char* message = nullptr;
-  const int rc = sqlite3_exec(db, "PRAGMA query_only=1; SELECT count(*) FROM sqlite_master;", nullptr,
+  // cell_size_check makes a damaged page an SQLITE_CORRUPT error rather than a walk that
+  // may never end.
+  const int rc = sqlite3_exec(db, "PRAGMA query_only=1; PRAGMA cell_size_check=ON; SELECT count(*) FROM sqlite_master;", nullptr,
                               nullptr, &message);
   if (rc != SQLITE_OK) {
     const std::string text = message ? message : sqlite3_errstr(rc);
@@ -167,7 +241,12 @@ Connection OpenConnection(const std::string& path) {
   }
   sqlite3_extended_result_codes(db.get(), 0);
   Configure(db.get(), path);
-  return Connection{std::move(db), *identity, {}};
+  Connection conn;
+  conn.db = std::move(db);
+  conn.mainFile = *identity;
+  sqlite_detail::RegisterModules(conn.db.get(), conn.bindings.get());
+  sqlite3_progress_handler(conn.db.get(), 1000, ProgressHandler, conn.deadline.get());
+  return conn;
 }
 
 // Whether the files behind a cached connection are still the ones it opened.
@@ -271,18 +350,16 @@ void AttachDatabases(Connection& conn, const Location& where, const std::vector<
 }
 
 [[noreturn]] void EngineFailure(sqlite3* db, int rc, const Location& where) {
-  throw EngineError(kErrBadSql, rc, std::string(sqlite3_errmsg(db)) + " (query in database \"" +
-                                        where.mainName + "\")");
+  std::string text = sqlite3_errmsg(db);
+  // A damaged file is named, so that whoever keeps it knows which one to replace.
+  if ((rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB)
+    text += " (database file \"" + where.FileOf(where.mainName) + "\" or a file it reads through a three-part name)";
+  throw EngineError(kErrBadSql, rc, text + " (query in database \"" + where.mainName + "\")");
 }
 
 mirel_SbF::Variant ValueOf(sqlite3_stmt* stmt, int column) {
   switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER: {
-      const sqlite3_int64 v = sqlite3_column_int64(stmt, column);
-      if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
-        return mirel_SbF::Variant(static_cast<int32_t>(v));
-      return mirel_SbF::Variant(static_cast<double>(v));
-    }
+    case SQLITE_INTEGER: return sqlite_detail::WholeNumber(sqlite3_column_int64(stmt, column));
     case SQLITE_FLOAT: return mirel_SbF::Variant(sqlite3_column_double(stmt, column));
     case SQLITE_TEXT: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
@@ -298,47 +375,172 @@ mirel_SbF::Variant ValueOf(sqlite3_stmt* stmt, int column) {
   }
 }
 
-std::shared_ptr<mirel_SbF::Recordset> Run(Connection& conn, const Location& where, const std::string& sql,
-                                          const std::vector<std::string>& databases) {
-  AttachDatabases(conn, where, databases);
-  sqlite3* db = conn.db.get();
+// Prepares the one statement of `sql`, refusing a second one and anything that writes.
+StmtHandle Prepare(sqlite3* db, const std::string& sql, const Location* where) {
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail);
   StmtHandle stmt(raw);
-  if (rc != SQLITE_OK) EngineFailure(db, rc, where);
+  if (rc != SQLITE_OK) {
+    if (where) EngineFailure(db, rc, *where);
+    throw EngineError(kErrBadSql, rc, sqlite3_errmsg(db));
+  }
   if (!stmt) throw Error(kErrBadSql, kConnectorSource, "The SQL text holds no statement.");
   // The rewrite lets through one select only; the engine must agree before anything runs.
   if (tail && std::string_view(tail).find_first_not_of(" \t\r\n\f\v") != std::string_view::npos)
     throw Error(kErrBadSql, kConnectorSource, "The SQL text holds more than one statement.");
   if (!sqlite3_stmt_readonly(stmt.get()))
     throw Error(kErrBadSql, kConnectorSource, "The SQL text would change the database; only queries run.");
+  return stmt;
+}
 
+ResultRows Run(Connection& conn, const Location& where, const std::string& sql, const Settings& settings) {
+  sqlite3* db = conn.db.get();
+  StmtHandle stmt = Prepare(db, sql, &where);
   const int columns = sqlite3_column_count(stmt.get());
-  std::vector<std::string> names;
-  names.reserve(static_cast<size_t>(columns));
+  ResultRows result;
+  result.names.reserve(static_cast<size_t>(columns));
   for (int i = 0; i < columns; ++i) {
     const char* name = sqlite3_column_name(stmt.get(), i);
     if (!name) throw Error(kErrUnspecified, kConnectorSource, "SQLite ran out of memory naming a column.");
-    names.emplace_back(name);
+    result.names.emplace_back(name);
   }
-  std::vector<std::vector<mirel_SbF::Variant>> rows;
   while (true) {
     const int step = sqlite3_step(stmt.get());
     if (step == SQLITE_DONE) break;
     if (step != SQLITE_ROW) EngineFailure(db, step, where);
     std::vector<mirel_SbF::Variant> row;
     row.reserve(static_cast<size_t>(columns));
-    for (int i = 0; i < columns; ++i) row.push_back(ValueOf(stmt.get(), i));
-    rows.push_back(std::move(row));
+    result.bytes += sizeof(row) + static_cast<size_t>(columns) * sizeof(mirel_SbF::Variant);
+    for (int i = 0; i < columns; ++i) {
+      row.push_back(ValueOf(stmt.get(), i));
+      if (sqlite3_column_type(stmt.get(), i) == SQLITE_TEXT)
+        result.bytes += static_cast<size_t>(sqlite3_column_bytes(stmt.get(), i));
+    }
+    // A result is held in memory whole: one that grows past the limit (a runaway join, or a
+    // damaged index that leads a scan in circles) stops here rather than taking the host.
+    if (static_cast<int64_t>(result.bytes) > settings.maxResultBytes)
+      Fail("The result of the query in database \"" + where.mainName + "\" is larger than " +
+           std::to_string(settings.maxResultBytes >> 20) + " MB (the connection string's \"Max Result MB\").");
+    result.rows.push_back(std::move(row));
   }
-  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(names), std::move(rows));
+  return result;
+}
+
+std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(ResultRows rows) {
+  return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(rows.names), std::move(rows.rows));
+}
+
+// Sets the query's deadline for the time it runs and releases what it bound.
+class QueryScope {
+ public:
+  QueryScope(Connection& conn, const Settings& settings) : m_conn(conn) {
+    if (settings.commandTimeoutSeconds > 0) {
+      m_conn.deadline->active = true;
+      m_conn.deadline->at = std::chrono::steady_clock::now() + std::chrono::seconds(settings.commandTimeoutSeconds);
+    }
+  }
+  QueryScope(const QueryScope&) = delete;
+  QueryScope& operator=(const QueryScope&) = delete;
+  ~QueryScope() {
+    m_conn.deadline->active = false;
+    m_conn.bindings->vehicles.clear();
+    m_conn.bindings->values.clear();
+  }
+  bool TimedOut() const { return m_conn.deadline->Passed(); }
+
+ private:
+  Connection& m_conn;
+};
+
+// Runs one text on a connection: from the result cache, in an equivalent form, or as written.
+std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& where, const std::string& strSql,
+                                             const std::string& sqliteSql, const std::vector<std::string>& databases,
+                                             const Settings& settings) {
+  AttachDatabases(conn, where, databases);
+  QueryScope scope(conn, settings);
+  try {
+    if (settings.evaluation == Settings::Evaluation::Plain) return RecordsetOf(Run(conn, where, sqliteSql, settings));
+
+    std::shared_ptr<EngineCache> cache =
+        settings.cacheBytes > 0 ? CacheFor(where.folder, settings.cacheBytes) : nullptr;
+    const std::string specsStamp = FileStamp(where.FileOf(where.mainName));
+    std::map<std::string, std::string> attachedStamps;
+    auto stampOf = [&](const std::string& schema) -> std::string {
+      const std::string key = LowerAscii(schema);
+      auto it = attachedStamps.find(key);
+      if (it != attachedStamps.end()) return it->second;
+      const auto attached = conn.attached.find(key);
+      return attachedStamps[key] = attached == conn.attached.end() ? "-" : FileStamp(attached->second.file);
+    };
+    std::string resultKey;
+    if (cache) {
+      resultKey = "R|";
+      resultKey += where.mainName;
+      resultKey += '|';
+      resultKey += specsStamp;
+      for (const std::string& name : databases) {
+        resultKey += '|';
+        resultKey += stampOf(name);
+      }
+      resultKey += '|';
+      resultKey += strSql;
+      if (auto hit = cache->Get<ResultRows>(resultKey)) return RecordsetOf(*hit);
+    }
+
+    sqlite_detail::EvaluationContext ctx;
+    ctx.db = conn.db.get();
+    ctx.bindings = conn.bindings.get();
+    ctx.cache = cache.get();
+    ctx.specsStamp = specsStamp;
+    ctx.stampOf = stampOf;
+    ctx.mode = settings.evaluation;
+    std::shared_ptr<const ResultRows> rows;
+    if (std::optional<sqlite_detail::Evaluated> evaluated = sqlite_detail::EvaluateText(ctx, strSql)) {
+      rows = evaluated->answer ? evaluated->answer
+                               : std::make_shared<const ResultRows>(
+                                     Run(conn, where, RewriteTsql(evaluated->tsql, Dialect::SQLite), settings));
+    } else {
+      rows = std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings));
+    }
+    if (cache) cache->Put<ResultRows>(resultKey, rows, rows->bytes);
+    return RecordsetOf(*rows);
+  } catch (const EngineError& e) {
+    // The engine's own queries (sets, postings) fail with the engine's words only.
+    const int primary = e.Code() & 0xFF;
+    if ((primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) && e.Description().find(".db\"") == std::string::npos)
+      throw EngineError(e.Number(), e.Code(),
+                        e.Description() + " (database file \"" + where.FileOf(where.mainName) +
+                            "\" or a file it reads through a three-part name; query in database \"" +
+                            where.mainName + "\")");
+    if ((e.Code() & 0xFF) == SQLITE_INTERRUPT && scope.TimedOut())
+      throw EngineError(kErrUnspecified, e.Code(),
+                        "The query in database \"" + where.mainName + "\" ran longer than the command timeout of " +
+                            std::to_string(settings.commandTimeoutSeconds) +
+                            " s and was cancelled (the connection string's \"Command Timeout\").");
+    throw;
+  }
 }
 
 }  // namespace
 
+namespace sqlite_detail {
+
+void ForEachRow(sqlite3* db, const std::string& sql, const std::function<void(sqlite3_stmt*)>& row) {
+  StmtHandle stmt = Prepare(db, sql, nullptr);
+  while (true) {
+    const int step = sqlite3_step(stmt.get());
+    if (step == SQLITE_DONE) return;
+    if (step != SQLITE_ROW) throw EngineError(kErrBadSql, step, sqlite3_errmsg(db));
+    row(stmt.get());
+  }
+}
+
+}  // namespace sqlite_detail
+
 std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strSql, const std::string& strDbName,
                                                           const std::string& strDbConn) {
+  const Settings settings = SettingsOf(strDbConn);
   const Location where = LocateDatabase(strDbName, strDbConn);
   std::vector<std::string> databases;
   const std::string sql = RewriteTsql(strSql, Dialect::SQLite, &databases);
@@ -346,7 +548,7 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
 
   bool fresh = false;
   try {
-    return Run(Acquire(path, fresh), where, sql, databases);
+    return Answer(Acquire(path, fresh), where, strSql, sql, databases, settings);
   } catch (const EngineError& e) {
     if (!IsStaleCode(e.Code())) throw;
     // The files changed under the connection: forget it, and give a cached one a second
@@ -355,7 +557,7 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
     if (fresh) throw;
   }
   try {
-    return Run(Acquire(path, fresh), where, sql, databases);
+    return Answer(Acquire(path, fresh), where, strSql, sql, databases, settings);
   } catch (const EngineError& e) {
     if (IsStaleCode(e.Code())) Cache().connections.erase(path);
     throw;
@@ -363,6 +565,21 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
 }
 
 void SqliteCloseCachedConnections() { Cache().connections.clear(); }
+
+int64_t SqliteCacheBytesForTesting() {
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  int64_t bytes = 0;
+  for (const auto& [key, cache] : caches.byFolder) bytes += static_cast<int64_t>(cache->CountsForTesting().bytes);
+  return bytes;
+}
+
+void SqliteDropCachesForTesting() {
+  Cache().connections.clear();
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  caches.byFolder.clear();
+}
 
 int64_t SqliteOpenCountForTesting() { return Cache().opens; }
 

@@ -35,6 +35,13 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
 // in place).
 void SqliteCloseCachedConnections();
 
+// Forgets everything the engine keeps between queries (sets, postings, results), as a new
+// process would start: for benchmarks of a cold start.
+void SqliteDropCachesForTesting();
+
+// For benchmarks: the bytes the engine keeps now, over all its caches.
+int64_t SqliteCacheBytesForTesting();
+
 // For tests: how many database connections the calling thread has opened so far, and the
 // calling thread's cached connection to database `strDbName` (nullptr if none).
 int64_t SqliteOpenCountForTesting();

@@ -38,6 +38,12 @@ TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
       {"Provider=ODBC;Driver=FreeTDS;Password={a;b=c}}d};App={ x }", "Driver=FreeTDS;Password={a;b=c}}d};App={ x };",
        "Driver=FreeTDS;Password=***;App={ x }", 15, 30},
   };
+  // The connector's own keys never reach the driver.
+  const OdbcSettings kept = OdbcSettingsOf("Provider=ODBC;DSN=replica;Cache Seconds=5;cache mb=1");
+  EXPECT_EQ(kept.driverString, "DSN=replica;");
+  EXPECT_EQ(kept.cacheSeconds, 5);
+  EXPECT_EQ(kept.cacheBytes, int64_t{1} << 20);
+  EXPECT_EQ(OdbcSettingsOf("Provider=ODBC;DSN=replica").cacheSeconds, 0);
   for (const Case& c : cases) {
     const OdbcSettings s = OdbcSettingsOf(c.conn);
     EXPECT_EQ(s.driverString, c.driver) << c.conn;
@@ -57,6 +63,8 @@ TEST(OdbcSettings, BadStringsAreRefusedNamingTheEntry) {
       {"Provider=ODBC;Driver=x;Connect Timeout=soon", "\"Connect Timeout\" is \"soon\""},
       {"Provider=ODBC;Driver=x;Command Timeout=-1", "\"Command Timeout\" is \"-1\""},
       {"Provider=ODBC;Driver=x;Command Timeout=86401", "\"Command Timeout\" is \"86401\""},
+      {"Provider=ODBC;Driver=x;Cache Seconds=-5", "\"Cache Seconds\" is \"-5\""},
+      {"Provider=ODBC;Driver=x;Cache MB=lots", "\"Cache MB\" is \"lots\"; it must be a whole number of megabytes"},
       {"Provider=SQLite;Data Source=/x", "Provider=SQLite"},
   };
   for (const Case& c : cases) {
@@ -86,6 +94,22 @@ TEST(OdbcText, WritesAndUnknownServersAreRefusedBeforeAnythingIsSent) {
     }
   }
   EXPECT_NE(ErrorOf([] { OdbcTextForServer("select 1", "MySQL"); }).Description().find("not to MySQL"), std::string::npos);
+}
+
+// A text that is not UTF-8 is refused for every server, however a lenient decoder would
+// read it: the overlong C0 A7 must never arrive as a quote.
+TEST(OdbcText, TextThatIsNotUtf8NeverReachesAServer) {
+  const std::string sql = "select count(*) as n from equipment where data_value = N'x\xC0\xA7 or data_value <> \xC0\xA7'";
+  for (const char* dbms : {"Microsoft SQL Server", "PostgreSQL"}) {
+    const Error e = ErrorOf([&] { OdbcTextForServer(sql, dbms); });
+    EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql) << dbms;
+    EXPECT_EQ(e.Source(), "mirel_base.Connector") << dbms;
+    EXPECT_NE(e.Description().find("not well-formed UTF-8 at position 59 "), std::string::npos) << e.Description();
+  }
+  // Refused before a connection is made: the driver named here does not exist.
+  const Error e = ErrorOf([&] { OdbcExecuteQuery(sql, "specs", "Provider=ODBC;Driver={No Such Driver}"); });
+  EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
+  EXPECT_NE(e.Description().find("not well-formed UTF-8"), std::string::npos) << e.Description();
 }
 
 // SQL Server cannot run here; FreeTDS still proves that an unreachable server gives a
@@ -154,6 +178,10 @@ TEST(OdbcServer, ValuesArriveWithTheirTypesAndTextsInUtf8) {
   EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("Général – 5 €"));
   EXPECT_EQ(rs->Fields("m").Value(), mirel_SbF::Variant(int32_t{7401}));
   EXPECT_TRUE(rs->Fields("z").Value().IsNull());
+  // Every session reads literals as standard strings, whatever the server's default.
+  rs = connector.ExecuteQuery("select N'a\\''' as t from version", "specs", server->connection);
+  ASSERT_FALSE(rs->EndOfFile());
+  EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("a\\'"));
   // A server error is the query's, not the connection's.
   const Error e = ErrorOf([&] { connector.ExecuteQuery("select nosuchcolumn from version", "specs", server->connection); });
   EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
@@ -183,6 +211,24 @@ TEST(OdbcServer, ConnectionsArePooledPerConnectionString) {
   for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from categories", i % 2 ? "prj" : "prj", conn);
   for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from version", "specs", conn);
   EXPECT_EQ(OdbcPoolCountsForTesting().opened, before.opened);
+}
+
+// Answers are kept only when the connection string asks, and then the same text is answered
+// without the server (no connection is opened for it).
+TEST(OdbcServer, AnswersAreKeptOnlyWhenAskedFor) {
+  MIREL_REQUIRE_SERVER(server);
+  mirel_base::Connector connector;
+  const std::string text = "select count(*) as n from categories";
+  for (const char* seconds : {"0", "60"}) {
+    const std::string conn =
+        mirel_test::WithEntry(mirel_test::WithEntry(server->connection, "Command Timeout", "28"), "Cache Seconds", seconds);
+    const auto first = connector.ExecuteQuery(text, "prj", conn);
+    OdbcClosePooledConnections();
+    const OdbcPoolCounts before = OdbcPoolCountsForTesting();
+    const auto second = connector.ExecuteQuery(text, "prj", conn);
+    EXPECT_EQ(second->Fields("n").Value(), first->Fields("n").Value());
+    EXPECT_EQ(OdbcPoolCountsForTesting().opened - before.opened, std::string(seconds) == "0" ? 1 : 0) << seconds;
+  }
 }
 
 // The role the library connects as cannot change anything, whatever text reaches the

@@ -1,0 +1,292 @@
+// What a stateless host's click costs: a new Search, the state restored, one more choice
+// never made before, DoSearch of the whole screen, the count and the first 50 vehicles by
+// name. Beside it, in the same run, the same clicks with the texts run as written on the
+// same engine, and a floor: the same vehicle sets and value lists from in-memory bit sets
+// prepared before the clock starts (no SQL, no formatting, no titles).
+//
+//   sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...
+//
+// Each DIR holds specs.db and prj.db (sampledb synthetic). Prints one table per DIR. With
+// --server the clicks run on that connection string instead (a server loaded with the same
+// databases, e.g. by bench/load.sh's steps), beside the floor of DIR.
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "mirel_SbF/mirel_SbF.h"
+#include "platform/sqlite/SqliteProvider.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
+}
+
+long MaxRssMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+// One choice of a click: a value of a coded item or a range of a numeric one.
+struct Choice {
+  bool range;
+  std::string schema, value, min, max;
+};
+
+// Random choices that hardly ever repeat: ranges with random bounds, values of the coded
+// items of the synthetic data.
+Choice RandomChoice(std::mt19937& rng) {
+  switch (rng() % 5) {
+    case 0: return {false, "7401", std::vector<std::string>{"US", "EU", "JP"}[rng() % 3], "", ""};
+    case 1: return {false, "7404", std::vector<std::string>{"L", "M", "H"}[rng() % 3], "", ""};
+    case 2: return {true, "135", "", std::to_string(50 + rng() % 60), std::to_string(120 + rng() % 110)};
+    case 3: return {true, "1104", "", std::to_string(1600 + rng() % 800), std::to_string(3000 + rng() % 2000)};
+    default: return {true, "902", "", std::to_string(3000 + rng() % 3000), std::to_string(8000 + rng() % 8000)};
+  }
+}
+
+void Add(mirel_SbF::Search& s, const Choice& c) {
+  if (c.range) s.AddMinMax(c.schema, "0", "", c.min, c.max);
+  else s.AddSelection(c.schema, "0", "", c.value);
+}
+
+struct ClickResult {
+  int32_t count = 0;
+  int32_t rows = 0;
+};
+
+// One stateless click (no choice: the first screen).
+ClickResult Click(const std::string& conn, const std::string& state, const Choice* choice) {
+  mirel_SbF::Search s;
+  s.SetDatabaseInfo(conn, "specs", "prj", 1, "USD,EUR");
+  s.CurrentState(state);
+  if (choice) Add(s, *choice);
+  s.DoSearch(false, "", true);
+  ClickResult r;
+  r.rows = s.Count();
+  r.count = s.GetNumberOfMatchingVehicles();
+  auto rs = s.GetMatchingVehicles(false, true, "name");
+  for (int i = 0; i < 50 && !rs->EndOfFile(); ++i) rs->MoveNext();
+  return r;
+}
+
+std::string StateWith(const std::string& conn, const std::string& state, const Choice& choice) {
+  mirel_SbF::Search s;
+  s.SetDatabaseInfo(conn, "specs", "prj", 1, "USD,EUR");
+  s.CurrentState(state);
+  Add(s, choice);
+  return s.CurrentState();
+}
+
+// ---- the floor: the same sets from bit maps held in memory ----
+
+struct Bits {
+  std::vector<uint64_t> w;
+  explicit Bits(size_t n = 0) : w((n + 63) / 64, 0) {}
+  void Set(size_t i) { w[i / 64] |= uint64_t{1} << (i % 64); }
+  void And(const Bits& o) {
+    for (size_t i = 0; i < w.size(); ++i) w[i] &= o.w[i];
+  }
+  void Or(const Bits& o) {
+    for (size_t i = 0; i < w.size(); ++i) w[i] |= o.w[i];
+  }
+  bool Intersects(const Bits& o) const {
+    for (size_t i = 0; i < w.size(); ++i)
+      if (w[i] & o.w[i]) return true;
+    return false;
+  }
+  size_t Count() const {
+    size_t n = 0;
+    for (uint64_t x : w) n += static_cast<size_t>(__builtin_popcountll(x));
+    return n;
+  }
+};
+
+// Per item: each value's vehicles (vehicle ids are 1..N in the synthetic data).
+struct Floor {
+  size_t vehicles = 0;
+  std::map<int, std::map<std::string, Bits>> items;
+  Bits filters;
+
+  explicit Floor(const std::string& dir) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((dir + "/specs.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "select max(vehicle_id) from version", -1, &st, nullptr);
+    sqlite3_step(st);
+    vehicles = static_cast<size_t>(sqlite3_column_int64(st, 0)) + 1;
+    sqlite3_finalize(st);
+    sqlite3_prepare_v2(db,
+                       "select schema_id, data_value, vehicle_id from equipment where schema_id in "
+                       "(106, 302, 111, 117, 7401, 7402, 7403, 7404, 1101, 1102, 1103, 135, 1104, 1105, 1106, 902)",
+                       -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      auto& bits = items[sqlite3_column_int(st, 0)][reinterpret_cast<const char*>(sqlite3_column_text(st, 1))];
+      if (bits.w.empty()) bits = Bits(vehicles);
+      bits.Set(static_cast<size_t>(sqlite3_column_int64(st, 2)));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    // The host's default filters: no advanced, no old, no built vehicles.
+    filters = Bits(vehicles);
+    for (auto& [v, b] : items[106])
+      if (v != "A") filters.Or(b);
+    Bits age(vehicles);
+    for (auto& [v, b] : items[302])
+      if (v.rfind("(O)", 0) != 0 && v.rfind("(+)", 0) != 0) age.Or(b);
+    filters.And(age);
+  }
+
+  Bits Of(const Choice& c) const {
+    Bits out(vehicles);
+    for (const auto& [v, b] : items.at(std::stoi(c.schema))) {
+      if (!c.range ? v == c.value : (std::stod(v) >= std::stod(c.min) && std::stod(v) <= std::stod(c.max))) out.Or(b);
+    }
+    return out;
+  }
+
+  // The set, its size, and for every value of every criterion item whether it remains.
+  size_t Click(const std::vector<Choice>& choices) const {
+    Bits set = filters;
+    for (const Choice& c : choices) set.And(Of(c));
+    size_t present = 0;
+    for (const auto& [item, values] : items)
+      for (const auto& [v, b] : values) present += b.Intersects(set) ? 1 : 0;
+    return set.Count() + present;
+  }
+};
+
+void Run(const std::string& dir, int clicks, int plainClicks, const std::string& server) {
+  const std::string fast = server.empty() ? "Provider=SQLite;Data Source=" + dir : server;
+  const std::string plain = fast + ";Evaluation=Plain;Cache MB=0;Command Timeout=0";
+  std::printf("\n%s\n", dir.c_str());
+  std::printf("%-46s %10s %10s %10s %9s\n", "figure", "fast ms", "plain ms", "floor ms", "plain/fast");
+
+  // First screen, cold: nothing kept by the engine (the files are in the OS cache).
+  mirel_platform::SqliteDropCachesForTesting();
+  auto t0 = Clock::now();
+  const ClickResult first = Click(fast, "", nullptr);
+  const double cold = Ms(Clock::now() - t0);
+  std::vector<double> warm;
+  for (int i = 0; i < 10; ++i) {
+    t0 = Clock::now();
+    Click(fast, "", nullptr);
+    warm.push_back(Ms(Clock::now() - t0));
+  }
+  double plainFirst = 0;
+  if (plainClicks > 0) {
+    t0 = Clock::now();
+    const ClickResult p = Click(plain, "", nullptr);
+    plainFirst = Ms(Clock::now() - t0);
+    if (p.count != first.count || p.rows != first.rows) std::printf("  MISMATCH first screen\n");
+  }
+  std::printf("%-46s %10.1f %10.1f %10s %9.1f\n", "first screen, all categories, cold", cold, plainFirst, "",
+              plainFirst / cold);
+  std::printf("%-46s %10.1f %10s %10s\n", "first screen, all categories, warm (p50)", Percentile(warm, 0.5), "", "");
+
+  // Clicks with choices never made before: up to three earlier choices kept in the state.
+  std::mt19937 rng(7);
+  Floor floor(dir);
+  std::vector<double> fastTimes, plainTimes, floorTimes;
+  std::string state;
+  std::vector<Choice> made;
+  for (int i = 0; i < clicks; ++i) {
+    if (i % 4 == 0) {
+      state.clear();
+      made.clear();
+    }
+    const Choice choice = RandomChoice(rng);
+    t0 = Clock::now();
+    const ClickResult f = Click(fast, state, &choice);
+    fastTimes.push_back(Ms(Clock::now() - t0));
+    if (i < plainClicks) {
+      t0 = Clock::now();
+      const ClickResult p = Click(plain, state, &choice);
+      plainTimes.push_back(Ms(Clock::now() - t0));
+      if (p.count != f.count || p.rows != f.rows) std::printf("  MISMATCH click %d\n", i);
+    }
+    made.push_back(choice);
+    t0 = Clock::now();
+    volatile size_t sink = floor.Click(made);
+    (void)sink;
+    floorTimes.push_back(Ms(Clock::now() - t0));
+    state = StateWith(fast, state, choice);
+  }
+  const double p50 = Percentile(fastTimes, 0.5);
+  std::printf("%-46s %10.1f %10.1f %10.2f %9.1f\n", "click, choices not seen before (p50)", p50,
+              Percentile(plainTimes, 0.5), Percentile(floorTimes, 0.5), Percentile(plainTimes, 0.5) / p50);
+  std::printf("%-46s %10.1f %10.1f %10.2f\n", "click, choices not seen before (p95)", Percentile(fastTimes, 0.95),
+              Percentile(plainTimes, 0.95), Percentile(floorTimes, 0.95));
+
+  // The count with five choices, new ones each time and the same again.
+  std::vector<double> newCounts, sameCounts, plainCounts;
+  for (int i = 0; i < 20; ++i) {
+    std::vector<Choice> five;
+    for (int k = 0; k < 5; ++k) five.push_back(RandomChoice(rng));
+    auto count = [&](const std::string& conn) {
+      mirel_SbF::Search s;
+      s.SetDatabaseInfo(conn, "specs", "prj", 1, "USD");
+      for (const Choice& c : five) Add(s, c);
+      return s.GetNumberOfMatchingVehicles();
+    };
+    t0 = Clock::now();
+    const int32_t n = count(fast);
+    newCounts.push_back(Ms(Clock::now() - t0));
+    t0 = Clock::now();
+    count(fast);
+    sameCounts.push_back(Ms(Clock::now() - t0));
+    if (i < plainClicks) {
+      t0 = Clock::now();
+      if (count(plain) != n) std::printf("  MISMATCH count\n");
+      plainCounts.push_back(Ms(Clock::now() - t0));
+    }
+  }
+  std::printf("%-46s %10.1f %10.1f %10s %9.1f\n", "count, five new choices (p50)", Percentile(newCounts, 0.5),
+              Percentile(plainCounts, 0.5), "", Percentile(plainCounts, 0.5) / Percentile(newCounts, 0.5));
+  std::printf("%-46s %10.1f\n", "count, the same five choices again (p50)", Percentile(sameCounts, 0.5));
+  std::printf("%-46s %10.1f\n", "kept by the engine (MB, limit 256)",
+              static_cast<double>(mirel_platform::SqliteCacheBytesForTesting()) / (1 << 20));
+  std::printf("%-46s %10ld\n", "peak memory of the process, with the floor (MB)", MaxRssMb());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int clicks = 40, plainClicks = 3;
+  std::string server;
+  std::vector<std::string> dirs;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--clicks" && i + 1 < argc) clicks = std::stoi(argv[++i]);
+    else if (a == "--plain-clicks" && i + 1 < argc) plainClicks = std::stoi(argv[++i]);
+    else if (a == "--server" && i + 1 < argc) server = argv[++i];
+    else dirs.push_back(a);
+  }
+  if (dirs.empty()) {
+    std::fprintf(stderr, "usage: sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...\n");
+    return 64;
+  }
+  try {
+    for (const std::string& dir : dirs) Run(dir, clicks, server.empty() ? plainClicks : 0, server);
+  } catch (const mirel_SbF::Error& e) {
+    std::fprintf(stderr, "error %s: %s\n", e.Source().c_str(), e.Description().c_str());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,874 @@
+#include "platform/sqlite/SqliteFastPath.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <tuple>
+#include <utility>
+
+#include "platform/TextBasics.h"
+#include "platform/TsqlRewrite.h"
+#include "platform/sqlite/VehicleLevels.h"
+
+namespace mirel_platform::sqlite_detail {
+
+namespace {
+
+// Raised while preparing an equivalent form when the data do not allow one; the text then
+// runs as written.
+struct NotEquivalent {};
+
+std::atomic<int64_t> g_facets{0}, g_levels{0}, g_asWritten{0};
+
+// ---- the virtual tables ------------------------------------------------------------------
+
+struct ModuleAux {
+  Bindings* bindings;
+  bool values;  // mirel_values, else mirel_vehicles
+};
+
+struct Table : sqlite3_vtab {
+  ModuleAux* aux;
+};
+
+struct Cursor : sqlite3_vtab_cursor {
+  std::shared_ptr<const VehicleSet> vehicles;
+  std::shared_ptr<const ValueRows> values;
+  int64_t setId = 0;
+  size_t row = 0;
+  size_t Size() const { return vehicles ? vehicles->Size() : values ? values->size() : 0; }
+};
+
+int SetIdColumn(const ModuleAux* aux) { return aux->values ? 3 : 1; }
+
+int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
+  auto* a = static_cast<ModuleAux*>(aux);
+  const int rc = sqlite3_declare_vtab(
+      db, a->values ? "CREATE TABLE x(schema_id INTEGER, location INTEGER, data_value TEXT, set_id HIDDEN)"
+                    : "CREATE TABLE x(vehicle_id INTEGER, set_id HIDDEN)");
+  if (rc != SQLITE_OK) return rc;
+  auto* table = new Table{};
+  table->aux = a;
+  *out = table;
+  return SQLITE_OK;
+}
+
+int Disconnect(sqlite3_vtab* table) {
+  delete static_cast<Table*>(table);
+  return SQLITE_OK;
+}
+
+int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+  const ModuleAux* aux = static_cast<Table*>(vtab)->aux;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& c = info->aConstraint[i];
+    if (!c.usable || c.iColumn != SetIdColumn(aux) || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
+    info->aConstraintUsage[i].argvIndex = 1;
+    info->aConstraintUsage[i].omit = 1;
+    info->idxNum = 1;
+    sqlite3_int64 rows = 1000;
+    sqlite3_value* rhs = nullptr;
+    if (sqlite3_vtab_rhs_value(info, i, &rhs) == SQLITE_OK && rhs) {
+      const int64_t id = sqlite3_value_int64(rhs);
+      if (aux->values) {
+        if (auto it = aux->bindings->values.find(id); it != aux->bindings->values.end()) rows = it->second->size();
+      } else if (auto it = aux->bindings->vehicles.find(id); it != aux->bindings->vehicles.end()) {
+        rows = static_cast<sqlite3_int64>(it->second->Size());
+      }
+    }
+    info->estimatedRows = std::max<sqlite3_int64>(rows, 1);
+    info->estimatedCost = static_cast<double>(info->estimatedRows);
+    // The vehicles come in ascending order of vehicle_id.
+    if (!aux->values && info->nOrderBy == 1 && info->aOrderBy[0].iColumn == 0 && !info->aOrderBy[0].desc)
+      info->orderByConsumed = 1;
+    return SQLITE_OK;
+  }
+  // Without its set the table is empty; make the planner never prefer that.
+  info->idxNum = 0;
+  info->estimatedCost = 1e18;
+  info->estimatedRows = 1;
+  return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+  *out = new Cursor{};
+  return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* cursor) {
+  delete static_cast<Cursor*>(cursor);
+  return SQLITE_OK;
+}
+
+int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
+  auto* cursor = static_cast<Cursor*>(base);
+  const ModuleAux* aux = static_cast<Table*>(base->pVtab)->aux;
+  cursor->vehicles.reset();
+  cursor->values.reset();
+  cursor->row = 0;
+  if (idxNum != 1 || argc != 1) return SQLITE_OK;
+  cursor->setId = sqlite3_value_int64(argv[0]);
+  if (aux->values) {
+    if (auto it = aux->bindings->values.find(cursor->setId); it != aux->bindings->values.end())
+      cursor->values = it->second;
+  } else if (auto it = aux->bindings->vehicles.find(cursor->setId); it != aux->bindings->vehicles.end()) {
+    cursor->vehicles = it->second;
+  }
+  return SQLITE_OK;
+}
+
+int Next(sqlite3_vtab_cursor* base) {
+  ++static_cast<Cursor*>(base)->row;
+  return SQLITE_OK;
+}
+
+int Eof(sqlite3_vtab_cursor* base) {
+  const auto* cursor = static_cast<Cursor*>(base);
+  return cursor->row >= cursor->Size();
+}
+
+int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
+  const auto* cursor = static_cast<Cursor*>(base);
+  if (cursor->vehicles) {
+    if (column == 0) sqlite3_result_int64(ctx, cursor->vehicles->Ids()[cursor->row]);
+    else sqlite3_result_int64(ctx, cursor->setId);
+    return SQLITE_OK;
+  }
+  const ValueRow& row = (*cursor->values)[cursor->row];
+  switch (column) {
+    case 0: sqlite3_result_int64(ctx, row.schemaId); break;
+    case 1: sqlite3_result_int64(ctx, row.location); break;
+    case 2:
+      sqlite3_result_text(ctx, row.dataValue.data(), static_cast<int>(row.dataValue.size()), SQLITE_TRANSIENT);
+      break;
+    default: sqlite3_result_int64(ctx, cursor->setId);
+  }
+  return SQLITE_OK;
+}
+
+int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
+  *rowid = static_cast<sqlite3_int64>(static_cast<Cursor*>(base)->row);
+  return SQLITE_OK;
+}
+
+sqlite3_module MakeModule() {
+  sqlite3_module m{};
+  m.iVersion = 0;
+  m.xCreate = nullptr;  // eponymous only: usable by name, never created in a schema
+  m.xConnect = Connect;
+  m.xBestIndex = BestIndex;
+  m.xDisconnect = Disconnect;
+  m.xDestroy = Disconnect;
+  m.xOpen = Open;
+  m.xClose = Close;
+  m.xFilter = Filter;
+  m.xNext = Next;
+  m.xEof = Eof;
+  m.xColumn = Column;
+  m.xRowid = Rowid;
+  return m;
+}
+
+const sqlite3_module kModule = MakeModule();
+
+// ---- what the data must be like ----------------------------------------------------------
+
+// SQLite's affinity of a declared column type.
+enum class Affinity { Integer, Text, Blob, Real, Numeric };
+Affinity AffinityOf(std::string type) {
+  type = LowerAscii(type);
+  if (type.find("int") != std::string::npos) return Affinity::Integer;
+  if (type.find("char") != std::string::npos || type.find("clob") != std::string::npos ||
+      type.find("text") != std::string::npos)
+    return Affinity::Text;
+  if (type.empty() || type.find("blob") != std::string::npos) return Affinity::Blob;
+  if (type.find("real") != std::string::npos || type.find("floa") != std::string::npos ||
+      type.find("doub") != std::string::npos)
+    return Affinity::Real;
+  return Affinity::Numeric;
+}
+
+// Whether `equipment` has the column types the virtual tables declare: levels need the
+// vehicle id, facets every column they stand in for.
+struct EquipmentTypes {
+  bool levels = false;
+  bool facets = false;
+};
+
+// One item's postings: for each (location, value) of the item, the vehicles that carry it
+// on any row and on a standard row (option_id = 0).
+struct Postings {
+  struct Entry {
+    bool locationNull;  // such rows join no criterion row but belong to a level without location
+    int64_t location;
+    std::string value;
+    double number;      // cast(data_value as real), as SQLite computes it
+    std::vector<int64_t> all;
+    std::vector<int64_t> standard;
+  };
+  std::vector<Entry> entries;  // ascending by (location, value)
+  size_t Bytes() const {
+    size_t bytes = sizeof(*this);
+    for (const Entry& e : entries)
+      bytes += sizeof(Entry) + e.value.capacity() + (e.all.capacity() + e.standard.capacity()) * sizeof(int64_t);
+    return bytes;
+  }
+};
+
+struct SchemaIds {
+  std::vector<int64_t> ids;
+};
+
+// Texts longer than this are not used as cache keys (a deep nest's keys would grow with the
+// square of its depth); their own conditions still are.
+constexpr size_t kMaxKeyText = 16384;
+
+// The heads of the library's list queries, up to "from equipment eq0".
+constexpr std::string_view kCodedHead =
+    "select distinct eq0.schema_id, '      '+eq0.data_value as data_value, COALESCE(st.full_text,eq0.data_value) as "
+    "full_text, sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, sbf.row_id , sbf.order_id, "
+    "sbf.Category, sbf.multi_select_style ";
+constexpr std::string_view kRangeHead =
+    "select distinct min(cast(eq0.data_value as float)) as \"Minimum\", max(cast(eq0.data_value as float))  as "
+    "\"Maximum\", sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, cast(sbf.row_id as float) as "
+    "\"Row_Id\", cast(sbf.order_id as float) as \"Order_Id\", sbf.Category, sbf.multi_select_style, "
+    "sbf.criterion_increment, sbf.criterion_format ";
+constexpr std::string_view kNumericHead =
+    "select distinct CAST(eq0.data_value as float) as fdata_value, sbf.criterion_schema_id, sbf.criterion_value, "
+    "sbf.criterion_location, sbf.row_id, sbf.order_id, sbf.Category, sbf.multi_select_style, sbf.criterion_format ";
+constexpr std::string_view kVehiclesHead = "select distinct eq.vehicle_id ";
+
+class Evaluator {
+ public:
+  Evaluator(EvaluationContext& ctx, const std::string& sql, SqlTokens tokens)
+      : m_ctx(ctx), m_sql(sql), m_t(std::move(tokens)) {}
+
+  std::optional<Evaluated> Run() {
+    const EquipmentTypes types = Types();
+    if (!types.levels) return std::nullopt;
+    if (m_ctx.mode == Settings::Evaluation::Facets && types.facets) {
+      if (std::optional<Evaluated> shaped = Shapes()) return shaped;
+    }
+    if (OutermostLevels(m_t, 0, m_t.tokens.size()).empty()) return std::nullopt;
+    return Evaluated{RenderAll(), nullptr};
+  }
+
+ private:
+  // ---- text ----
+
+  size_t Count() const { return m_t.tokens.size(); }
+  const SqlToken& Tok(size_t i) const { return m_t.tokens[i]; }
+  bool IsWord(size_t i, std::string_view w) const {
+    return i < Count() && Tok(i).kind == SqlToken::Kind::Word && Tok(i).lower == w;
+  }
+  bool IsSymbol(size_t i, std::string_view s) const {
+    return i < Count() && Tok(i).kind == SqlToken::Kind::Symbol && Tok(i).lower == s;
+  }
+  std::string Text(size_t begin, size_t end) const {
+    return m_sql.substr(Tok(begin).begin, Tok(end - 1).end - Tok(begin).begin);
+  }
+
+  std::string SetReference(const std::shared_ptr<const VehicleSet>& set) {
+    const int64_t id = m_ctx.bindings->next++;
+    m_ctx.bindings->vehicles.emplace(id, set);
+    return "(select vehicle_id from mirel_vehicles where set_id = " + std::to_string(id) + ")";
+  }
+
+  // Tokens [begin, end) as written, each level in them replaced by its bound set.
+  std::string Render(size_t begin, size_t end) {
+    if (begin >= end) return {};
+    std::string out;
+    size_t pos = Tok(begin).begin;
+    for (const LevelRange& level : OutermostLevels(m_t, begin, end)) {
+      out.append(m_sql, pos, Tok(level.open).begin - pos);
+      out += SetReference(LevelSet(level));
+      pos = Tok(level.close).end;
+    }
+    out.append(m_sql, pos, Tok(end - 1).end - pos);
+    return out;
+  }
+
+  std::string RenderAll() {
+    std::string out = m_sql.substr(0, Tok(0).begin);
+    out += Render(0, Count());
+    out.append(m_sql, Tok(Count() - 1).end, std::string::npos);
+    return out;
+  }
+
+  // ---- sets ----
+
+  std::string Key(char kind, const std::string& stamp, std::string_view text) const {
+    std::string key(1, kind);
+    key += '|';
+    key += stamp;
+    key += '|';
+    key += text;
+    return key;
+  }
+
+  template <class T>
+  std::shared_ptr<const T> Cached(const std::string& key) const {
+    return m_ctx.cache && !key.empty() ? m_ctx.cache->Get<T>(key) : nullptr;
+  }
+  template <class T>
+  void Keep(const std::string& key, const std::shared_ptr<const T>& value, size_t bytes) const {
+    if (m_ctx.cache && !key.empty()) m_ctx.cache->Put<T>(key, value, bytes);
+  }
+
+  // The vehicles a select of vehicle ids returns, which must all be whole numbers.
+  std::shared_ptr<const VehicleSet> RunSet(const std::string& tsql, const std::string& key) {
+    if (auto hit = Cached<VehicleSet>(key)) return hit;
+    std::vector<int64_t> ids;
+    ForEachRow(m_ctx.db, RewriteTsql(tsql, Dialect::SQLite), [&](sqlite3_stmt* stmt) {
+      if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
+      ids.push_back(sqlite3_column_int64(stmt, 0));
+    });
+    auto set = std::make_shared<const VehicleSet>(VehicleSet::FromUnsorted(std::move(ids)));
+    Keep(key, set, set->Bytes());
+    return set;
+  }
+
+  std::shared_ptr<const VehicleSet> LevelSet(LevelRange level) {
+    const size_t length = Tok(level.close).end - Tok(level.open).begin;
+    const std::string key =
+        length <= kMaxKeyText ? Key('L', m_ctx.specsStamp, std::string_view(m_sql).substr(Tok(level.open).begin, length))
+                              : std::string();
+    if (auto hit = Cached<VehicleSet>(key)) return hit;
+    const LevelShape shape = ShapeOfLevel(m_t, level);
+    std::shared_ptr<const VehicleSet> set;
+    if (shape.next) {
+      std::shared_ptr<const VehicleSet> inner = LevelSet(*shape.next);
+      if (shape.ownBegin == shape.ownEnd) {
+        set = inner;  // the inner level's vehicles all have equipment rows
+      } else {
+        const std::string own = Text(shape.ownBegin, shape.ownEnd);
+        const std::string ownKey = own.size() <= kMaxKeyText ? Key('O', m_ctx.specsStamp, own) : std::string();
+        std::shared_ptr<const VehicleSet> mine = Cached<VehicleSet>(ownKey);
+        if (!mine) {
+          if (std::optional<VehicleSet> fromPostings = OwnFromPostings(shape.ownBegin, shape.ownEnd)) {
+            mine = std::make_shared<const VehicleSet>(std::move(*fromPostings));
+            Keep(ownKey, mine, mine->Bytes());
+          }
+        }
+        if (!mine)
+          mine = RunSet("select distinct vehicle_id from equipment where " + Render(shape.ownBegin, shape.ownEnd),
+                        ownKey);
+        set = std::make_shared<const VehicleSet>(VehicleSet::Intersect(*mine, *inner));
+      }
+    } else {
+      if (level.open + 7 >= level.close) throw NotEquivalent{};  // "where" and nothing: as written
+      if (std::optional<VehicleSet> fromPostings = OwnFromPostings(level.open + 7, level.close))
+        set = std::make_shared<const VehicleSet>(std::move(*fromPostings));
+      else
+        set = RunSet("select distinct vehicle_id from equipment where " + Render(level.open + 7, level.close),
+                     std::string());
+    }
+    Keep(key, set, set->Bytes());
+    return set;
+  }
+
+  // ---- a level's own conditions from the item's postings ----
+
+  // A number literal (an optional minus and digits) as SQLite reads it in a text.
+  struct Literal {
+    bool integer;
+    int64_t whole;
+    double real;
+  };
+  std::optional<Literal> NumberAt(size_t& i, size_t end) {
+    std::string text;
+    if (IsSymbol(i, "-")) {
+      text = "-";
+      ++i;
+    }
+    if (i >= end || Tok(i).kind != SqlToken::Kind::Number) return std::nullopt;
+    text += Text(i, i + 1);
+    ++i;
+    std::optional<Literal> literal;
+    ForEachRow(m_ctx.db, "select " + text, [&](sqlite3_stmt* stmt) {
+      const int type = sqlite3_column_type(stmt, 0);
+      if (type == SQLITE_INTEGER) literal = Literal{true, sqlite3_column_int64(stmt, 0), 0};
+      else if (type == SQLITE_FLOAT) literal = Literal{false, 0, sqlite3_column_double(stmt, 0)};
+    });
+    return literal;
+  }
+
+  // -1, 0, 1 as `number` compares with `literal` in SQLite (exactly, also for large whole
+  // numbers).
+  static int Compare(double number, const Literal& literal) {
+    if (!literal.integer) return number < literal.real ? -1 : number > literal.real ? 1 : 0;
+    const long double a = number, b = static_cast<long double>(literal.whole);
+    return a < b ? -1 : a > b ? 1 : 0;
+  }
+
+  // The text of an N'…' or '…' literal.
+  std::string StringAt(size_t i) const {
+    const SqlToken& tok = Tok(i);
+    const size_t open = m_sql[tok.begin] == '\'' ? tok.begin : tok.begin + 1;
+    std::string out;
+    for (size_t k = open + 1; k + 1 < tok.end; ++k) {
+      out += m_sql[k];
+      if (m_sql[k] == '\'' && m_sql[k + 1] == '\'') ++k;
+    }
+    return out;
+  }
+
+  // The vehicles of "schema_id = N [AND (data_value = …)] [AND Location = L] [AND
+  // cast(data_value as float) >= X] …" and the other forms of a choice or a host filter, from
+  // the item's postings; nothing when the conditions take another form.
+  std::optional<VehicleSet> OwnFromPostings(size_t begin, size_t end) {
+    if (m_ctx.mode != Settings::Evaluation::Facets) return std::nullopt;
+    std::optional<int64_t> schema, location;
+    struct ValueTest {
+      bool equal;  // = (any of `values`) or <> (none of them)
+      std::vector<std::string> values;
+    };
+    std::vector<ValueTest> valueTests;
+    struct Bound {
+      bool atLeast;
+      Literal literal;
+    };
+    std::vector<Bound> bounds;
+    auto wholeAt = [&](size_t& i, size_t stop) -> std::optional<int64_t> {
+      const std::optional<Literal> literal = NumberAt(i, stop);
+      if (!literal || !literal->integer) return std::nullopt;
+      return literal->whole;
+    };
+    // "(data_value = N'x')" or "(data_value <> N'x')" at i; returns one past it.
+    auto valueAt = [&](size_t i, bool& equal, std::string& value) -> size_t {
+      if (!IsSymbol(i, "(") || !IsWord(i + 1, "data_value")) return 0;
+      size_t k = i + 2;
+      if (IsSymbol(k, "=")) {
+        equal = true;
+        ++k;
+      } else if (IsSymbol(k, "<") && IsSymbol(k + 1, ">") && Tok(k).end == Tok(k + 1).begin) {
+        equal = false;
+        k += 2;
+      } else {
+        return 0;
+      }
+      if (k >= Count() || Tok(k).kind != SqlToken::Kind::String || !IsSymbol(k + 1, ")") || m_t.partner[i] != k + 1)
+        return 0;
+      value = StringAt(k);
+      return k + 2;
+    };
+    for (size_t i = begin; i < end;) {
+      size_t next = i;
+      while (next < end && !IsWord(next, "and")) next = IsSymbol(next, "(") ? m_t.partner[next] + 1 : next + 1;
+      size_t k = i;
+      bool equal = false;
+      std::string value;
+      if (IsWord(k, "schema_id") && IsSymbol(k + 1, "=")) {
+        k += 2;
+        schema = wholeAt(k, next);
+        if (!schema) return std::nullopt;
+      } else if (IsWord(k, "location") && IsSymbol(k + 1, "=")) {
+        k += 2;
+        location = wholeAt(k, next);
+        if (!location) return std::nullopt;
+      } else if (const size_t after = valueAt(k, equal, value)) {
+        valueTests.push_back(ValueTest{equal, {value}});
+        k = after;
+      } else if (IsSymbol(k, "(") && IsSymbol(k + 1, "(")) {
+        // "((data_value = N'a') OR (data_value = N'b'))"
+        ValueTest test{true, {}};
+        const size_t close = m_t.partner[k];
+        size_t j = k + 1;
+        while (true) {
+          bool isEqual = false;
+          const size_t after = valueAt(j, isEqual, value);
+          if (!after || !isEqual) return std::nullopt;
+          test.values.push_back(value);
+          if (after == close) break;
+          if (!IsWord(after, "or")) return std::nullopt;
+          j = after + 1;
+        }
+        valueTests.push_back(std::move(test));
+        k = close + 1;
+      } else if (IsWord(k, "cast") && IsSymbol(k + 1, "(") && IsWord(k + 2, "data_value") && IsWord(k + 3, "as") &&
+                 IsWord(k + 4, "float") && IsSymbol(k + 5, ")") && (IsSymbol(k + 6, ">") || IsSymbol(k + 6, "<")) &&
+                 IsSymbol(k + 7, "=") && Tok(k + 6).end == Tok(k + 7).begin) {
+        const bool atLeast = IsSymbol(k + 6, ">");
+        k += 8;
+        const std::optional<Literal> literal = NumberAt(k, next);
+        if (!literal) return std::nullopt;
+        bounds.push_back(Bound{atLeast, *literal});
+      } else {
+        return std::nullopt;
+      }
+      if (k != next) return std::nullopt;
+      i = next + 1;
+    }
+    if (!schema) return std::nullopt;
+    const std::shared_ptr<const Postings> postings = PostingsOf(*schema);
+    std::vector<const std::vector<int64_t>*> lists;
+    for (const Postings::Entry& entry : postings->entries) {
+      if (location && (entry.locationNull || entry.location != *location)) continue;
+      bool pass = true;
+      for (const ValueTest& test : valueTests) {
+        const bool any = std::find(test.values.begin(), test.values.end(), entry.value) != test.values.end();
+        pass = pass && (test.equal ? any : !any);
+      }
+      for (const Bound& bound : bounds) {
+        const int c = Compare(entry.number, bound.literal);
+        pass = pass && (bound.atLeast ? c >= 0 : c <= 0);
+      }
+      if (pass) lists.push_back(&entry.all);
+    }
+    return VehicleSet::Union(lists);
+  }
+
+  std::shared_ptr<const VehicleSet> AllVehicles(bool standardOnly) {
+    return RunSet(standardOnly ? "select distinct vehicle_id from equipment where option_id = 0"
+                               : "select distinct vehicle_id from equipment",
+                  Key('V', m_ctx.specsStamp, standardOnly ? "standard" : "all"));
+  }
+
+  EquipmentTypes Types() {
+    const std::string key = Key('T', m_ctx.specsStamp, "equipment");
+    if (auto hit = Cached<EquipmentTypes>(key)) return *hit;
+    std::map<std::string, Affinity> columns;
+    ForEachRow(m_ctx.db, "PRAGMA main.table_info(equipment)", [&](sqlite3_stmt* stmt) {
+      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+      const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2));
+      columns[LowerAscii(name ? name : "")] = AffinityOf(type ? type : "");
+    });
+    auto is = [&](const char* column, Affinity affinity) {
+      auto it = columns.find(column);
+      return it != columns.end() && it->second == affinity;
+    };
+    // The values compare as the virtual table's do only under the default collation.
+    const char* collation = nullptr;
+    const bool binary =
+        sqlite3_table_column_metadata(m_ctx.db, "main", "equipment", "data_value", nullptr, &collation, nullptr,
+                                      nullptr, nullptr) == SQLITE_OK &&
+        collation && EqualsNoCase(collation, "BINARY");
+    EquipmentTypes types;
+    types.levels = is("vehicle_id", Affinity::Integer);
+    types.facets = types.levels && is("schema_id", Affinity::Integer) && is("location", Affinity::Integer) &&
+                   is("option_id", Affinity::Integer) && is("data_value", Affinity::Text) && binary;
+    Keep(key, std::make_shared<const EquipmentTypes>(types), sizeof(types));
+    return types;
+  }
+
+  std::shared_ptr<const Postings> PostingsOf(int64_t schemaId) {
+    const std::string key = Key('P', m_ctx.specsStamp, std::to_string(schemaId));
+    if (auto hit = Cached<Postings>(key)) return hit;
+    // In the order of the covering index on (schema_id, location, data_value, vehicle_id):
+    // each value's rows come together, its vehicles ascending.
+    auto postings = std::make_shared<Postings>();
+    ForEachRow(m_ctx.db,
+               "select vehicle_id, location, data_value, option_id = 0, cast(data_value as real) from equipment "
+               "where schema_id = " +
+                   std::to_string(schemaId) + " order by location, data_value, vehicle_id",
+               [&](sqlite3_stmt* stmt) {
+                 if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
+                 const int locationType = sqlite3_column_type(stmt, 1);
+                 if ((locationType != SQLITE_INTEGER && locationType != SQLITE_NULL) ||
+                     sqlite3_column_type(stmt, 2) != SQLITE_TEXT)
+                   throw NotEquivalent{};
+                 const bool locationNull = locationType == SQLITE_NULL;
+                 const int64_t vehicle = sqlite3_column_int64(stmt, 0);
+                 const int64_t location = locationNull ? 0 : sqlite3_column_int64(stmt, 1);
+                 const std::string_view value(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)),
+                                              static_cast<size_t>(sqlite3_column_bytes(stmt, 2)));
+                 std::vector<Postings::Entry>& entries = postings->entries;
+                 if (entries.empty() || entries.back().locationNull != locationNull ||
+                     entries.back().location != location || entries.back().value != value) {
+                   entries.push_back(Postings::Entry{locationNull, location, std::string(value),
+                                                     sqlite3_column_double(stmt, 4), {}, {}});
+                 }
+                 Postings::Entry& entry = entries.back();
+                 if (entry.all.empty() || entry.all.back() != vehicle) entry.all.push_back(vehicle);
+                 const bool standard = sqlite3_column_type(stmt, 3) == SQLITE_INTEGER && sqlite3_column_int64(stmt, 3) == 1;
+                 if (standard && (entry.standard.empty() || entry.standard.back() != vehicle))
+                   entry.standard.push_back(vehicle);
+               });
+    for (Postings::Entry& entry : postings->entries) {
+      entry.all.shrink_to_fit();
+      entry.standard.shrink_to_fit();
+    }
+    std::shared_ptr<const Postings> done = std::move(postings);
+    Keep(key, done, done->Bytes());
+    return done;
+  }
+
+  // The item ids the criteria rows of project database `schema` name.
+  std::shared_ptr<const SchemaIds> CriteriaItems(const std::string& schema) {
+    if (!IsPlainName(schema)) throw NotEquivalent{};
+    const std::string key = Key('S', m_ctx.stampOf(schema), LowerAscii(schema));
+    if (auto hit = Cached<SchemaIds>(key)) return hit;
+    auto ids = std::make_shared<SchemaIds>();
+    ForEachRow(m_ctx.db, "select distinct criterion_schema_id from \"" + schema + "\".search_by_features",
+               [&](sqlite3_stmt* stmt) {
+                 const int type = sqlite3_column_type(stmt, 0);
+                 if (type == SQLITE_NULL) return;  // equals nothing
+                 if (type != SQLITE_INTEGER) throw NotEquivalent{};
+                 ids->ids.push_back(sqlite3_column_int64(stmt, 0));
+               });
+    std::sort(ids->ids.begin(), ids->ids.end());
+    std::shared_ptr<const SchemaIds> done = std::move(ids);
+    Keep(key, done, sizeof(SchemaIds) + done->ids.size() * sizeof(int64_t));
+    return done;
+  }
+
+  // ---- the shapes of the library's list and vehicle queries ----
+
+  // The first token at the top level of [begin, Count()) that is one of `words`, or Count().
+  size_t FindTopLevel(size_t begin, std::initializer_list<std::string_view> words) const {
+    for (size_t i = begin; i < Count(); ++i) {
+      if (IsSymbol(i, "(")) {
+        i = m_t.partner[i];
+        continue;
+      }
+      if (IsSymbol(i, ";")) return i;
+      for (std::string_view w : words)
+        if (IsWord(i, w)) return i;
+    }
+    return Count();
+  }
+
+  // The vehicle list with sort columns: every vehicle of `version` with those columns,
+  // sorted once per file version by SQLite itself and kept, filtered by the set. The join
+  // "version v on (v.vehicle_id = eq.vehicle_id)" makes eq.vehicle_id the version row's own
+  // id, so each kept row is a row of the answer exactly when its vehicle is in the set (rows
+  // with equal sort values may come in another order than SQLite's plan would give them).
+  std::optional<Evaluated> SortedVehicles(std::string_view head, size_t from, size_t where, size_t tail,
+                                         const VehicleSet& found) {
+    // Between the table and the WHERE clause (already evaluated into `found`) stands the
+    // join and nothing else; after it, the sort.
+    constexpr std::string_view kJoin = "inner join version v on (v.vehicle_id = eq.vehicle_id)";
+    if (where <= from + 3 || !IsWord(tail, "order") ||
+        std::string_view(m_sql).substr(Tok(from + 3).begin, Tok(where - 1).end - Tok(from + 3).begin) != kJoin)
+      return std::nullopt;
+    const std::string tsql = "select distinct v.vehicle_id " + std::string(head.substr(kVehiclesHead.size())) +
+                             "from version v " + m_sql.substr(Tok(tail).begin);
+    const std::string key = Key('W', m_ctx.specsStamp, tsql);
+    std::shared_ptr<const ResultRows> all = Cached<ResultRows>(key);
+    if (!all) {
+      if (!VersionKeyIsWhole()) return std::nullopt;
+      auto rows = std::make_shared<ResultRows>();
+      bool first = true;
+      ForEachRow(m_ctx.db, RewriteTsql(tsql, Dialect::SQLite), [&](sqlite3_stmt* stmt) {
+        const int columns = sqlite3_column_count(stmt);
+        if (first) {
+          for (int c = 0; c < columns; ++c) rows->names.emplace_back(sqlite3_column_name(stmt, c));
+          first = false;
+        }
+        if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
+        std::vector<mirel_SbF::Variant> row;
+        row.push_back(WholeNumber(sqlite3_column_int64(stmt, 0)));
+        for (int c = 1; c < columns; ++c) {
+          switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER: row.push_back(WholeNumber(sqlite3_column_int64(stmt, c))); break;
+            case SQLITE_FLOAT: row.push_back(mirel_SbF::Variant(sqlite3_column_double(stmt, c))); break;
+            case SQLITE_TEXT:
+              row.push_back(mirel_SbF::Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                                                           static_cast<size_t>(sqlite3_column_bytes(stmt, c)))));
+              rows->bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+              break;
+            case SQLITE_NULL: row.push_back(mirel_SbF::Variant::Null()); break;
+            default: throw NotEquivalent{};  // binary data: the text as written says so
+          }
+        }
+        rows->bytes += sizeof(row) + row.size() * sizeof(mirel_SbF::Variant);
+        rows->rows.push_back(std::move(row));
+      });
+      if (first) return std::nullopt;  // no row to learn the column names from
+      all = std::move(rows);
+      Keep(key, all, all->bytes);
+    }
+    auto answer = std::make_shared<ResultRows>();
+    answer->names = all->names;
+    for (const auto& row : all->rows) {
+      const mirel_SbF::Variant& id = row[0];
+      const int64_t vehicle = id.Type() == mirel_SbF::VariantType::Long ? id.AsLong()
+                                                                         : static_cast<int64_t>(id.AsDouble());
+      if (found.Contains(vehicle)) answer->rows.push_back(row);
+    }
+    answer->bytes = all->bytes / std::max<size_t>(all->rows.size(), 1) * answer->rows.size();
+    return Evaluated{std::string(), std::move(answer), true};
+  }
+
+  // Whether version.vehicle_id is a whole-number column, so that the join compares ids as
+  // equipment holds them.
+  bool VersionKeyIsWhole() {
+    const char* type = nullptr;
+    return sqlite3_table_column_metadata(m_ctx.db, "main", "version", "vehicle_id", &type, nullptr, nullptr, nullptr,
+                                         nullptr) == SQLITE_OK &&
+           type && AffinityOf(type) == Affinity::Integer;
+  }
+
+  std::optional<Evaluated> Shapes() {
+    // "… from equipment <alias> …": the one use of the table.
+    size_t from = Count();
+    for (size_t i = 0; i + 2 < Count(); ++i) {
+      if (IsWord(i, "from") && IsWord(i + 1, "equipment")) {
+        from = i;
+        break;
+      }
+    }
+    if (from == Count() || Tok(from + 2).kind != SqlToken::Kind::Word || IsSymbol(from + 3, ".")) return std::nullopt;
+    const std::string_view head = std::string_view(m_sql).substr(0, Tok(from).begin);
+    const std::string alias = Tok(from + 2).lower;
+    const bool criteria = head == kCodedHead || head == kRangeHead || head == kNumericHead;
+    const bool vehicles = head.substr(0, kVehiclesHead.size()) == kVehiclesHead &&
+                          (head.size() == kVehiclesHead.size() || head.substr(kVehiclesHead.size(), 2) == ", ");
+    if (!(criteria && alias == "eq0") && !(vehicles && alias == "eq")) return std::nullopt;
+
+    // The WHERE clause: only "<alias>.vehicle_id in (<level>)" and "<alias>.option_id = 0".
+    const size_t where = FindTopLevel(from + 3, {"where", "order", "group"});
+    const bool hasWhere = IsWord(where, "where");
+    const size_t tail = hasWhere ? FindTopLevel(where + 1, {"order", "group"}) : where;
+    std::vector<LevelRange> levels;
+    bool standardOnly = false;
+    if (hasWhere) {
+      size_t term = where + 1;
+      while (term < tail) {
+        size_t next = term;
+        while (next < tail && !IsWord(next, "and")) {
+          if (IsWord(next, "or")) return std::nullopt;
+          next = IsSymbol(next, "(") ? m_t.partner[next] + 1 : next + 1;
+        }
+        const bool qualified = IsWord(term, alias) && IsSymbol(term + 1, ".");
+        if (qualified && IsWord(term + 2, "vehicle_id") && IsWord(term + 3, "in") && IsLevelOpen(m_t, term + 4) &&
+            m_t.partner[term + 4] + 1 == next) {
+          levels.push_back(LevelRange{term + 4, m_t.partner[term + 4]});
+        } else if (qualified && IsWord(term + 2, "option_id") && IsSymbol(term + 3, "=") && next == term + 5 &&
+                   Tok(term + 4).kind == SqlToken::Kind::Number && Text(term + 4, term + 5) == "0") {
+          standardOnly = true;
+        } else {
+          return std::nullopt;
+        }
+        term = next + 1;
+      }
+      if (term != tail + 1 || (levels.empty() && !standardOnly)) return std::nullopt;
+    }
+    // Elsewhere the alias may stand only for the columns the substitute carries, and the
+    // table may not be read a second time.
+    for (size_t i = 0; i < Count(); ++i) {
+      if (hasWhere && i == where) {
+        i = tail - 1;
+        continue;
+      }
+      if (i == from + 1 || i == from + 2) continue;
+      if (IsWord(i, "equipment")) return std::nullopt;
+      // A bare column name could mean a column of the table the substitute replaces.
+      const bool column = IsWord(i, "vehicle_id") || IsWord(i, "schema_id") || IsWord(i, "location") ||
+                          IsWord(i, "data_value") || IsWord(i, "option_id");
+      if (column && !(i > 0 && (IsSymbol(i - 1, ".") || IsWord(i - 1, "as")))) return std::nullopt;
+      if (!IsWord(i, alias)) continue;
+      if ((i > 0 && IsSymbol(i - 1, ".")) || !IsSymbol(i + 1, ".")) return std::nullopt;
+      const bool allowed = criteria ? (IsWord(i + 2, "schema_id") || IsWord(i + 2, "location") ||
+                                       IsWord(i + 2, "data_value"))
+                                    : IsWord(i + 2, "vehicle_id");
+      if (!allowed) return std::nullopt;
+    }
+
+    std::shared_ptr<const VehicleSet> chosen;
+    for (const LevelRange& level : levels) {
+      std::shared_ptr<const VehicleSet> set = LevelSet(level);
+      chosen = chosen ? std::make_shared<const VehicleSet>(VehicleSet::Intersect(*chosen, *set)) : set;
+    }
+
+    const size_t tailBegin = tail < Count() ? Tok(tail).begin : m_sql.size();
+    const size_t whereBegin = hasWhere ? Tok(where).begin : tailBegin;
+    auto substitute = [&](const char* table, int64_t id) {
+      std::string text = m_sql.substr(0, Tok(from + 1).begin);
+      text += table;
+      text.append(m_sql, Tok(from + 1).end, whereBegin - Tok(from + 1).end);
+      text += "WHERE " + alias + ".set_id = " + std::to_string(id) + " ";
+      text.append(m_sql, tailBegin, std::string::npos);
+      return text;
+    };
+
+    if (vehicles) {
+      std::shared_ptr<const VehicleSet> found;
+      if (!chosen) found = AllVehicles(standardOnly);
+      else if (standardOnly) found = std::make_shared<const VehicleSet>(VehicleSet::Intersect(*chosen, *AllVehicles(true)));
+      else found = chosen;
+      if (head.size() == kVehiclesHead.size() && IsSymbol(tail, ";") && tail + 1 == Count()) {
+        // No sort columns: the vehicle ids are the whole answer.
+        auto answer = std::make_shared<ResultRows>();
+        answer->names = {"vehicle_id"};
+        answer->rows.reserve(found->Size());
+        for (int64_t id : found->Ids()) answer->rows.emplace_back(1, WholeNumber(id));
+        answer->bytes = found->Size() * (sizeof(mirel_SbF::Variant) + 3 * sizeof(void*));
+        return Evaluated{std::string(), std::move(answer), true};
+      }
+      if (std::optional<Evaluated> sorted = SortedVehicles(head, from, where, tail, *found)) return sorted;
+      const int64_t id = m_ctx.bindings->next++;
+      m_ctx.bindings->vehicles.emplace(id, found);
+      return Evaluated{substitute("mirel_vehicles", id), nullptr, true};
+    }
+
+    // The list queries: the project database is the X of "X..search_by_features".
+    std::string project;
+    for (size_t i = 0; i + 3 < Count(); ++i) {
+      if (Tok(i).kind == SqlToken::Kind::Word && IsSymbol(i + 1, ".") && IsSymbol(i + 2, ".") &&
+          IsWord(i + 3, "search_by_features")) {
+        project = m_sql.substr(Tok(i).begin, Tok(i).end - Tok(i).begin);
+        break;
+      }
+    }
+    if (project.empty()) return std::nullopt;
+    auto rows = std::make_shared<ValueRows>();
+    const std::shared_ptr<const SchemaIds> items = CriteriaItems(project);
+    for (int64_t schemaId : items->ids) {
+      const std::shared_ptr<const Postings> postings = PostingsOf(schemaId);
+      for (const Postings::Entry& entry : postings->entries) {
+        if (entry.locationNull) continue;  // NULL equals no criterion location
+        const std::vector<int64_t>& carriers = standardOnly ? entry.standard : entry.all;
+        const bool present = chosen ? std::any_of(carriers.begin(), carriers.end(),
+                                                  [&](int64_t v) { return chosen->Contains(v); })
+                                    : !carriers.empty();
+        if (present) rows->push_back(ValueRow{schemaId, entry.location, entry.value});
+      }
+    }
+    const int64_t id = m_ctx.bindings->next++;
+    m_ctx.bindings->values.emplace(id, std::move(rows));
+    return Evaluated{substitute("mirel_values", id), nullptr, true};
+  }
+
+  EvaluationContext& m_ctx;
+  const std::string& m_sql;
+  SqlTokens m_t;
+};
+
+}  // namespace
+
+void RegisterModules(sqlite3* db, Bindings* bindings) {
+  for (bool values : {false, true}) {
+    auto* aux = new ModuleAux{bindings, values};
+    sqlite3_create_module_v2(db, values ? "mirel_values" : "mirel_vehicles", &kModule, aux,
+                             [](void* p) { delete static_cast<ModuleAux*>(p); });
+  }
+}
+
+std::optional<Evaluated> EvaluateText(EvaluationContext& ctx, const std::string& tsql) {
+  if (ctx.mode == Settings::Evaluation::Plain) return std::nullopt;
+  std::optional<SqlTokens> tokens = TokenizeSql(tsql);
+  if (!tokens || tokens->tokens.empty()) {
+    ++g_asWritten;
+    return std::nullopt;
+  }
+  const int64_t firstBinding = ctx.bindings->next;
+  try {
+    std::optional<Evaluated> evaluated = Evaluator(ctx, tsql, std::move(*tokens)).Run();
+    if (evaluated) ++(evaluated->shape ? g_facets : g_levels);
+    else ++g_asWritten;
+    return evaluated;
+  } catch (const NotEquivalent&) {
+    ++g_asWritten;
+    // Release what was bound on the way; the text runs as written.
+    for (int64_t id = firstBinding; id < ctx.bindings->next; ++id) {
+      ctx.bindings->vehicles.erase(id);
+      ctx.bindings->values.erase(id);
+    }
+    return std::nullopt;
+  }
+}
+
+EvaluationCounts EvaluationCountsForTesting() { return EvaluationCounts{g_facets, g_levels, g_asWritten}; }
+
+}  // namespace mirel_platform::sqlite_detail

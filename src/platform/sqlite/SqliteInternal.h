@@ -1,0 +1,90 @@
+// What the SQLite engine's files share: its error type, its settings, running a statement on
+// a connection, and the sets a statement reads through the engine's virtual tables.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "mirel_SbF/Connector.h"
+#include "mirel_SbF/Error.h"
+#include "mirel_SbF/Variant.h"
+#include "platform/sqlite/VehicleSet.h"
+
+namespace mirel_platform::sqlite_detail {
+
+// An engine failure that carries SQLite's result code, so that a cached connection whose
+// file went away can be told apart from a bad query.
+class EngineError : public mirel_SbF::Error {
+ public:
+  EngineError(int32_t number, int code, std::string description)
+      : Error(number, mirel_base::kConnectorSource, std::move(description)), m_code(code) {}
+  int Code() const { return m_code; }
+
+ private:
+  int m_code;
+};
+
+// The connection string's engine settings (keys compared without regard to case):
+//   Command Timeout=N   seconds a query may run (default 30, 0 = no limit), as on the servers
+//   Max Result MB=N     the most a result may hold in memory (default 512)
+//   Cache MB=N          what the engine keeps between queries for these files (default 256,
+//                       0 = nothing); see EngineCache
+//   Evaluation=Facets|Levels|Plain   how texts run (default Facets): Plain hands every text
+//                       to SQLite as written; Levels evaluates the nested vehicle sub-queries
+//                       one level at a time (any number of choices); Facets also answers the
+//                       library's list and vehicle queries from kept postings. All three give
+//                       the same record sets; Plain is there to compare against.
+struct Settings {
+  enum class Evaluation { Plain, Levels, Facets };
+  int32_t commandTimeoutSeconds = 30;
+  int64_t maxResultBytes = int64_t{512} << 20;
+  int64_t cacheBytes = int64_t{256} << 20;
+  Evaluation evaluation = Evaluation::Facets;
+};
+
+// A result: its column names and rows, and about how many bytes they take.
+struct ResultRows {
+  std::vector<std::string> names;
+  std::vector<std::vector<mirel_SbF::Variant>> rows;
+  size_t bytes = 0;
+};
+
+// A whole number as a record set returns it: Long when it fits in 32 bits, else Double.
+inline mirel_SbF::Variant WholeNumber(int64_t v) {
+  if (v >= INT32_MIN && v <= INT32_MAX) return mirel_SbF::Variant(static_cast<int32_t>(v));
+  return mirel_SbF::Variant(static_cast<double>(v));
+}
+
+// The distinct (schema_id, location, data_value) of the equipment rows a statement may see.
+struct ValueRow {
+  int64_t schemaId;
+  int64_t location;
+  std::string dataValue;
+};
+using ValueRows = std::vector<ValueRow>;
+
+// The sets bound to the statement that runs now, by the number the text names them with.
+struct Bindings {
+  std::unordered_map<int64_t, std::shared_ptr<const VehicleSet>> vehicles;
+  std::unordered_map<int64_t, std::shared_ptr<const ValueRows>> values;
+  int64_t next = 1;
+};
+
+// Registers the virtual tables on `db`; they read `bindings`, which must outlive `db`:
+//   mirel_vehicles(vehicle_id INTEGER, set_id HIDDEN)   the vehicles of a bound set
+//   mirel_values(schema_id INTEGER, location INTEGER, data_value TEXT, set_id HIDDEN)
+// A text names a set with "<alias>.set_id = N" (or "where set_id = N").
+void RegisterModules(sqlite3* db, Bindings* bindings);
+
+// Runs `sql` (SQLite's dialect) on `db` and calls `row` for each result row. Errors raise
+// EngineError (0x80040E14 with the engine's message, or the command timeout's message).
+void ForEachRow(sqlite3* db, const std::string& sql, const std::function<void(sqlite3_stmt*)>& row);
+
+}  // namespace mirel_platform::sqlite_detail

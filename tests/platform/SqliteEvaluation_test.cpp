@@ -1,0 +1,307 @@
+// The SQLite engine's faster forms against the texts as written: random databases, random
+// searches through the library, every text the library composes run three ways (as written,
+// level by level, and from postings) and the record sets compared row by row.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "mirel_SbF/Connector.h"
+#include "mirel_SbF/Error.h"
+#include "mirel_SbF/Search.h"
+#include "platform/sqlite/SqliteFastPath.h"
+#include "platform/sqlite/SqliteProvider.h"
+#include "support/SampleData.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mirel_SbF::Variant;
+
+struct Table {
+  std::vector<std::string> names;
+  std::vector<std::vector<std::string>> rows;  // each value printed with its type
+};
+
+std::string Show(const Variant& v) {
+  switch (v.Type()) {
+    case mirel_SbF::VariantType::Null: return "null";
+    case mirel_SbF::VariantType::Long: return "L" + std::to_string(v.AsLong());
+    case mirel_SbF::VariantType::Double: {
+      std::ostringstream out;
+      out.precision(17);
+      out << "D" << v.AsDouble();
+      return out.str();
+    }
+    case mirel_SbF::VariantType::String: return "S'" + v.AsString() + "'";
+    case mirel_SbF::VariantType::Boolean: return v.AsBoolean() ? "true" : "false";
+    default: return "empty";
+  }
+}
+
+Table Read(mirel_SbF::Recordset& rs) {
+  Table t;
+  // Names are compared when there is a row to read them from.
+  if (!rs.EndOfFile())
+    for (int32_t i = 0; i < rs.FieldCount(); ++i) t.names.push_back(rs.Fields(i).Name());
+  for (; !rs.EndOfFile(); rs.MoveNext()) {
+    std::vector<std::string> row;
+    for (int32_t i = 0; i < rs.FieldCount(); ++i) row.push_back(Show(rs.Fields(i).Value()));
+    t.rows.push_back(std::move(row));
+  }
+  return t;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Compares two results of one text. Without "order by" rows may come in any order; a
+// vehicle list sorted by its columns may order vehicles with equal sort values either way.
+void ExpectSame(const std::string& sql, const Table& plain, const Table& fast, const char* form) {
+  ASSERT_EQ(plain.names, fast.names) << form << ": " << sql;
+  const std::string lower = Lower(sql);
+  const bool ordered = lower.find("order by") != std::string::npos;
+  const bool vehicles = lower.rfind("select distinct eq.vehicle_id", 0) == 0;
+  auto sorted = [](std::vector<std::vector<std::string>> rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  };
+  if (!ordered || vehicles) {
+    ASSERT_EQ(sorted(plain.rows), sorted(fast.rows)) << form << ": " << sql;
+    if (ordered) {  // the sort columns come in the same order
+      auto keys = [](const Table& t) {
+        std::vector<std::vector<std::string>> out;
+        for (const auto& row : t.rows) out.emplace_back(row.begin() + 1, row.end());
+        return out;
+      };
+      ASSERT_EQ(keys(plain), keys(fast)) << form << ": " << sql;
+    }
+    return;
+  }
+  ASSERT_EQ(plain.rows, fast.rows) << form << ": " << sql;
+}
+
+void Exec(sqlite3* db, const std::string& sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string text = message ? message : "?";
+    sqlite3_free(message);
+    throw std::runtime_error(text + " in " + sql);
+  }
+}
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+// One random pair of databases of the library's schema: a few dozen vehicles with filter
+// items, coded and numeric items (multi-valued, at two locations, standard or optional),
+// value texts with quotes, blanks and non-ASCII letters, numbers the cast reads oddly, and a
+// screen of criteria rows of every kind, in two sections and a segment.
+struct RandomDatabases {
+  std::string folder;
+  std::vector<std::string> codedValues = {"EU", "US", "JP", "O'Brien", "x y", "\xC3\xA9t\xC3\xA9", "*", ""};
+  std::vector<std::string> numberValues = {"12", "12.0", "1.5", "100", "250", "7", "abc", "", "1e3", "0", "7 "};
+
+  RandomDatabases(std::mt19937& rng, const std::string& dir) : folder(dir) {
+    auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
+    auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+    sqlite3* raw = nullptr;
+    sqlite3_open((folder + "/specs.db").c_str(), &raw);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> specs(raw, &sqlite3_close);
+    Exec(specs.get(),
+         "CREATE TABLE equipment(vehicle_id INTEGER NOT NULL, schema_id INTEGER NOT NULL, location INTEGER NOT NULL, "
+         "data_value TEXT NOT NULL, option_id INTEGER NOT NULL);"
+         "CREATE TABLE schema_info(schema_id INTEGER PRIMARY KEY, data_type INTEGER NOT NULL);"
+         "CREATE TABLE schema_text(schema_id INTEGER, data_value TEXT, full_text TEXT, language_id INTEGER);"
+         "CREATE TABLE version(vehicle_id INTEGER PRIMARY KEY, id_901 TEXT NOT NULL, name TEXT, model_year INTEGER, "
+         "price REAL);"
+         "INSERT INTO schema_info VALUES (106,3),(302,3),(111,3),(112,3),(117,3),(7401,3),(7402,3),(1101,1),(135,2),"
+         "(902,2);BEGIN;");
+    const int vehicles = 30 + static_cast<int>(rng() % 60);
+    const int64_t base = chance(20) ? int64_t{3000000000} : 1 + static_cast<int64_t>(rng() % 1000);
+    int64_t id = base;
+    for (int i = 0; i < vehicles; ++i) {
+      id += 1 + static_cast<int64_t>(rng() % 3);
+      auto row = [&](int schema, const std::string& value, int location = 0) {
+        Exec(specs.get(), "INSERT INTO equipment VALUES (" + std::to_string(id) + "," + std::to_string(schema) + "," +
+                              std::to_string(location) + "," + Quote(value) + "," + (chance(25) ? "7" : "0") + ")");
+      };
+      if (chance(90)) row(106, chance(15) ? "A" : "N");
+      if (chance(90)) row(302, pick({"(O)1970", "(+)1972", "1976", "1980"}));
+      row(111, std::to_string(1 + rng() % 4));
+      if (chance(80)) row(112, std::to_string(1 + rng() % 9));
+      if (chance(80)) row(117, std::to_string(1 + rng() % 3));
+      for (int schema : {7401, 7402}) {
+        const int n = static_cast<int>(rng() % 3);  // none, one, or several values
+        for (int k = 0; k < n; ++k) row(schema, pick(codedValues), chance(20) ? 1 : 0);
+      }
+      for (int schema : {1101, 135, 902}) {
+        const int n = static_cast<int>(rng() % 3);
+        for (int k = 0; k < n; ++k)
+          row(schema, schema == 902 ? std::to_string(5000 + rng() % 20000) : chance(3) ? "-3" : pick(numberValues),
+              chance(15) ? 1 : 0);
+      }
+      Exec(specs.get(), "INSERT INTO version VALUES (" + std::to_string(id) + ",'USD'," +
+                            Quote("car " + std::to_string(rng() % 12)) + "," + std::to_string(1970 + rng() % 5) +
+                            "," + (chance(20) ? "NULL" : std::to_string(5000 + rng() % 9000)) + ")");
+    }
+    for (const std::string& v : codedValues)
+      for (int lang : {1, 3})
+        if (chance(60))
+          Exec(specs.get(), "INSERT INTO schema_text VALUES (7401," + Quote(v) + "," + Quote("name of " + v) + "," +
+                                std::to_string(lang) + ")");
+    Exec(specs.get(),
+         "COMMIT;CREATE INDEX equipment_schema_value ON equipment(schema_id, data_value, vehicle_id);"
+         "CREATE INDEX equipment_vehicle ON equipment(vehicle_id);");
+
+    sqlite3_open((folder + "/prj.db").c_str(), &raw);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> prj(raw, &sqlite3_close);
+    Exec(prj.get(),
+         "CREATE TABLE search_by_features(row_id INTEGER, order_id INTEGER, category TEXT, criterion_schema_id INTEGER,"
+         " criterion_location INTEGER, criterion_value TEXT, multi_select_style INTEGER, criterion_increment REAL,"
+         " criterion_format INTEGER);"
+         "CREATE TABLE search_by_features_segmentation(segment_id INTEGER, sbf_row_id INTEGER);"
+         "CREATE TABLE search_by_features_text(sbf_row_id INTEGER, search_by_Features_text TEXT, language_id INTEGER);"
+         "CREATE TABLE categories(category_name TEXT PRIMARY KEY, sbf_order_id INTEGER);"
+         "CREATE TABLE application_texts(text_id TEXT, application_text TEXT, language_id INTEGER);"
+         "CREATE TABLE currency_symbol(code TEXT PRIMARY KEY, symbol TEXT, symbolafter INTEGER, decimals INTEGER,"
+         " conversion REAL);"
+         "INSERT INTO categories VALUES ('Engine',1),('Body',2);"
+         "INSERT INTO application_texts VALUES ('Engine','Engine',1),('Body','Body',1),('Engine','Motor',3),"
+         "('Body','Karosserie',3);"
+         "INSERT INTO currency_symbol VALUES ('USD','$',0,2,1.1),('EUR','E',0,2,1.0),('GBP','L',1,2,0.7);");
+    struct Item {
+      int schema;
+      bool numeric;
+    };
+    const Item items[] = {{7401, false}, {7402, false}, {1101, true}, {135, true}, {902, true}};
+    int rowId = 10;
+    for (int r = 0; r < 7; ++r, rowId += 10) {
+      const int orders = chance(30) ? 2 : 1;
+      const std::string category = chance(50) ? "'Engine'" : "'Body'";
+      for (int order = 1; order <= orders; ++order) {
+        const Item item = items[rng() % 5];
+        const std::string value =
+            item.numeric ? pick({"", "*"}) : pick({"", "*", codedValues[rng() % codedValues.size()]});
+        const int style = item.numeric ? (chance(60) ? 2 : 1) : static_cast<int>(rng() % 2);
+        Exec(prj.get(), "INSERT INTO search_by_features VALUES (" + std::to_string(rowId) + "," +
+                            std::to_string(order) + "," + category + "," +
+                            std::to_string(item.schema) + "," + (chance(15) ? "1" : "0") + "," + Quote(value) + "," +
+                            std::to_string(style) + "," + pick({"1", "0.5", "10"}) + "," +
+                            pick({"NULL", "-1", "0", "1"}) + ")");
+      }
+      for (int lang : {1, 3})
+        Exec(prj.get(), "INSERT INTO search_by_features_text VALUES (" + std::to_string(rowId) + ",'row " +
+                            std::to_string(rowId) + "'," + std::to_string(lang) + ")");
+      if (chance(50))
+        Exec(prj.get(), "INSERT INTO search_by_features_segmentation VALUES (1," + std::to_string(rowId) + ")");
+    }
+  }
+};
+
+// Runs every text of Provider=Differential three ways and compares; hands back the text's
+// own result.
+class DifferentialProvider {
+ public:
+  DifferentialProvider() {
+    mirel_base::RegisterProvider("Differential", [this](const std::string& sql, const std::string& db,
+                                                         const std::string& conn) { return Run(sql, db, conn); });
+  }
+  int Compared() const { return m_compared; }
+
+ private:
+  std::shared_ptr<mirel_SbF::Recordset> Run(const std::string& sql, const std::string& db, const std::string& conn) {
+    const std::string folder = conn.substr(conn.find("Data Source=") + 12);
+    auto run = [&](const char* settings) {
+      return mirel_platform::SqliteExecuteQuery(sql, db, "Data Source=" + folder + ";" + settings);
+    };
+    std::shared_ptr<mirel_SbF::Recordset> plain;
+    try {
+      plain = run("Evaluation=Plain");
+    } catch (const mirel_SbF::Error& e) {
+      for (const char* form : {"Evaluation=Levels", "Evaluation=Facets"}) {
+        try {
+          run(form);
+          ADD_FAILURE() << form << " answered where the text as written fails (" << e.Description() << "): " << sql;
+        } catch (const mirel_SbF::Error&) {
+        }
+      }
+      throw;
+    }
+    const Table expected = Read(*plain);
+    // Twice from postings: the second run answers from what the first one kept.
+    for (const char* form : {"Evaluation=Levels", "Evaluation=Facets", "Evaluation=Facets", "Evaluation=Facets;Cache MB=0"}) {
+      auto rs = run(form);
+      ExpectSame(sql, expected, Read(*rs), form);
+    }
+    ++m_compared;
+    return mirel_platform::SqliteExecuteQuery(sql, db, "Data Source=" + folder + ";Evaluation=Plain");
+  }
+  int m_compared = 0;
+};
+
+TEST(SqliteEvaluation, RandomSearchesGiveTheSameRecordSetsInEveryForm) {
+  DifferentialProvider provider;
+  const auto before = mirel_platform::sqlite_detail::EvaluationCountsForTesting();
+  std::mt19937 rng(20261207);
+  int failures = 0;
+  for (int database = 0; database < 6; ++database) {
+    const std::string folder = mirel_test::MakeTempFolder("sbf_differential");
+    RandomDatabases data(rng, folder);
+    auto pick = [&](std::vector<std::string> v) { return v[rng() % v.size()]; };
+    for (int search = 0; search < 30; ++search) {
+      mirel_SbF::Search s;
+      const int lang = rng() % 2 ? 1 : 3;
+      s.SetDatabaseInfo("Provider=Differential;Data Source=" + folder, "specs", "prj", lang,
+                        pick({"USD", "EUR,USD", "GBP,EUR,USD"}));
+      s.ExcludeAdvancedVehicles(rng() % 2);
+      s.ExcludeOldVehicles(rng() % 2);
+      s.ExcludeBuiltVehicles(rng() % 2);
+      if (rng() % 3 == 0) s.MakeInclusionList(pick({"1", "2,3", "1, 4", "9"}));
+      if (rng() % 4 == 0) s.OEMInclusionList(pick({"1", "2,3"}));
+      if (rng() % 4 == 0) s.ModelExclusionList(pick({"1", "2,5"}));
+      if (rng() % 4 == 0) s.SegmentId(1);
+      const int choices = static_cast<int>(rng() % 6);
+      for (int c = 0; c < choices; ++c) {
+        switch (rng() % 4) {
+          case 0: s.AddSelection(pick({"7401", "7402"}), pick({"0", "1"}), "", data.codedValues[rng() % 8]); break;
+          case 1: s.AddMinMax(pick({"1101", "135"}), "0", "", pick({"-5", "0", "10"}), pick({"12", "100", "300"})); break;
+          case 2: s.AddMin("902", "0", "", pick({"6000", "12000.5"})); break;
+          default: s.AddMax(pick({"135", "1101"}), pick({"0", "1"}), "", pick({"1.5", "50"})); break;
+        }
+      }
+      const bool standard = rng() % 3 == 0;
+      const bool reduce = rng() % 4 != 0;
+      try {
+        s.DoSearch(standard, pick({"", "Engine", "Body"}), reduce);
+        s.GetNumberOfMatchingVehicles(standard, reduce);
+        s.GetMatchingVehicles(standard, reduce, pick({"", "name", "model_year,name", "price"}))->Close();
+        s.GetSbFHeadings()->Close();
+      } catch (const mirel_SbF::Error& e) {
+        ++failures;  // the same failure in every form was checked by the provider
+      }
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+  const auto after = mirel_platform::sqlite_detail::EvaluationCountsForTesting();
+  EXPECT_GT(provider.Compared(), 800);
+  EXPECT_LT(failures, 45);
+  // Both faster forms were really taken, not only the text as written.
+  EXPECT_GT(after.facets - before.facets, 300);
+  EXPECT_GT(after.levels - before.levels, 50);
+}
+
+}  // namespace
