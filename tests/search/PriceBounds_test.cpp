@@ -1,8 +1,7 @@
 // Price bounds between the primary currency the ladder shows and the currency prices are
-// stored in (the sample stores USD; EUR 1, USD 1.08, GBP 0.86 per euro).
+// stored in (the sample stores USD; EUR 1, USD 1.08, GBP 0.86 per euro). The errors are in
+// Search_test.
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include "mirel_SbF/mirel_SbF.h"
 #include "support/SampleData.h"
@@ -30,41 +29,6 @@ TEST(PriceBounds, ConvertIntoTheStoredCurrencyAndShowInTheCurrentOnes) {
     const std::string stored = search.PriceBoundToStored(c.schema, c.amount);
     EXPECT_EQ(stored, c.stored) << c.currencies << " " << c.amount;
     EXPECT_EQ(search.FormatPriceBound(c.schema, stored), c.shown) << c.currencies << " " << c.amount;
-  }
-}
-
-TEST(PriceBounds, RefuseWhatIsNoAmount) {
-  struct Case {
-    const char* name;
-    std::function<void(Search&)> call;
-    int32_t number;
-    const char* source;
-  } cases[] = {
-      {"grouped digits", [](Search& s) { s.PriceBoundToStored("902", "5,000"); }, 13, "mirel_SbF.PriceBoundToStored"},
-      {"two points", [](Search& s) { s.PriceBoundToStored("902", "1.2.3"); }, 13, "mirel_SbF.PriceBoundToStored"},
-      {"empty", [](Search& s) { s.FormatPriceBound("902", ""); }, 13, "mirel_SbF.FormatPriceBound"},
-      {"a sign inside", [](Search& s) { s.FormatPriceBound("902", "5-1"); }, 13, "mirel_SbF.FormatPriceBound"},
-      {"exponent", [](Search& s) { s.PriceBoundToStored("902", "1e5"); }, 13, "mirel_SbF.PriceBoundToStored"},
-  };
-  for (const auto& c : cases) {
-    Search search;
-    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "EUR,USD");
-    try {
-      c.call(search);
-      ADD_FAILURE() << c.name << ": no error";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number) << c.name;
-      EXPECT_EQ(e.Source(), c.source) << c.name;
-      EXPECT_EQ(e.Description(), "Type mismatch") << c.name;
-    }
-  }
-  // Without SetDatabaseInfo there are no rates.
-  try {
-    Search().PriceBoundToStored("902", "1");
-    ADD_FAILURE() << "no error without SetDatabaseInfo";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 91);
-    EXPECT_EQ(e.Source(), "mirel_SbF.PriceBoundToStored");
   }
 }
 
