@@ -13,15 +13,20 @@
 
 namespace mirel_SbF {
 
+// One column of a record set. Its name is known on every row and past the last one; its
+// value only on a current record.
 class Field {
  public:
   Field(std::string name, Variant value) : m_name(std::move(name)), m_value(std::move(value)) {}
-  Variant Value() const { return m_value; }
+  // A field of a record set at its end: Value() raises ADO's "no current record" error.
+  explicit Field(std::string name) : m_name(std::move(name)), m_hasValue(false) {}
+  Variant Value() const;
   std::string Name() const { return m_name; }
 
  private:
   std::string m_name;
   Variant m_value;
+  bool m_hasValue = true;
 };
 
 class Recordset {
@@ -36,9 +41,10 @@ class Recordset {
   virtual void Close() = 0;
 };
 
-// All rows in memory. Reading a field with no current row, an unknown column name or a
-// column position out of range raises Error 0x800A0CC1 / 0x800A0BCD (ADO's numbers) with
-// the source "mirel_base.Recordset"; so does any use after Close.
+// All rows in memory. An unknown column name or a column position out of range raises
+// Error 0x800A0CC1, reading a value with no current row 0x800A0BCD (ADO's numbers), with
+// the source "mirel_base.Recordset"; so does any use after Close (0x800A0E78). Names and
+// the field count stay readable at the end, as in ADO.
 class MemoryRecordset : public Recordset {
  public:
   MemoryRecordset(std::vector<std::string> columnNames, std::vector<std::vector<Variant>> rows);

@@ -60,6 +60,20 @@ class Search : public COMSVCSLib::ObjectControl {
   void AddMax(const std::string& strSchema, const std::string& strSchemaLocation,
               const std::string& strSchemaValue, const std::string& strMax);
 
+  // Price bounds (opt-in, for hosts whose users pick the bounds of a price row). The ladder
+  // DoSearch builds for a price item shows amounts in the primary currency (the first of
+  // SetDatabaseInfo's list), while AddMinMax, AddMin and AddMax put a bound into the
+  // statement as given, compared with prices in the currency they are stored in.
+  //   PriceBoundToStored: an amount of the primary currency (a ladder value) as the bound
+  //     to pass to AddMin/AddMax, converted into the stored currency.
+  //   FormatPriceBound: a stored bound (as CurrentState keeps it) shown the way the ladder
+  //     shows prices, in every currency of the list ("€5,000.00 ($5,431.20)").
+  // For an item that is no price, and when both currencies are the same, the amount comes
+  // back unchanged. Amounts are plain decimal texts ("-12.5"); another text raises Type
+  // mismatch (13). REQUIRES: SetDatabaseInfo; the stored currency is in the list.
+  std::string PriceBoundToStored(const std::string& strSchema, const std::string& strAmount);
+  std::string FormatPriceBound(const std::string& strSchema, const std::string& strAmount);
+
   void DoSearch(bool bUseStandardEquipOnly = false, const std::string& strSectionName = "",
                 bool bReduceLists = true);
   int32_t GetNumberOfMatchingVehicles(bool UseStandardEquipmentOnly = false,

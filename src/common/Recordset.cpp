@@ -13,9 +13,21 @@ constexpr const char* kRecordsetSource = "mirel_base.Recordset";
 constexpr int32_t kAdoNoCurrentRecord = static_cast<int32_t>(0x800A0BCD);
 constexpr int32_t kAdoItemNotFound = static_cast<int32_t>(0x800A0CC1);
 constexpr int32_t kAdoObjectClosed = static_cast<int32_t>(0x800A0E78);
+
+[[noreturn]] void RaiseNoCurrentRecord() {
+  throw Error(kAdoNoCurrentRecord, kRecordsetSource,
+              "Either BOF or EOF is True, or the current record has been deleted. "
+              "Requested operation requires a current record.");
+}
+
 }  // namespace
 
 Recordset::~Recordset() = default;
+
+Variant Field::Value() const {
+  if (!m_hasValue) RaiseNoCurrentRecord();
+  return m_value;
+}
 
 MemoryRecordset::MemoryRecordset(std::vector<std::string> columnNames,
                                  std::vector<std::vector<Variant>> rows)
@@ -29,10 +41,7 @@ void MemoryRecordset::CheckOpen() const {
 
 void MemoryRecordset::CheckCurrentRow() const {
   CheckOpen();
-  if (m_position >= m_rows.size())
-    throw Error(kAdoNoCurrentRecord, kRecordsetSource,
-                "Either BOF or EOF is True, or the current record has been deleted. "
-                "Requested operation requires a current record.");
+  if (m_position >= m_rows.size()) RaiseNoCurrentRecord();
 }
 
 Field MemoryRecordset::Fields(std::string_view name) const {
@@ -51,8 +60,9 @@ Field MemoryRecordset::Fields(int32_t index) const {
     throw Error(kAdoItemNotFound, kRecordsetSource,
                 "Item cannot be found in the collection corresponding to the requested name or "
                 "ordinal: " + std::to_string(index));
-  CheckCurrentRow();
-  return Field(m_columns[static_cast<size_t>(index)], m_rows[m_position][static_cast<size_t>(index)]);
+  const std::string& name = m_columns[static_cast<size_t>(index)];
+  if (m_position >= m_rows.size()) return Field(name);
+  return Field(name, m_rows[m_position][static_cast<size_t>(index)]);
 }
 
 int32_t MemoryRecordset::FieldCount() const {

@@ -1,7 +1,11 @@
 #include "mirel_SbF/Search.h"
 
+#include <cctype>
+#include <charconv>
+
 #include "common/ErrorHandling.h"
 #include "common/SqlText.h"
+#include "criteria/Criteria.h"
 #include "pricing/Pricing.h"
 #include "search/SearchImpl.h"
 
@@ -181,5 +185,59 @@ void Search::ModelExclusionList(const std::string& strData) {
 }
 int32_t Search::SegmentId() const { return m->m_lSegmentId; }
 void Search::SegmentId(int32_t lngData) { m->m_lSegmentId = lngData < 0 ? -1 : lngData; }
+
+namespace {
+
+// The schema id of a price item, or 0 when strSchema names no price item.
+int32_t PriceItem(const Pricing& pricing, const std::string& strSchema) {
+  int32_t id = 0;
+  const char* end = strSchema.data() + strSchema.size();
+  const auto [at, ec] = std::from_chars(strSchema.data(), end, id);
+  if (ec != std::errc() || at != end || !pricing.IsPricingField(id)) return 0;
+  return id;
+}
+
+// A plain decimal text: an optional minus, digits and at most one point among them.
+double PlainAmount(const std::string& strAmount) {
+  size_t digits = 0, points = 0;
+  for (size_t i = 0; i < strAmount.size(); ++i) {
+    const char c = strAmount[i];
+    if (std::isdigit(static_cast<unsigned char>(c))) ++digits;
+    else if (c == '.') ++points;
+    else if (!(c == '-' && i == 0)) Raise(RuntimeError::TypeMismatch);
+  }
+  if (digits == 0 || points > 1) Raise(RuntimeError::TypeMismatch);
+  double amount = 0;
+  std::from_chars(strAmount.data(), strAmount.data() + strAmount.size(), amount);
+  return amount;
+}
+
+}  // namespace
+
+std::string Search::PriceBoundToStored(const std::string& strSchema,
+                                       const std::string& strAmount) {
+  return WithHandler("PriceBoundToStored", [&] {
+    const Pricing& pricing = PricingOf(*m);
+    const int32_t id = PriceItem(pricing, strSchema);
+    if (id == 0) return strAmount;
+    const double amount = PlainAmount(strAmount);
+    const std::string stored = DetermineFromCurrencyType(*m, id);
+    const std::string primary = pricing.GetPrimaryCurrencyCode();
+    if (stored == primary) return strAmount;
+    return DoubleToText(pricing.ConvertPrice(amount, primary, stored));
+  });
+}
+
+std::string Search::FormatPriceBound(const std::string& strSchema, const std::string& strAmount) {
+  return WithHandler("FormatPriceBound", [&] {
+    const Pricing& pricing = PricingOf(*m);
+    const int32_t id = PriceItem(pricing, strSchema);
+    if (id == 0) return strAmount;
+    const double amount = PlainAmount(strAmount);
+    const std::string primary = pricing.GetPrimaryCurrencyCode();
+    const double shown = pricing.ConvertPrice(amount, DetermineFromCurrencyType(*m, id), primary);
+    return FormatSbFValue(*m, shown, true, primary, -1);
+  });
+}
 
 }  // namespace mirel_SbF

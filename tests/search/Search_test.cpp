@@ -8,6 +8,7 @@
 
 #include "search/SearchImpl.h"
 #include "support/RecordingProvider.h"
+#include "support/SampleData.h"
 
 namespace mirel_SbF {
 namespace {
@@ -68,6 +69,27 @@ TEST(Search, MessagesNumbersAndSources) {
        457, "mirel_SbF", "This key is already associated with an element of this collection"},
       {"not activated", [](Search&) { Search(false).Count(); }, 91, "mirel_SbF",
        "Object variable or With block variable not set"},
+      {"price bound without rates", [](Search& s) { s.PriceBoundToStored("902", "1"); }, 91,
+       "mirel_SbF.PriceBoundToStored", "Object variable or With block variable not set"},
+  });
+  // A price bound is a plain decimal text.
+  auto withRates = [](std::function<void(Search&)> call) {
+    return [call](Search& s) {
+      s.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "EUR,USD");
+      call(s);
+    };
+  };
+  ExpectErrors({
+      {"grouped digits", withRates([](Search& s) { s.PriceBoundToStored("902", "5,000"); }), 13,
+       "mirel_SbF.PriceBoundToStored", "Type mismatch"},
+      {"two points", withRates([](Search& s) { s.PriceBoundToStored("902", "1.2.3"); }), 13,
+       "mirel_SbF.PriceBoundToStored", "Type mismatch"},
+      {"exponent", withRates([](Search& s) { s.PriceBoundToStored("902", "1e5"); }), 13,
+       "mirel_SbF.PriceBoundToStored", "Type mismatch"},
+      {"empty", withRates([](Search& s) { s.FormatPriceBound("902", ""); }), 13, "mirel_SbF.FormatPriceBound",
+       "Type mismatch"},
+      {"a sign inside", withRates([](Search& s) { s.FormatPriceBound("902", "5-1"); }), 13,
+       "mirel_SbF.FormatPriceBound", "Type mismatch"},
   });
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -92,7 +93,9 @@ std::vector<std::vector<std::string>> SampleRows(const std::string& sql) {
   const std::string path = SampleFolder() + "/specs.db";
   sqlite3* db = nullptr;
   sqlite3_stmt* st = nullptr;
+  const std::string attach = "attach database '" + SampleFolder() + "/prj.db' as prj";
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
     ADD_FAILURE() << path << ": " << sqlite3_errmsg(db) << " in " << sql;
   } else {
@@ -107,6 +110,24 @@ std::vector<std::vector<std::string>> SampleRows(const std::string& sql) {
   sqlite3_finalize(st);
   sqlite3_close(db);
   return rows;
+}
+
+std::vector<std::string> SampleColumn(const std::string& sql) {
+  std::vector<std::string> column;
+  for (auto& row : SampleRows(sql)) column.push_back(row.empty() ? "" : std::move(row[0]));
+  return column;
+}
+
+int SampleCount(const std::vector<std::pair<int, std::string>>& conditions) {
+  auto has = [](int schema, const std::string& condition) {
+    return "exists (select 1 from equipment e where e.vehicle_id = v.vehicle_id and e.schema_id = " +
+           std::to_string(schema) + " and (" + condition + "))";
+  };
+  std::string sql = "select count(*) from version v where " + has(106, "e.data_value <> 'A'") + " and " +
+                    has(302, "substr(e.data_value, 1, 3) not in ('(O)', '(+)')");
+  for (const auto& [schema, condition] : conditions) sql += " and " + has(schema, condition);
+  const std::vector<std::string> count = SampleColumn(sql);
+  return count.empty() ? -1 : std::stoi(count[0]);
 }
 
 mirel_SbF::Search::State NewState(const std::string& connection, int32_t language) {

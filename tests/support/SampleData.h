@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/SearchImpl.h"
@@ -19,9 +20,16 @@ const std::string& SampleFolder();
 // server that holds the same sample).
 std::string SampleConnection();
 
-// The rows of `sql` on the sample's specs.db, read by SQLite directly rather than through
-// the library, each column as text (NULL as ""): the tests' own account of the sample.
+// The rows of `sql` on the sample's specs.db (the project database attached as prj), read
+// by SQLite directly rather than through the library, each column as text (NULL as ""):
+// the tests' own account of the sample.
 std::vector<std::vector<std::string>> SampleRows(const std::string& sql);
+// The first column of each of those rows.
+std::vector<std::string> SampleColumn(const std::string& sql);
+// Vehicles that pass the default filters (not advanced, not old, not built) and meet every
+// condition, each a test on their equipment row `e` of one item, e.g.
+// {7401, "e.data_value = 'EU'"}.
+int SampleCount(const std::vector<std::pair<int, std::string>>& conditions);
 
 // The state of an activated Search with every filter off, language `language` and the
 // databases "specs" and "prj" behind `connection`.

@@ -3,7 +3,6 @@
 // errors a bad request gets. Counts are checked against SQL written here from the data's
 // meaning, not against the library.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <memory>
 #include <regex>
@@ -20,6 +19,7 @@ namespace {
 using sbf_web::BuildScreen;
 using sbf_web::RequestError;
 using sbf_web::Screen;
+using sbf_web::UrlEncode;
 
 sbf_web::Config SampleConfig() {
   sbf_web::Config config;
@@ -44,31 +44,7 @@ RequestError ErrorOf(const std::string& query) {
   return RequestError("none");
 }
 
-// --- the independent count ------------------------------------------------------------
-
-using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
-using Stmt = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
-
-// Vehicles that pass the default filters (not advanced, not old, not built) and have an
-// equipment row of every (schema, condition) given.
-int ExpectedCount(const std::vector<std::pair<int, std::string>>& conditions) {
-  auto has = [](int schema, const std::string& condition) {
-    return "exists (select 1 from equipment e where e.vehicle_id = v.vehicle_id and e.schema_id = " +
-           std::to_string(schema) + " and (" + condition + "))";
-  };
-  std::string sql = "select count(*) from version v where " + has(106, "e.data_value <> 'A'") + " and " +
-                    has(302, "substr(e.data_value, 1, 3) not in ('(O)', '(+)')");
-  for (const auto& [schema, condition] : conditions) sql += " and " + has(schema, condition);
-  sqlite3* raw = nullptr;
-  const std::string file = mirel_test::SampleFolder() + "/specs.db";
-  sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-  Db db(raw, sqlite3_close);
-  sqlite3_stmt* rawStmt = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawStmt, nullptr), SQLITE_OK) << sql;
-  Stmt stmt(rawStmt, sqlite3_finalize);
-  if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return -1;
-  return sqlite3_column_int(stmt.get(), 0);
-}
+using mirel_test::SampleCount;
 
 const sbf_web::Row* FindRow(const Screen& screen, const std::string& schema, bool range) {
   for (const auto& row : screen.rows)
@@ -86,11 +62,10 @@ std::vector<std::string> Selected(const sbf_web::Row& row) {
 // The links of a rendered page, as the query texts a browser would send.
 std::vector<std::string> Links(const std::string& html) {
   std::vector<std::string> links;
-  const std::regex href("href=\"/\\?([^\"]*)\"");
+  const std::regex href("(?:href|data-toggle)=\"/\\?([^\"]*)\"");
   for (std::sregex_iterator it(html.begin(), html.end(), href), end; it != end; ++it) {
-    std::string query = (*it)[1];
     // Attribute values are HTML-escaped; the query texts hold "&" only.
-    for (size_t at; (at = query.find("&amp;")) != std::string::npos;) query.replace(at, 5, "&");
+    const std::string query = std::regex_replace((*it)[1].str(), std::regex("&amp;"), "&");
     EXPECT_EQ(query.find_first_of("<>\"' "), std::string::npos) << query;
     links.push_back(query);
   }
@@ -128,6 +103,16 @@ TEST(WebScreen, EachChangeIsAppliedOnTopOfTheRestoredState) {
        std::string(kEurope) + "~1~135~0~~70~100"},
       {"a range of two empty bounds removes it", "1~135~0~~70~100", "op=range&schema=135&loc=0&min=&max=", ""},
       {"clear removes everything", "1~135~0~~70~100~2~7401~0~EU~EU~", "op=clear", ""},
+      {"set replaces the picks the row offered", "2~7401~0~EU~EU~~2~7402~0~I~I~",
+       "op=set&schema=7401&loc=0&off=EU&off=JP&value=JP", "2~7402~0~I~I~~2~7401~0~JP~JP~"},
+      {"set keeps picks the row did not offer", "2~7401~0~US~US~", "op=set&schema=7401&loc=0&off=EU&value=EU",
+       "2~7401~0~US~US~~2~7401~0~EU~EU~"},
+      {"set of nothing unpicks", kEurope, "op=set&schema=7401&loc=0&off=EU&off=JP", ""},
+      {"a kept bound goes back as stored", "1~902~0~~4443.03797468355~!!",
+       "cur=JPY%2CUSD&op=range&schema=902&loc=0&min=%3D4443.03797468355&max=", "1~902~0~~4443.03797468355~!!"},
+      {"a picked price bound is converted", "", "cur=EUR%2CUSD&op=min&schema=902&loc=0&value=5000",
+       "1~902~0~~5400~!!"},
+      {"parameters of other sites are ignored", kEurope, "utm_source=mail&op=clear", ""},
   };
   for (const auto& c : cases) {
     const Screen screen = Build("state=" + sbf_web::UrlEncode(c.state) + "&" + c.change);
@@ -140,7 +125,7 @@ TEST(WebScreen, TheCountAndTheMarksFollowTheChangedSelections) {
   // Europe restored, then a horsepower range set on the Engine tab.
   const Screen screen =
       Build("state=" + std::string(kEurope) + "&cat=Engine&op=range&schema=135&loc=0&min=70&max=100");
-  EXPECT_EQ(screen.count, ExpectedCount({{7401, "e.data_value = 'EU'"},
+  EXPECT_EQ(screen.count, SampleCount({{7401, "e.data_value = 'EU'"},
                                          {135, "cast(e.data_value as real) between 70 and 100"}}));
   EXPECT_EQ(screen.vehicles.size(), static_cast<size_t>(screen.count));
   const sbf_web::Row* power = FindRow(screen, "135", true);
@@ -158,35 +143,82 @@ TEST(WebScreen, TheCountAndTheMarksFollowTheChangedSelections) {
   const sbf_web::Row* origin = FindRow(general, "7401", false);
   ASSERT_NE(origin, nullptr);
   EXPECT_EQ(Selected(*origin), std::vector<std::string>{"EU"});
-  EXPECT_EQ(general.count, ExpectedCount({{7401, "e.data_value = 'EU'"}}));
+  EXPECT_EQ(general.count, SampleCount({{7401, "e.data_value = 'EU'"}}));
 }
 
 TEST(WebScreen, StandardOnlyLanguageCurrenciesAndSortCarryThrough) {
-  const Screen screen = Build("cat=Body&lang=3&cur=EUR%2CUSD&std=1&sort=price%2Cname");
+  const Screen screen = Build("cat=Body&lang=3&cur=EUR%2CUSD&std=1&sort=-price%2Cname");
   EXPECT_TRUE(screen.params.standardOnly);
   EXPECT_EQ(screen.params.currencies, "EUR,USD");
   ASSERT_EQ(screen.headings.size(), 3u);
   EXPECT_EQ(screen.headings[2].text, "Karosserie");
   EXPECT_EQ(screen.headings[2].category, "Body");
   EXPECT_TRUE(screen.headings[2].current);
-  ASSERT_NE(FindRow(screen, "1104", true), nullptr);
   EXPECT_EQ(FindRow(screen, "1104", true)->title, "Leergewicht (lb)");
   EXPECT_EQ(screen.sortColumns, (std::vector<std::string>{"price", "name"}));
-  const size_t price = 6;  // vehicle_id, name, make, model, model_year, origin, price
-  ASSERT_EQ(screen.columns.at(price), "price");
-  // Vehicles without a price (an empty cell) come first, then ascending prices.
-  double last = -1;
-  bool priced = false;
+  EXPECT_TRUE(screen.descending);
+  // Columns named for the language, codes by their text, prices as the screen shows them:
+  // descending, and the vehicles without a price last.
+  EXPECT_EQ(screen.columnTitles, (std::vector<std::string>{"vehicle_id", "Name", "Marke", "Modell", "Modelljahr",
+                                                            "Herkunft", "Preis"}));
+  const size_t origin = 5, price = 6;
+  // "€9.685,19 ($10.460,00)": the stored dollars, in cents.
+  auto cents = [](const std::string& shown) {
+    const size_t at = shown.find("($");
+    std::string digits;
+    for (size_t i = at + 2; at != std::string::npos && i < shown.size(); ++i)
+      if (shown[i] >= '0' && shown[i] <= '9') digits += shown[i];
+    return digits.empty() ? -1LL : std::stoll(digits);
+  };
+  bool empty = false;
+  long long previous = std::stoll(mirel_test::SampleColumn("select cast(max(price) * 100 as integer) from version").at(0));
+  EXPECT_EQ(cents(screen.vehicles.at(0)[price]), previous) << "not the dearest first";
   for (const auto& vehicle : screen.vehicles) {
+    EXPECT_TRUE(vehicle[origin] == "Europa" || vehicle[origin] == "Japan" || vehicle[origin] == "USA") << vehicle[origin];
     if (vehicle[price].empty()) {
-      EXPECT_FALSE(priced) << "a vehicle without a price after priced ones";
+      empty = true;
       continue;
     }
-    priced = true;
-    EXPECT_LE(last, std::stod(vehicle[price]));
-    last = std::stod(vehicle[price]);
+    EXPECT_FALSE(empty) << "a vehicle with a price after one without";
+    EXPECT_EQ(vehicle[price].rfind("\u20ac", 0), 0u) << vehicle[price];
+    EXPECT_LE(cents(vehicle[price]), previous) << vehicle[price];
+    previous = cents(vehicle[price]);
   }
-  EXPECT_TRUE(priced);
+  EXPECT_TRUE(empty) << "the sample has vehicles without a price";
+}
+
+TEST(WebScreen, APriceRangeKeepsItsVehiclesAndShowsItsBoundsInEveryCurrency) {
+  // Picked on the yen ladder, stored in dollars (the sample's rates: JPY 158, USD 1.08 per euro).
+  const Screen yen = Build("cur=JPY%2CUSD&op=range&schema=902&loc=0&min=1000000&max=1500000");
+  const int expected = SampleCount({{902, "cast(e.data_value as real) between 1000000 * 1.08 / 158 - 0.005 and "
+                                          "1500000 * 1.08 / 158 + 0.005"}});
+  ASSERT_GT(expected, 0);
+  EXPECT_EQ(yen.count, expected);
+  ASSERT_EQ(yen.choices.size(), 1u);
+  EXPECT_EQ(yen.choices[0].text, "from \u00a51,000,000.00 ($6,835.44) to \u00a51,500,000.00 ($10,253.16)");
+  // Another currency: the same vehicles, the bounds shown in it.
+  const Screen euro = Build("state=" + UrlEncode(yen.params.state) + "&cur=EUR%2CUSD");
+  EXPECT_EQ(euro.count, expected);
+  EXPECT_EQ(euro.choices[0].text, "from \u20ac6,329.11 ($6,835.44) to \u20ac9,493.67 ($10,253.16)");
+  const sbf_web::Row* price = FindRow(euro, "902", true);
+  ASSERT_NE(price, nullptr);
+  EXPECT_EQ(price->minText, "\u20ac6,329.11 ($6,835.44)");
+  // The form sends the kept bound back as stored: nothing drifts.
+  const std::string html = sbf_web::RenderHtml(euro);
+  EXPECT_NE(html.find("<option value=\"=" + price->min + "\" selected>\u20ac6,329.11 ($6,835.44)</option>"), std::string::npos);
+}
+
+TEST(WebScreen, ThePageSpeaksItsLanguageAndLabelsEveryControl) {
+  const std::string german = sbf_web::RenderHtml(Build("cat=Engine&lang=3&state=2~7401~0~EU~EU~"));
+  for (const std::string& part :
+       {std::string("<html lang=\"de\">"), std::string("Fahrzeuge passen"), std::string("id=\"clear\""),
+        std::string("aria-label=\"Leistung (hp), von\""), std::string("aria-label=\"entfernen Herkunft: Europa\""),
+        std::string("<input type=\"checkbox\" id=\"v-row-60-1-I\" name=\"value\" value=\"I\"")})
+    EXPECT_NE(german.find(part), std::string::npos) << part;
+  const std::string english = sbf_web::RenderHtml(Build(""));
+  EXPECT_NE(english.find("<html lang=\"en-GB\">"), std::string::npos);
+  EXPECT_EQ(english.find("id=\"clear\""), std::string::npos) << "Clear all with nothing chosen";
+  EXPECT_NE(english.find("more are advanced, old or built"), std::string::npos);
 }
 
 // --- links restore their screen ----------------------------------------------------------
@@ -255,7 +287,7 @@ TEST(WebScreen, TextsFromTheStateAreEscapedAndRoundTripThroughTheLinks) {
   }
   EXPECT_GT(restoring, 0);
   const std::string json = sbf_web::RenderJson(screen);
-  EXPECT_NE(json.find("\"state\":\"2~7401~0~~\\u003cb>\\\"x'&amp;~\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"state\":\"2~7401~0~~<b>\\\"x'&amp;~\""), std::string::npos) << json;
 }
 
 TEST(WebScreen, JsonCarriesTheScreen) {
@@ -266,7 +298,7 @@ TEST(WebScreen, JsonCarriesTheScreen) {
            std::string("\"state\":\"2~7401~0~EU~EU~~1~135~0~~100~!!\""),
            std::string("{\"text\":\"Engine\",\"category\":\"Engine\",\"current\":true"),
            std::string("\"title\":\"Horsepower (hp)\",\"schema\":\"135\",\"location\":\"0\",\"schemaValue\":\"\","
-                       "\"kind\":\"range\",\"min\":\"100\",\"max\":null,\"ladder\":["),
+                       "\"kind\":\"range\",\"min\":\"100\",\"max\":null,\"minText\":\"100\",\"maxText\":null,\"ladder\":["),
            std::string("{\"text\":\"100\",\"value\":\"100\",\"selected\":true}"),
            std::string("\"columns\":[\"vehicle_id\",\"name\",\"make\",\"model\",\"model_year\",\"origin\",\"price\"]"),
        })
@@ -283,30 +315,35 @@ TEST(WebScreen, BadRequestsGetTheErrorWithNumberSourceAndDescription) {
     std::string source;
     std::string description;  // a part of it
     bool badState;
+    size_t ways;  // screens that keep the choices
   };
   const int32_t kObject = static_cast<int32_t>(0x80040201);
   const Case cases[] = {
-      {"state=2~7401~0~~EU", true, 9, "mirel_SbF.ParseState", "Subscript out of range", true},
-      {"state=x~7401~0~~EU~", true, 13, "mirel_SbF.ParseState", "Type mismatch", true},
-      {"op=min&schema=135&loc=0&value=abc", true, kObject, "mirel_SbF.CreateVehicleSql", "Minimum value", false},
-      {"state=2~abc~0~~EU~", true, kObject, "mirel_SbF.CreateVehicleSql", "Schema ID", false},
-      {"lang=2", true, kObject, "mirel_SbF.GetTitleText", "Unable to locate matching row_id", false},
-      {"cur=XYZ", true, static_cast<int32_t>(0x80040064), "mirel_SbF.AddSbFMinMaxInfo", "Currency", false},
-      {"op=pick&schema=9999&loc=0&value=1", false, 0, "sbf-web", "no criteria row offers values of item 9999", false},
-      {"op=pick&schema=7401&loc=0&value=XX", false, 0, "sbf-web", "\"XX\" is not one of item 7401", false},
-      {"op=max&schema=7401&loc=0&value=3", false, 0, "sbf-web", "no range row has item 7401", false},
-      {"cat=Nope", false, 0, "sbf-web", "unknown category \"Nope\"", false},
-      {"sort=vehicle_id", false, 0, "sbf-web", "cannot sort by \"vehicle_id\"", false},
-      {"lang=en", false, 0, "sbf-web", "not \"en\"", false},
-      {"std=yes", false, 0, "sbf-web", "std is 1", false},
-      {"cur=", false, 0, "sbf-web", "at least one currency", false},
-      {"op=explode", false, 0, "sbf-web", "unknown op \"explode\"", false},
-      {"op=pick&loc=0&value=EU", false, 0, "sbf-web", "needs the item", false},
-      {"op=unpick&schema=7401&loc=0", false, 0, "sbf-web", "needs a value", false},
-      {"op=clear&schema=7401", false, 0, "sbf-web", "takes no parameter \"schema\"", false},
-      {"schema=7401", false, 0, "sbf-web", "needs an op", false},
-      {"lang=1&lang=3", false, 0, "sbf-web", "more than once", false},
-      {"page=2", false, 0, "sbf-web", "unknown parameter \"page\"", false},
+      {"state=2~7401~0~~EU", true, 9, "mirel_SbF.ParseState", "Subscript out of range", true, 0},
+      {"state=x~7401~0~~EU~", true, 13, "mirel_SbF.ParseState", "Type mismatch", true, 0},
+      {"state=2~abc~0~~EU~", true, kObject, "mirel_SbF.CreateVehicleSql", "Schema ID", false, 0},
+      // The check sbf shares, with the ways out it offers.
+      {"lang=2", false, 0, "sbf-web", "no texts in language 2; it has 1 (English (United Kingdom)), 3", false, 4},
+      {"cur=usd", false, 0, "sbf-web", "unknown currency \"usd\" (codes are upper case: USD)", false, 1},
+      {"cur=XYZ", false, 0, "sbf-web", "the project has CHF, CZK", false, 1},
+      {"op=min&schema=135&loc=0&value=abc", false, 0, "sbf-web", "the lower bound \"abc\" of item 135", false, 0},
+      {"op=range&schema=135&loc=0&min=300&max=100", false, 0, "sbf-web", "is above the upper bound 100", false, 0},
+      {"op=pick&schema=9999&loc=0&value=1", false, 0, "sbf-web", "no criteria row has item 9999", false, 0},
+      {"op=pick&schema=7401&loc=0&value=XX", false, 0, "sbf-web", "\"XX\" is not a value of item 7401", false, 0},
+      {"op=max&schema=7401&loc=0&value=3", false, 0, "sbf-web", "is picked by value, not by a range", false, 0},
+      {"cat=Nope", false, 0, "sbf-web", "unknown category \"Nope\"", false, 0},
+      // The request itself.
+      {"sort=vehicle_id", false, 0, "sbf-web", "cannot sort by \"vehicle_id\"", false, 0},
+      {"lang=en", false, 0, "sbf-web", "not \"en\"", false, 0},
+      {"std=yes", false, 0, "sbf-web", "std is 1", false, 0},
+      {"cur=", false, 0, "sbf-web", "at least one currency", false, 0},
+      {"op=explode", false, 0, "sbf-web", "unknown op \"explode\"", false, 0},
+      {"op=pick&loc=0&value=EU", false, 0, "sbf-web", "needs the item", false, 0},
+      {"op=unpick&schema=7401&loc=0", false, 0, "sbf-web", "needs a value", false, 0},
+      {"op=clear&schema=7401", false, 0, "sbf-web", "takes no parameter \"schema\"", false, 0},
+      {"schema=7401", false, 0, "sbf-web", "needs an op", false, 0},
+      {"lang=1&lang=3", false, 0, "sbf-web", "more than once", false, 0},
+      {"op=pick&schema=7401&loc=0&value=EU&value=JP", false, 0, "sbf-web", "more than once", false, 0},
   };
   for (const auto& c : cases) {
     const RequestError e = ErrorOf(c.query);
@@ -318,6 +355,8 @@ TEST(WebScreen, BadRequestsGetTheErrorWithNumberSourceAndDescription) {
     EXPECT_EQ(e.source, c.source) << c.query << ": " << e.description;
     EXPECT_NE(e.description.find(c.description), std::string::npos) << c.query << ": " << e.description;
     EXPECT_EQ(e.badState, c.badState) << c.query;
+    ASSERT_EQ(e.ways.size(), c.ways) << c.query;
+    for (const auto& way : e.ways) EXPECT_NO_THROW(BuildScreen(SampleConfig(), {way.params, {}})) << way.text;
 
     const std::string html = sbf_web::RenderHtmlError(e);
     EXPECT_NE(html.find(sbf_web::HtmlEscape(e.description)), std::string::npos) << c.query;
@@ -339,13 +378,11 @@ TEST(WebScreen, AnUnreadableStateOffersALinkThatClearsIt) {
     return m;
   }();
   ASSERT_FALSE(found.empty()) << html;
-  std::string query = found[1];
-  for (size_t at; (at = query.find("&amp;")) != std::string::npos;) query.replace(at, 5, "&");
-  const Screen screen = Build(query);  // no error: the state is gone, the rest kept
+  const Screen screen = Build(std::regex_replace(found[1].str(), std::regex("&amp;"), "&"));  // no error: the state is gone, the rest kept
   EXPECT_EQ(screen.params.state, "");
   EXPECT_EQ(screen.params.category, "Body");
   EXPECT_EQ(screen.params.language, 3);
-  EXPECT_EQ(screen.count, ExpectedCount({}));
+  EXPECT_EQ(screen.count, SampleCount({}));
 }
 
 TEST(WebScreen, AFailedRequestLeavesNothingBehind) {

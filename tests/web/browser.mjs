@@ -1,8 +1,11 @@
 // The web host in a real browser (Debian's chromium through playwright-core):
 //   node browser.mjs SBF_WEB DATA_DIR OUT_DIR
-// starts SBF_WEB on a free loopback port over DATA_DIR, picks a value, sets a range,
-// reloads, sorts, switches the language and saves screenshots under OUT_DIR. Every count
-// is compared with a count the sqlite3 shell gives for the same conditions.
+// starts SBF_WEB on a free loopback port over DATA_DIR and uses it as people do: ticks
+// values, sets ranges by keyboard and pointer, reloads, sorts both ways, switches the
+// language and the currencies, picks prices in yen, narrows the window to a phone's and
+// follows the ways back from errors, saving screenshots under OUT_DIR (screen-390.png is
+// the phone). Every count is compared with a count the sqlite3 shell gives for the same
+// conditions.
 // The server is stopped at the end, also when a step fails.
 import { spawn, execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
@@ -47,6 +50,9 @@ const DEFAULT_FILTERS = [
 ];
 const EUROPE = has("e.schema_id = 7401 and e.data_value = 'EU'");
 const FROM_100_HP = has('e.schema_id = 135 and e.location = 0 and cast(e.data_value as real) >= 100');
+function sqlValue(sql, file = 'specs.db') {
+  return Number(execFileSync('sqlite3', ['-readonly', path.join(dataDir, file), sql], { encoding: 'utf8' }).trim());
+}
 function sqlCount(...conditions) {
   const sql = `select count(*) from version v where ${[...DEFAULT_FILTERS, ...conditions].join(' and ')};`;
   const out = execFileSync('sqlite3', ['-readonly', path.join(dataDir, 'specs.db'), sql], { encoding: 'utf8' });
@@ -91,13 +97,36 @@ async function stopServer(server) {
 }
 
 const count = async (page) => Number(await page.getAttribute('#count', 'data-count'));
-const titles = (page) => page.$$eval('#criteria .row h3', (hs) => hs.map((h) => h.textContent));
+const titles = (page) => page.$$eval('#criteria .row legend', (ls) => ls.map((l) => l.textContent));
+const param = (page, name) => new URL(page.url()).searchParams.get(name);
 
 // Runs `action` and waits for the page it leads to (a change answers 303, then the screen).
 async function navigate(page, action) {
   await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), action()]);
   check(!(await page.$('#error')), `the page shows an error: ${await page.textContent('body')}`);
 }
+
+// Picks an option of a drop-down the way a keyboard user does: the choice alone does not
+// submit; Enter does, or leaving the drop-down's form (Tab, Tab: the second picker of a
+// row or of the settings is in the same form).
+async function pickOption(page, selector, value, how = 'enter') {
+  const before = page.url();
+  await page.focus(selector);
+  await page.selectOption(selector, value);
+  await page.waitForTimeout(200);
+  check(page.url() === before, 'choosing an option submitted before an explicit action');
+  if (how === 'enter') {
+    await navigate(page, () => page.keyboard.press('Enter'));
+    return;
+  }
+  await page.keyboard.press('Tab');
+  await page.waitForTimeout(200);
+  check(page.url() === before, 'moving to the next picker of the same form submitted');
+  await navigate(page, () => page.keyboard.press('Tab'));
+}
+
+// The dollars of a price cell or choice, "€6,329.11 ($6,835.44)" -> 6835.44.
+const dollars = (text) => Number((text.match(/\$([\d,.]+)/) || [, 'NaN'])[1].replace(/,/g, ''));
 
 async function run(base) {
   const profile = mkdtempSync(path.join(tmpdir(), 'sbf-web-chromium-'));
@@ -110,26 +139,52 @@ async function run(base) {
   });
   try {
     const page = await browser.newPage();
-    await page.goto(`${base}/`);
+    await page.goto(`${base}/?utm_source=mail`);
     check((await count(page)) === sqlCount(), 'the first screen does not count every vehicle');
+    check(!(await page.$('#clear')), '"Clear all" is offered with nothing chosen');
+    const favicon = await page.request.get(`${base}/favicon.ico`);
+    check(favicon.status() === 200, `/favicon.ico answered ${favicon.status()}`);
 
-    // Pick a coded value: Europe in the origin row.
-    await navigate(page, () => page.click('#criteria .row[data-schema="7401"] a.choice[data-value="EU"]'));
+    // Pick a coded value: Europe, a real check box.
+    const europeBox = '#criteria form.list[data-schema="7401"] input[type="checkbox"][value="EU"]';
+    await navigate(page, () => page.check(europeBox));
     const europe = sqlCount(EUROPE);
     check((await count(page)) === europe, `after picking Europe: ${await count(page)} vehicles, the data says ${europe}`);
     check(europe < sqlCount(), 'picking Europe did not reduce the count');
-    check(await page.getAttribute('#criteria .row[data-schema="7401"] a.choice[data-value="EU"]', 'aria-checked') === 'true',
-          'Europe is not checked after picking it');
-    check(new URL(page.url()).searchParams.get('state').includes('7401'), 'the address does not carry the state');
+    check(await page.isChecked(europeBox), 'Europe is not ticked after picking it');
+    check(param(page, 'state').includes('7401'), 'the address does not carry the state');
 
-    // A range on another tab: horsepower from 100.
+    // A range on another tab, by keyboard: arrow keys move, leaving the picker submits.
     await navigate(page, () => page.click('nav.tabs a[data-category="Engine"]'));
-    await navigate(page, () => page.selectOption('form.range[data-schema="135"] select[name="min"]', '100'));
+    const minPicker = 'form.range[data-schema="135"] select[name="min"]';
+    check((await page.getAttribute(minPicker, 'aria-label')) === 'Horsepower (hp), from', 'the picker is not labelled with its row');
+    await page.focus(minPicker);
+    await page.keyboard.press('ArrowDown');
+    await page.waitForTimeout(300);
+    check(!page.url().includes('state=2~7401~0~EU~EU~~1'), 'an arrow key submitted the range');
+    await pickOption(page, minPicker, '100');
     const strong = sqlCount(EUROPE, FROM_100_HP);
     check((await count(page)) === strong, `after the range: ${await count(page)} vehicles, the data says ${strong}`);
     check(strong < europe, 'the range did not reduce the count');
-    check(await page.$eval('form.range[data-schema="135"] select[name="min"]', (s) => s.value) === '100',
-          'the minimum picker does not show 100');
+    check((await page.$eval(minPicker, (s) => s.selectedOptions[0].textContent)) === '100', 'the minimum picker does not show 100');
+
+    // Space on a check box far down the page ticks it; the page comes back at the same place
+    // with the focus on that box.
+    await page.setViewportSize({ width: 1280, height: 500 });
+    const sixBox = '#criteria form.list[data-schema="1101"] input[type="checkbox"]';
+    const boxId = await page.$eval(sixBox, (b) => b.id);
+    await page.focus(`#${boxId}`);
+    await page.$eval(`#${boxId}`, (b) => b.scrollIntoView({ block: 'center' }));
+    const scrolled = await page.evaluate(() => scrollY);
+    check(scrolled > 100, 'the page is too short to test its place');
+    await navigate(page, () => page.keyboard.press('Space'));
+    const focused = await page.evaluate(() => document.activeElement.id);
+    check(focused === boxId, `the focus did not come back to the check box ${boxId}: ${focused} ${page.url()}`);
+    check(Math.abs((await page.evaluate(() => scrollY)) - scrolled) < 150, 'the page did not keep its place');
+    check(await page.isChecked(`#${boxId}`), 'Space did not tick the check box');
+    await navigate(page, () => page.keyboard.press('Space'));  // and untick it again
+    await page.setViewportSize({ width: 1280, height: 900 });
+    check((await count(page)) === strong, 'unticking did not restore the count');
 
     // The URL alone restores the screen.
     const url = page.url();
@@ -144,38 +199,94 @@ async function run(base) {
     check((await count(page)) === before.count, 'the reloaded page counts differently');
     await page.screenshot({ path: path.join(outDir, 'screen-en.png') });
 
-    // Sorting by a column heading.
+    // Sorting by price, both ways, cars without a price last.
     await navigate(page, () => page.click('#vehicles th a[data-column="price"]'));
-    const prices = await page.$$eval('#vehicles tbody tr', (rows) => rows.map((r) => Number(r.cells[5].textContent)));
-    check(prices.length === strong, `the table has ${prices.length} rows, not ${strong}`);
-    check(prices.every((p, i) => i === 0 || prices[i - 1] <= p), 'the table is not sorted by price');
+    const prices = async () => page.$$eval('#vehicles tbody td[data-column="price"]', (cells) => cells.map((c) => c.textContent));
+    let shown = await prices();
+    check(shown.length === strong, `the table has ${shown.length} rows, not ${strong}`);
+    const ordered = (list, sign) => list.every((p, i) => i === 0 || !p || (list[i - 1] && sign * (dollars(p) - dollars(list[i - 1])) >= 0));
+    const emptyLast = (list) => list.every((p, i) => p || list.slice(i).every((q) => !q));
+    check(ordered(shown, 1) && emptyLast(shown), `the table is not sorted up by price: ${shown.join(' | ')}`);
+    await navigate(page, () => page.click('#vehicles th a[data-column="price"]'));
+    shown = await prices();
+    check(ordered(shown, -1) && emptyLast(shown), `the table is not sorted down by price: ${shown.join(' | ')}`);
+    check((await page.getAttribute('#vehicles th[aria-sort]', 'aria-sort')) === 'descending', 'the sorted column is not marked');
 
-    // Another language: titles and headings translated, the same vehicles.
+    // Another language: titles, headings, wording and the page's lang.
     const english = await titles(page);
-    await navigate(page, () => page.selectOption('#settings select[name="lang"]', '3'));
+    await pickOption(page, '#language', '3', 'leave');
     const german = await titles(page);
-    check(german.includes('Leistung (hp)') && !english.includes('Leistung (hp)'),
-          `the titles are not translated: ${german.join(', ')}`);
+    check(german.includes('Leistung (hp)') && !english.includes('Leistung (hp)'), `the titles are not translated: ${german.join(', ')}`);
     check((await page.textContent('nav.tabs')).includes('Motor'), 'the headings are not translated');
+    check((await page.getAttribute('html', 'lang')) === 'de', 'the page does not say it is German');
+    check((await page.textContent('#count')).includes('Fahrzeuge passen'), 'the page wording is not German');
     check((await count(page)) === strong, 'switching the language changed the count');
     await page.screenshot({ path: path.join(outDir, 'screen-de.png') });
 
     // The same screen as JSON, from the same parameters.
-    const search = new URL(page.url()).search;
-    const api = await page.request.get(`${base}/api/screen${search}`);
+    const api = await page.request.get(`${base}/api/screen${new URL(page.url()).search}`);
     check(api.status() === 200, `the JSON screen answered ${api.status()}`);
     const json = await api.json();
     check(json.count === strong, `the JSON screen counts ${json.count}, not ${strong}`);
-    check(json.state === new URL(page.url()).searchParams.get('state'), 'the JSON screen has another state');
+    check(json.state === param(page, 'state'), 'the JSON screen has another state');
     check(json.rows.some((r) => r.title === 'Leistung (hp)' && r.kind === 'range' && r.min === '100'),
           'the JSON screen lacks the range row with its minimum');
-    check(json.vehicles.length === strong, 'the JSON screen lists other vehicles');
+    const badBytes = await page.request.get(`${base}/api/screen?cat=%FF`);
+    check(badBytes.status() === 400 && (await badBytes.json()).error.description.includes('\uFFFD'),
+          'a request with bytes that are not UTF-8 did not give valid JSON');
     const missing = await page.request.get(`${base}/no/such/page`);
     check(missing.status() === 404, `an unknown path answered ${missing.status()}`);
-    const badJson = await page.request.get(`${base}/api/screen?lang=2`);
-    const badBody = await badJson.json();
-    check(badJson.status() === 400 && badBody.error.source === 'mirel_SbF.GetTitleText' && badBody.error.number !== null,
-          `an unknown language answered ${badJson.status()} ${JSON.stringify(badBody)}`);
+
+    // Prices in yen: a range picked on the yen ladder counts the stored dollars.
+    await navigate(page, () => page.goto(`${base}/?cat=General&lang=1&cur=JPY%2CUSD`));
+    const pricePicker = 'form.range[data-schema="902"] select[name="min"]';
+    const yen = await page.$$eval(`${pricePicker} option`, (os) => os.map((o) => o.value).filter((v) => v));
+    const minYen = yen[4];
+    await pickOption(page, pricePicker, minYen);
+    const rate = sqlValue("select (select conversion from currency_symbol where code = 'USD') / (select conversion from currency_symbol where code = 'JPY')", 'prj.db');
+    const fromYen = sqlCount(has(`e.schema_id = 902 and cast(e.data_value as real) >= ${minYen} * ${rate} - 0.005`));
+    check((await count(page)) === fromYen, `from ¥${minYen}: ${await count(page)} vehicles, the data says ${fromYen}`);
+    const yenChoice = await page.textContent('#choices li');
+    check(yenChoice.includes('¥'), `the bound is not shown in yen: ${yenChoice}`);
+
+    // Another primary currency: the same vehicles, the bound shown in euros.
+    await pickOption(page, '#currency', 'EUR,JPY,USD');
+    check((await count(page)) === fromYen, 'switching the currency changed the count');
+    const euroChoice = await page.textContent('#choices li');
+    check(euroChoice.includes('€') && dollars(euroChoice) === dollars(yenChoice), `the bound is not the same in euros: ${euroChoice}`);
+    // Drop a currency again; the stored one cannot be dropped.
+    check(!(await page.$('#currencies .currency[data-code="USD"] a.remove')), 'the stored currency can be dropped');
+    await navigate(page, () => page.click('#currencies .currency[data-code="JPY"] a.remove'));
+    check(param(page, 'cur') === 'EUR,USD', `dropping JPY left ${param(page, 'cur')}`);
+    check((await count(page)) === fromYen, 'dropping a currency changed the count');
+
+    // A phone: nothing wider than the screen, the count and a way to the vehicles on top.
+    await page.setViewportSize({ width: 390, height: 844 });
+    await page.reload();
+    const width = await page.evaluate(() => document.documentElement.scrollWidth);
+    check(width <= 390, `the page is ${width} px wide on a 390 px screen`);
+    const show = await page.$('#show');
+    const box = await show.boundingBox();
+    check(box && box.y + box.height < 844, 'the "show vehicles" link is not on the first screen');
+    const small = await page.$$eval('#criteria input[type="checkbox"]', (bs) => bs.filter((b) => b.closest('label').getBoundingClientRect().height < 40).length);
+    check(small === 0, `${small} check boxes have tap targets under 40 px`);
+    await page.screenshot({ path: path.join(outDir, 'screen-390.png') });
+    await page.screenshot({ path: path.join(outDir, 'screen-390-full.png'), fullPage: true });
+    await page.setViewportSize({ width: 1280, height: 900 });
+
+    // A language typed into the address: the error offers the project's languages, keeping the choices.
+    const state = param(page, 'state');
+    const lost = await page.goto(`${base}/?lang=8&cur=EUR%2CUSD&state=${encodeURIComponent(state)}`);
+    check(lost.status() === 400, `an unknown language answered ${lost.status()}`);
+    check((await page.$$('#ways a.way')).length === 4, 'the error does not offer the project\'s languages');
+    await page.screenshot({ path: path.join(outDir, 'error-language.png') });
+    await Promise.all([page.waitForNavigation(), page.click('#ways a.way >> nth=1')]);
+    check((await count(page)) === fromYen && param(page, 'state') === state && param(page, 'lang') === '3',
+          'the way back lost the choices');
+    const lower = await page.request.get(`${base}/api/screen?cur=usd`);
+    const lowerBody = await lower.json();
+    check(lower.status() === 400 && lowerBody.error.description.includes('codes are upper case: USD'),
+          `a lower-case currency answered ${JSON.stringify(lowerBody)}`);
 
     // An unreadable state: a 400 page that offers to clear it.
     const response = await page.goto(`${base}/?state=${encodeURIComponent('2~7401~0~~EU')}`);
@@ -189,10 +300,26 @@ async function run(base) {
   }
 }
 
+// A second server on the port of the first must refuse to start, not share the port.
+async function secondServerRefused(base) {
+  const port = new URL(base).port;
+  const child = spawn(serverExe, ['--port', port, '--data', dataDir], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  const code = await new Promise((resolve) => {
+    const timer = setTimeout(() => { child.kill('SIGKILL'); resolve('still running after 30 s'); }, 30000);
+    child.on('exit', (c) => { clearTimeout(timer); resolve(c); });
+  });
+  check(code === 2 && stderr.includes(`cannot listen on 127.0.0.1:${port}`),
+        `a second server on port ${port} answered ${code}: ${stderr}`);
+}
+
 const server = startServer();
 let failure = null;
 try {
-  await run(await server.ready);
+  const base = await server.ready;
+  await secondServerRefused(base);
+  await run(base);
 } catch (e) {
   failure = e;
 }

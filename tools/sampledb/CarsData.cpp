@@ -10,8 +10,9 @@
 #include <stdexcept>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "Catalog.h"
-#include "Json.h"
 
 namespace sampledb {
 
@@ -54,9 +55,17 @@ std::uint32_t Fnv1a(std::string_view s) {
   return h;
 }
 
+using Json = nlohmann::json;
+
+// "a number", "an object", ... for messages.
+std::string KindName(const Json& v) {
+  const std::string name = v.is_number() ? "number" : v.type_name();
+  return (name[0] == 'a' || name[0] == 'o' ? "an " : "a ") + name;
+}
+
 class RecordReader {
  public:
-  RecordReader(const json::Value& record, std::size_t index, const std::string& source)
+  RecordReader(const Json& record, std::size_t index, const std::string& source)
       : record_(record), index_(index), source_(source) {}
 
   [[noreturn]] void Fail(const std::string& what) const {
@@ -66,25 +75,23 @@ class RecordReader {
   }
 
   // A member that is absent or null reads as nullptr.
-  const json::Value* Get(const char* member) const {
-    const json::Value* v = record_.Find(member);
-    return (v == nullptr || v->IsNull()) ? nullptr : v;
+  const Json* Get(const char* member) const {
+    const auto found = record_.find(member);
+    return (found == record_.end() || found->is_null()) ? nullptr : &*found;
   }
 
   std::string RequiredString(const char* member) const {
-    const json::Value* v = Get(member);
+    const Json* v = Get(member);
     if (v == nullptr) Fail(std::string("the member ") + member + " is missing");
-    if (v->GetKind() != json::Value::Kind::String)
-      Fail(std::string(member) + " must be a string, not " + json::KindName(v->GetKind()));
-    return v->AsString();
+    if (!v->is_string()) Fail(std::string(member) + " must be a string, not " + KindName(*v));
+    return v->get<std::string>();
   }
 
   std::optional<double> Number(const char* member) const {
-    const json::Value* v = Get(member);
+    const Json* v = Get(member);
     if (v == nullptr) return std::nullopt;
-    if (v->GetKind() != json::Value::Kind::Number)
-      Fail(std::string(member) + " must be a number or null, not " + json::KindName(v->GetKind()));
-    const double d = v->AsNumber();
+    if (!v->is_number()) Fail(std::string(member) + " must be a number or null, not " + KindName(*v));
+    const double d = v->get<double>();
     if (!(d > 0)) Fail(std::string(member) + " must be positive, not " + FormatNumber(d));
     return d;
   }
@@ -100,16 +107,15 @@ class RecordReader {
   void SetName(std::string name) { name_ = std::move(name); }
 
  private:
-  const json::Value& record_;
+  const Json& record_;
   std::size_t index_;
   const std::string& source_;
   std::string name_;
 };
 
-Vehicle ReadRecord(const json::Value& record, std::size_t index, const std::string& source) {
+Vehicle ReadRecord(const Json& record, std::size_t index, const std::string& source) {
   RecordReader r(record, index, source);
-  if (record.GetKind() != json::Value::Kind::Object)
-    r.Fail(std::string("expected an object, found ") + json::KindName(record.GetKind()));
+  if (!record.is_object()) r.Fail("expected an object, found " + KindName(record));
 
   const std::string rawName = r.RequiredString("Name");
   r.SetName(rawName);
@@ -130,10 +136,9 @@ Vehicle ReadRecord(const json::Value& record, std::size_t index, const std::stri
   v.year = std::stoi(date.substr(0, 4));
   if (v.year < 1900) r.Fail("Year " + date + " is before 1900");
 
-  if (const json::Value* o = r.Get("Origin")) {
-    if (o->GetKind() != json::Value::Kind::String)
-      r.Fail(std::string("Origin must be a string, not ") + json::KindName(o->GetKind()));
-    const std::string& s = o->AsString();
+  if (const Json* o = r.Get("Origin")) {
+    if (!o->is_string()) r.Fail("Origin must be a string, not " + KindName(*o));
+    const std::string& s = o->get_ref<const std::string&>();
     if (s == "USA") v.origin = Origin::US;
     else if (s == "Europe") v.origin = Origin::EU;
     else if (s == "Japan") v.origin = Origin::JP;
@@ -156,16 +161,17 @@ Vehicle ReadRecord(const json::Value& record, std::size_t index, const std::stri
 }  // namespace
 
 std::vector<Vehicle> ParseCars(std::string_view jsonText, const std::string& sourceName) {
-  json::Value doc;
+  Json records;
   try {
-    doc = json::Parse(jsonText);
-  } catch (const json::ParseError& e) {
-    throw std::runtime_error("malformed JSON in " + sourceName + ": " + e.what());
+    records = Json::parse(jsonText);
+  } catch (const Json::parse_error& e) {
+    // "[json.exception.parse_error.101] parse error at line 1, column 31: ...": the part
+    // after the library's tag.
+    const std::string what = e.what();
+    throw std::runtime_error("malformed JSON in " + sourceName + ": " + what.substr(what.find(']') + 2));
   }
-  if (doc.GetKind() != json::Value::Kind::Array)
-    throw std::runtime_error(sourceName + ": expected an array of cars, found " +
-                             json::KindName(doc.GetKind()));
-  const json::Value::Array& records = doc.AsArray();
+  if (!records.is_array())
+    throw std::runtime_error(sourceName + ": expected an array of cars, found " + KindName(records));
   if (records.empty()) throw std::runtime_error(sourceName + ": the file holds no cars");
   std::vector<Vehicle> vehicles;
   vehicles.reserve(records.size());

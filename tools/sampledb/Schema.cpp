@@ -58,16 +58,25 @@ Codes AssignCodes(const std::vector<Vehicle>& vehicles) {
     models.emplace(v.makeKey, v.model);
   }
   // Makes by name (the key order), models by make and then model name, groups
-  // by their English name.
-  int n = 0;
-  for (const auto& [key, info] : codes.makeInfo) codes.make[key] = std::to_string(++n);
-  n = 0;
-  for (const auto& m : models) codes.model[m] = std::to_string(++n);
+  // by their English name. The screen lists values in the order of their codes as
+  // text, so codes are zero-padded to one width ("01" ... "30"): that order is then
+  // the order of the names.
+  auto numbering = [](size_t count) {
+    const size_t width = std::to_string(count).size();
+    return [width, n = 0]() mutable {
+      const std::string digits = std::to_string(++n);
+      return std::string(width - std::min(width, digits.size()), '0') + digits;
+    };
+  };
+  auto makeCode = numbering(codes.makeInfo.size());
+  for (const auto& [key, info] : codes.makeInfo) codes.make[key] = makeCode();
+  auto modelCode = numbering(models.size());
+  for (const auto& m : models) codes.model[m] = modelCode();
   std::set<std::pair<std::string, std::string>> groups;  // (English name, key)
   for (const auto& [key, info] : codes.makeInfo)
     groups.emplace(GroupNames(info.groupKey).enGb, info.groupKey);
-  n = 0;
-  for (const auto& g : groups) codes.group[g.second] = std::to_string(++n);
+  auto groupCode = numbering(groups.size());
+  for (const auto& g : groups) codes.group[g.second] = groupCode();
   return codes;
 }
 

@@ -18,7 +18,4 @@ std::string RenderJsonError(const RequestError& error);
 std::string RenderHtmlNotFound(const std::string& path);
 std::string RenderJsonNotFound(const std::string& path);
 
-// "0x80040201": an error number as 8 hex digits.
-std::string HexNumber(int32_t number);
-
 }  // namespace sbf_web

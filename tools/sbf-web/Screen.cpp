@@ -11,6 +11,7 @@
 #include <mirel_SbF/mirel_SbF.h>
 
 #include "Text.h"
+#include "Words.h"
 
 namespace sbf_web {
 
@@ -26,14 +27,22 @@ RequestError::RequestError(int32_t errorNumber, std::string errorSource, std::st
 
 namespace {
 
-constexpr const char* kNoBound = "!!";
+using sbf_host::kNoBound;
+using sbf_host::Selection;
+
+// The items whose codes or amounts some version columns hold: shown by their text, or as
+// prices in the current currencies. (The sample's columns; another project's unknown
+// columns are shown as they are.)
+const std::map<std::string, std::string> kColumnItems = {
+    {"make", "111"}, {"model", "112"}, {"model_year", "1102"}, {"origin", "7401"}, {"price", "902"},
+};
 
 struct OpName {
   const char* name;
   Change::Kind kind;
 };
 constexpr OpName kOps[] = {
-    {"pick", Change::Pick}, {"unpick", Change::Unpick}, {"min", Change::Min},
+    {"pick", Change::Pick}, {"unpick", Change::Unpick}, {"set", Change::Set},     {"min", Change::Min},
     {"max", Change::Max},   {"range", Change::Range},   {"clear", Change::Clear},
 };
 
@@ -43,199 +52,99 @@ const char* OpText(Change::Kind kind) {
   return "";
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = text.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    items.push_back(item);
-    start = end + 1;
-  }
-  return items;
-}
+using sbf_host::SplitList;
 
-std::string JoinList(const std::vector<std::string>& items) {
-  std::string text;
-  for (const auto& item : items) text += (text.empty() ? "" : ",") + item;
-  return text;
-}
+RequestError FromLibrary(const mirel_SbF::Error& e) { return RequestError(e.Number(), e.Source(), e.Description()); }
 
-RequestError FromLibrary(const mirel_SbF::Error& e) {
-  return RequestError(e.Number(), e.Source(), e.Description());
-}
-
-std::string Text(const mirel_SbF::Variant& value) {
-  if (value.IsNull() || value.IsEmpty()) return "";
-  return mirel_SbF::CStr(value);
-}
-
-// Reads a record set to its end and closes it, whatever happens on the way.
-template <class F>
-void ReadAll(const std::shared_ptr<mirel_SbF::Recordset>& rs, F&& row) {
-  struct Closer {
-    mirel_SbF::Recordset* rs;
-    ~Closer() {
-      try {
-        if (rs) rs->Close();
-      } catch (...) {
-      }
+// A host check's refusal, with the screens that would work instead.
+RequestError FromHost(const sbf_host::RequestError& e, const Params& in) {
+  RequestError error(e.what());
+  if (e.subject == sbf_host::RequestError::Language) {
+    for (const auto& id : e.known) {
+      Way way{sbf_host::LanguageName(std::atoi(id.c_str())), in};
+      way.params.language = std::atoi(id.c_str());
+      error.ways.push_back(std::move(way));
     }
-  } closer{rs.get()};
-  if (!rs) return;
-  for (; !rs->EndOfFile(); rs->MoveNext())
-    if (!row(*rs)) break;
-}
-
-std::vector<Row> ReadRows(const mirel_SbF::Search& search) {
-  std::vector<Row> rows;
-  for (const auto& result : search) {
-    Row row;
-    row.rowId = result->RowId();
-    row.orderId = result->OrderId();
-    row.category = result->Category();
-    row.title = result->TitleText();
-    row.schema = result->Schema();
-    row.location = result->SchemaLocation();
-    row.schemaValue = result->SchemaValue();
-    row.range = result->IsMinMax();
-    for (const auto& info : *result)
-      row.values.push_back({info->FullText(), info->DataValue(), info->IsSelected()});
-    rows.push_back(std::move(row));
+  } else if (e.subject == sbf_host::RequestError::Currency && !e.suggestion.empty()) {
+    Way way{e.suggestion, in};
+    way.params.currencies = e.suggestion;
+    error.ways.push_back(std::move(way));
   }
-  return rows;
+  return error;
 }
 
-// Runs one query of the host's own (the lists the pickers offer) in the project database.
-template <class F>
-void ProjectQuery(const Config& config, const std::string& sql, F&& row) {
-  mirel_base::Connector connector;
-  ReadAll(connector.ExecuteQuery(sql, config.project, config.connection), std::forward<F>(row));
+sbf_host::Settings SettingsOf(const Config& config, const Params& params) {
+  sbf_host::Settings settings;
+  settings.connection = config.connection;
+  settings.specs = config.specs;
+  settings.project = config.project;
+  settings.language = params.language;
+  settings.currencies = params.currencies;
+  settings.standardOnly = params.standardOnly;
+  return settings;
 }
 
-// The languages that have criterion titles; an empty list when the project cannot say.
-std::vector<Language> ProjectLanguages(const Config& config) {
-  std::vector<Language> languages;
-  try {
-    ProjectQuery(config,
-                 "select distinct language_id from search_by_features_text order by language_id",
-                 [&](mirel_SbF::Recordset& rs) {
-                   const int32_t id = mirel_SbF::CLng(rs.Fields("language_id").Value());
-                   languages.push_back({id, LanguageName(id)});
-                   return true;
-                 });
-  } catch (const mirel_SbF::Error&) {
-    languages.clear();
-  }
-  return languages;
+// A bound from a form or a link: kStoredBound and a stored amount, kept as it is; else an
+// amount as the ladder shows it.
+bool IsStored(const std::string& bound) { return !bound.empty() && bound[0] == kStoredBound; }
+
+// The selection a change adds, for the shared check.
+Selection SelectionOf(const Change& change, const std::string& value) {
+  Selection s;
+  s.schema = change.schema;
+  s.location = change.location;
+  s.schemaValue = change.schemaValue;
+  s.value = value;
+  return s;
 }
 
-std::vector<std::string> ProjectCurrencies(const Config& config) {
-  std::vector<std::string> codes;
-  try {
-    ProjectQuery(config, "select code from currency_symbol order by code",
-                 [&](mirel_SbF::Recordset& rs) {
-                   codes.push_back(Text(rs.Fields("code").Value()));
-                   return true;
-                 });
-  } catch (const mirel_SbF::Error&) {
-    codes.clear();
-  }
-  return codes;
-}
-
-// The headings in the screen's language, each with the category name DoSearch takes:
-// a heading is the text of its category, and both carry the category's order id.
-std::vector<Heading> ReadHeadings(const Config& config, mirel_SbF::Search& search,
-                                  const std::vector<Row>& catalog) {
-  std::vector<std::pair<std::string, int32_t>> texts;
-  ReadAll(search.GetSbFHeadings(), [&](mirel_SbF::Recordset& rs) {
-    texts.emplace_back(Text(rs.Fields("application_text").Value()),
-                       mirel_SbF::CLng(rs.Fields("sbf_order_id").Value()));
-    return true;
-  });
-  std::multimap<int32_t, std::string> names;
-  ProjectQuery(config, "select category_name, sbf_order_id from categories order by sbf_order_id",
-               [&](mirel_SbF::Recordset& rs) {
-                 names.emplace(mirel_SbF::CLng(rs.Fields("sbf_order_id").Value()),
-                               Text(rs.Fields("category_name").Value()));
-                 return true;
-               });
-  std::set<std::string> withRows;
-  for (const auto& row : catalog) withRows.insert(row.category);
-  std::vector<Heading> headings;
-  std::set<std::string> used;
-  for (const auto& [text, order] : texts) {
-    // Several categories may share an order id: the one with criteria rows that no
-    // earlier heading took.
-    std::string name;
-    auto [first, last] = names.equal_range(order);
-    for (auto it = first; it != last && name.empty(); ++it)
-      if (withRows.count(it->second) && !used.count(it->second)) name = it->second;
-    if (name.empty()) continue;
-    used.insert(name);
-    headings.push_back({text, name, false});
-  }
-  return headings;
-}
-
-const Row* FindRow(const std::vector<Row>& rows, const std::string& schema,
-                   const std::string& location, bool range) {
-  for (const auto& row : rows)
-    if (row.range == range && row.schema == schema && row.location == location) return &row;
-  return nullptr;
-}
-
-const Row* FindRangeRow(const std::vector<Row>& rows, const std::string& schema,
-                        const std::string& location, const std::string& schemaValue) {
-  for (const auto& row : rows)
-    if (row.range && row.schema == schema && row.location == location &&
-        row.schemaValue == schemaValue)
-      return &row;
-  return nullptr;
-}
-
-const Value* FindValue(const std::vector<Row>& rows, const std::string& schema,
-                       const std::string& location, const std::string& data) {
-  for (const auto& row : rows) {
-    if (row.range || row.schema != schema || row.location != location) continue;
-    for (const auto& value : row.values)
-      if (value.data == data) return &value;
-  }
-  return nullptr;
-}
-
-// A change must name a criterion of the project (and a pick one of its values); the
-// catalog is every row without the reduction by the selections.
-void CheckChange(const Change& change, const std::vector<Row>& catalog) {
-  const std::string item = "item " + change.schema + " at location " + change.location;
+void CheckChange(const Change& change, const sbf_host::Catalog& catalog) {
   switch (change.kind) {
-    case Change::Pick:
-      if (!FindRow(catalog, change.schema, change.location, false))
-        throw RequestError("no criteria row offers values of " + item);
-      if (!FindValue(catalog, change.schema, change.location, change.value))
-        throw RequestError("the value \"" + change.value + "\" is not one of " + item);
+    case Change::Pick: sbf_host::CheckSelection(catalog, SelectionOf(change, change.value)); break;
+    case Change::Set:
+      // The values a row offers and the picked ones; removing one not offered is harmless.
+      for (const auto& value : change.values) sbf_host::CheckSelection(catalog, SelectionOf(change, value));
+      if (change.values.empty() &&
+          std::none_of(catalog.rows.begin(), catalog.rows.end(), [&](const sbf_host::Row& r) {
+            return !r.range && r.schema == change.schema && r.location == change.location;
+          }))
+        throw sbf_host::RequestError("no criteria row offers values of item " + change.schema + " at location " +
+                                     change.location);
       break;
     case Change::Min:
     case Change::Max:
-    case Change::Range:
-      if (!FindRangeRow(catalog, change.schema, change.location, change.schemaValue))
-        throw RequestError("no range row has " + item +
-                           (change.schemaValue.empty() ? "" : " and value " + change.schemaValue));
+    case Change::Range: {
+      // The bounds the change sets are checked (numbers, min not above max); bounds kept
+      // from the state were checked when they were set, and empty ones clear.
+      const std::string min = change.kind == Change::Range ? change.min : change.kind == Change::Min ? change.value : "";
+      const std::string max = change.kind == Change::Range ? change.max : change.kind == Change::Max ? change.value : "";
+      auto given = [](const std::string& bound) { return !bound.empty() && !IsStored(bound); };
+      Selection s = SelectionOf(change, "");
+      s.kind = Selection::Range;
+      s.min = given(min) ? min : given(max) ? max : "0";
+      s.max = given(max) ? max : s.min;
+      sbf_host::CheckSelection(catalog, s);
       break;
+    }
     default: break;
   }
 }
 
 bool SameRange(const Selection& s, const Change& c) {
-  return s.range && s.schema == c.schema && s.location == c.location &&
+  return s.kind != Selection::Value && s.schema == c.schema && s.location == c.location &&
          s.schemaValue == c.schemaValue;
 }
 
-std::string Bound(const std::string& text) { return text.empty() ? kNoBound : text; }
+bool SameItem(const Selection& s, const Change& c) {
+  return s.kind == Selection::Value && s.schema == c.schema && s.location == c.location;
+}
+
+// A bound as stored: kept ones as they are, picked ones converted from the ladder's currency.
+std::string Stored(mirel_SbF::Search& search, const Change& change, const std::string& bound) {
+  if (bound.empty()) return kNoBound;
+  if (IsStored(bound)) return bound.substr(1);
+  return search.PriceBoundToStored(change.schema, bound);
+}
 
 // Applies the change to a Search that holds the restored selections: what the change
 // replaces or removes goes through a restore of the remaining state, what it adds through
@@ -246,20 +155,20 @@ void ApplyChange(mirel_SbF::Search& search, const Change& change) {
     search.CurrentState("");
     return;
   }
-  const std::vector<Selection> before = SplitState(search.CurrentState());
+  const std::vector<Selection> before = sbf_host::SplitState(search.CurrentState());
   std::vector<Selection> kept;
   std::string min = kNoBound, max = kNoBound;
-  bool add = false;
   for (const auto& s : before) {
     switch (change.kind) {
       case Change::Pick:
-        if (!s.range && s.schema == change.schema && s.location == change.location &&
-            s.value == change.value)
-          return;  // already picked
+        if (SameItem(s, change) && s.value == change.value) return;  // already picked
         break;
       case Change::Unpick:
-        if (!s.range && s.schema == change.schema && s.location == change.location &&
-            s.value == change.value)
+        if (SameItem(s, change) && s.value == change.value) continue;
+        break;
+      case Change::Set:
+        if (SameItem(s, change) &&
+            std::find(change.offered.begin(), change.offered.end(), s.value) != change.offered.end())
           continue;
         break;
       case Change::Min:
@@ -267,8 +176,8 @@ void ApplyChange(mirel_SbF::Search& search, const Change& change) {
       case Change::Range:
         if (SameRange(s, change)) {
           // An empty bound (only a hand-made state has one) counts as none.
-          min = Bound(s.min == kNoBound ? "" : s.min);
-          max = Bound(s.max == kNoBound ? "" : s.max);
+          min = s.min.empty() ? kNoBound : s.min;
+          max = s.max.empty() ? kNoBound : s.max;
           continue;
         }
         break;
@@ -277,61 +186,170 @@ void ApplyChange(mirel_SbF::Search& search, const Change& change) {
     kept.push_back(s);
   }
   switch (change.kind) {
-    case Change::Pick: add = true; break;
-    case Change::Min: min = Bound(change.value); break;
-    case Change::Max: max = Bound(change.value); break;
+    case Change::Min: min = Stored(search, change, change.value); break;
+    case Change::Max: max = Stored(search, change, change.value); break;
     case Change::Range:
-      min = Bound(change.min);
-      max = Bound(change.max);
+      min = Stored(search, change, change.min);
+      max = Stored(search, change, change.max);
       break;
     default: break;
   }
-  if (kept.size() != before.size()) search.CurrentState(JoinState(kept));
-  if (add) {
-    // The value is also the schema value, so that the library marks exactly that value
-    // in every row of the item.
-    search.AddSelection(change.schema, change.location, change.value, change.value);
-  } else if (change.kind == Change::Min || change.kind == Change::Max ||
-             change.kind == Change::Range) {
-    const std::string& s = change.schema;
-    const std::string& l = change.location;
-    const std::string& v = change.schemaValue;
-    if (min != kNoBound && max != kNoBound) search.AddMinMax(s, l, v, min, max);
-    else if (min != kNoBound) search.AddMin(s, l, v, min);
-    else if (max != kNoBound) search.AddMax(s, l, v, max);
+  if (kept.size() != before.size()) search.CurrentState(sbf_host::JoinState(kept));
+  // A picked value is also the schema value, so that the library matches exactly that value.
+  const std::string& s = change.schema;
+  const std::string& l = change.location;
+  const std::string& v = change.schemaValue;
+  switch (change.kind) {
+    case Change::Pick: search.AddSelection(s, l, change.value, change.value); break;
+    case Change::Set:
+      for (const auto& value : change.values) search.AddSelection(s, l, value, value);
+      break;
+    case Change::Min:
+    case Change::Max:
+    case Change::Range:
+      if (min != kNoBound && max != kNoBound) search.AddMinMax(s, l, v, min, max);
+      else if (min != kNoBound) search.AddMin(s, l, v, min);
+      else if (max != kNoBound) search.AddMax(s, l, v, max);
+      break;
+    default: break;
   }
 }
 
-std::string ValueText(const Row* row, const std::string& data) {
-  if (row)
-    for (const auto& value : row->values)
-      if (value.data == data) return value.text;
-  return data;
+const sbf_host::Row* FindRow(const std::vector<sbf_host::Row>& rows, const Selection& s) {
+  const bool range = s.kind != Selection::Value;
+  for (const auto& row : rows)
+    if (row.range == range && row.schema == s.schema && row.location == s.location &&
+        (!range || row.schemaValue == s.schemaValue))
+      return &row;
+  return nullptr;
 }
 
-std::vector<Choice> ReadChoices(const std::vector<Selection>& selections,
-                                const std::vector<Row>& catalog) {
+std::vector<Choice> ReadChoices(mirel_SbF::Search& search, const std::vector<Selection>& selections,
+                                const std::vector<sbf_host::Row>& catalog, const std::vector<std::string>& words) {
   std::vector<Choice> choices;
   for (const auto& s : selections) {
     Choice choice;
-    if (!s.range) {
-      const Row* row = FindRow(catalog, s.schema, s.location, false);
-      const Value* value = FindValue(catalog, s.schema, s.location, s.value);
-      choice.title = row ? row->title : "item " + s.schema;
-      choice.text = value ? value->text : s.value;
-      choice.remove = {Change::Unpick, s.schema, s.location, "", s.value, "", ""};
+    const sbf_host::Row* row = FindRow(catalog, s);
+    choice.title = row ? row->title : "item " + s.schema;
+    if (s.kind == Selection::Value) {
+      choice.text = s.value;
+      if (row)
+        for (const auto& v : row->values)
+          if (v.data == s.value) choice.text = v.text;
+      choice.remove = {Change::Unpick, s.schema, s.location, "", s.value, {}, {}, "", ""};
     } else {
-      const Row* row = FindRangeRow(catalog, s.schema, s.location, s.schemaValue);
-      choice.title = row ? row->title : "item " + s.schema;
       const bool hasMin = s.min != kNoBound, hasMax = s.max != kNoBound;
-      if (hasMin) choice.text = "from " + ValueText(row, s.min);
-      if (hasMax) choice.text += std::string(hasMin ? " to " : "up to ") + ValueText(row, s.max);
-      if (!hasMin && !hasMax) choice.text = "any";
-      choice.remove = {Change::Range, s.schema, s.location, s.schemaValue, "", "", ""};
+      auto text = [&](const std::string& bound) {
+        return row ? sbf_host::BoundText(search, *row, bound) : bound;
+      };
+      // words: "from", "to", "up to", "any"
+      if (hasMin) choice.text = words[0] + " " + text(s.min);
+      if (hasMax) choice.text += (hasMin ? " " + words[1] + " " : words[2] + " ") + text(s.max);
+      if (!hasMin && !hasMax) choice.text = words[3];
+      choice.remove = {Change::Range, s.schema, s.location, s.schemaValue, "", {}, {}, "", ""};
     }
     choices.push_back(std::move(choice));
   }
   return choices;
+}
+
+// The parts of a screen both the redirect and the full screen need.
+struct Prepared {
+  sbf_host::Catalog catalog;
+  std::unique_ptr<mirel_SbF::Search> search;
+};
+
+void Prepare(const Config& config, const Request& request, Prepared& p) {
+  const Params& in = request.params;
+  const sbf_host::Settings settings = SettingsOf(config, in);
+  try {
+    p.catalog = sbf_host::LoadCatalog(settings);
+  } catch (const sbf_host::RequestError& e) {
+    throw FromHost(e, in);
+  }
+  p.search = std::make_unique<mirel_SbF::Search>();
+  sbf_host::Configure(settings, p.catalog, *p.search);
+  try {
+    p.search->CurrentState(in.state);
+    sbf_host::SplitState(p.search->CurrentState());
+  } catch (const mirel_SbF::Error& e) {
+    RequestError error = FromLibrary(e);
+    error.badState = true;
+    error.hint = "The saved state text of the selections cannot be read.";
+    throw error;
+  }
+  try {
+    CheckChange(request.change, p.catalog);
+  } catch (const sbf_host::RequestError& e) {
+    throw FromHost(e, in);
+  }
+  ApplyChange(*p.search, request.change);
+}
+
+// Runs `body`, turning every failure into a RequestError that knows the request.
+template <class F>
+auto Answering(const Request& request, F&& body) {
+  try {
+    return body();
+  } catch (RequestError& e) {
+    if (!e.params) e.params = request.params;
+    e.changeFailed = request.change.kind != Change::None;
+    throw;
+  } catch (const sbf_host::RequestError& e) {
+    RequestError error = FromHost(e, request.params);
+    error.params = request.params;
+    error.changeFailed = request.change.kind != Change::None;
+    throw error;
+  } catch (const mirel_SbF::Error& e) {
+    RequestError error = FromLibrary(e);
+    error.params = request.params;
+    error.changeFailed = request.change.kind != Change::None;
+    throw error;
+  }
+}
+
+// The vehicles as shown: codes by their text, prices in the current currencies; sorted by
+// the first sort column, descending if asked, vehicles without a value last either way.
+void ReadVehicles(const Config& config, mirel_SbF::Search& search, const sbf_host::Catalog& catalog,
+                  const std::string& sortList, Screen& screen) {
+  std::vector<std::vector<mirel_SbF::Variant>> raw;
+  sbf_host::ReadAll(search.GetMatchingVehicles(screen.params.standardOnly, true, sortList),
+                    [&](mirel_SbF::Recordset& rs) {
+                      std::vector<mirel_SbF::Variant> cells;
+                      for (const auto& column : screen.columns) cells.push_back(rs.Fields(column).Value());
+                      raw.push_back(std::move(cells));
+                      return true;
+                    });
+  const auto first = std::find(screen.columns.begin(), screen.columns.end(), screen.sortColumns.empty() ? "" : screen.sortColumns[0]);
+  if (first != screen.columns.end()) {
+    const size_t at = static_cast<size_t>(first - screen.columns.begin());
+    auto empty = [at](const std::vector<mirel_SbF::Variant>& r) {
+      return r[at].IsNull() || r[at].IsEmpty() || sbf_host::Text(r[at]).empty();
+    };
+    const auto valued = std::stable_partition(raw.begin(), raw.end(), [&](const auto& r) { return !empty(r); });
+    if (screen.descending) std::reverse(raw.begin(), valued);
+  }
+  if (raw.size() > config.maxVehicles) raw.resize(config.maxVehicles);
+  std::map<std::string, std::map<std::string, std::string>> texts;  // item -> code -> text
+  for (const auto& row : catalog.rows)
+    if (!row.range)
+      for (const auto& v : row.values) texts[row.schema].emplace(v.data, v.text);
+  for (const auto& cells : raw) {
+    std::vector<std::string> shown;
+    for (size_t c = 0; c < cells.size(); ++c) {
+      std::string text = sbf_host::Text(cells[c]);
+      const auto item = kColumnItems.find(screen.columns[c]);
+      if (item != kColumnItems.end() && !text.empty()) {
+        const auto& names = texts[item->second];
+        const auto name = names.find(text);
+        if (name != names.end()) text = name->second;
+        else if (cells[c].Type() == mirel_SbF::VariantType::Double || cells[c].Type() == mirel_SbF::VariantType::Long)
+          text = search.FormatPriceBound(item->second, mirel_SbF::DoubleToText(mirel_SbF::CDbl(cells[c])));
+      }
+      shown.push_back(std::move(text));
+    }
+    screen.vehicles.push_back(std::move(shown));
+  }
 }
 
 }  // namespace
@@ -339,11 +357,14 @@ std::vector<Choice> ReadChoices(const std::vector<Selection>& selections,
 Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& query) {
   static const std::set<std::string> kKnown = {"state", "cat", "lang",   "cur", "std",
                                                "sort",  "op",  "schema", "loc", "sv",
-                                               "value", "min", "max"};
+                                               "value", "min", "max", "off"};
   std::map<std::string, std::string> p;
+  std::vector<std::string> values, offered;  // every "value" and "off", for op=set
   for (const auto& [key, value] : query) {
-    if (!kKnown.count(key)) throw RequestError("unknown parameter \"" + key + "\"");
-    if (!p.emplace(key, value).second)
+    if (!kKnown.count(key)) continue;  // utm_source and the like
+    if (key == "value") values.push_back(value);
+    if (key == "off") offered.push_back(value);
+    if (!p.emplace(key, value).second && key != "value" && key != "off")
       throw RequestError("the parameter \"" + key + "\" is given more than once");
   }
   auto has = [&](const char* key) { return p.count(key) > 0; };
@@ -374,7 +395,7 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
 
   Change& c = r.change;
   if (!has("op")) {
-    for (const char* key : {"schema", "loc", "sv", "value", "min", "max"})
+    for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "off"})
       if (has(key)) throw RequestError(std::string("the parameter \"") + key + "\" needs an op");
     return r;
   }
@@ -382,28 +403,37 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
   for (const auto& known : kOps)
     if (op == known.name) c.kind = known.kind;
   if (c.kind == Change::None)
-    throw RequestError("unknown op \"" + op + "\" (pick, unpick, min, max, range or clear)");
+    throw RequestError("unknown op \"" + op + "\" (pick, unpick, set, min, max, range or clear)");
+  if (values.size() > 1 && c.kind != Change::Set)
+    throw RequestError("the parameter \"value\" is given more than once");
   std::set<std::string> allowed;
   switch (c.kind) {
     case Change::Pick:
-    case Change::Unpick: allowed = {"schema", "loc", "value"}; break;
+    case Change::Unpick:
+    case Change::Set: allowed = {"schema", "loc", "value", "off"}; break;
     case Change::Min:
     case Change::Max: allowed = {"schema", "loc", "sv", "value"}; break;
     case Change::Range: allowed = {"schema", "loc", "sv", "min", "max"}; break;
     default: break;
   }
-  for (const char* key : {"schema", "loc", "sv", "value", "min", "max"})
+  for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "off"})
     if (has(key) && !allowed.count(key))
       throw RequestError(std::string("the op ") + op + " takes no parameter \"" + key + "\"");
   if (c.kind == Change::Clear) return r;
-  if (!has("schema") || p["schema"].empty())
-    throw RequestError("the op " + op + " needs the item (schema)");
+  if (!has("schema") || p["schema"].empty()) throw RequestError("the op " + op + " needs the item (schema)");
   if ((c.kind == Change::Pick || c.kind == Change::Unpick) && !has("value"))
     throw RequestError("the op " + op + " needs a value");
   c.schema = p["schema"];
   c.location = p["loc"];
   c.schemaValue = p["sv"];
   c.value = p["value"];
+  if (c.kind == Change::Set) {
+    for (const auto& value : values)
+      if (!value.empty()) c.values.push_back(value);
+    c.offered = offered;
+    for (const auto& value : c.values)
+      if (std::find(offered.begin(), offered.end(), value) == offered.end()) c.offered.push_back(value);
+  }
   c.min = p["min"];
   c.max = p["max"];
   return r;
@@ -425,6 +455,11 @@ std::string QueryOf(const Params& params, const Change& change) {
       case Change::Unpick:
         pairs.insert(pairs.end(), {{"schema", change.schema}, {"loc", change.location}, {"value", change.value}});
         break;
+      case Change::Set:
+        pairs.insert(pairs.end(), {{"schema", change.schema}, {"loc", change.location}});
+        for (const auto& value : change.offered) pairs.emplace_back("off", value);
+        for (const auto& value : change.values) pairs.emplace_back("value", value);
+        break;
       case Change::Min:
       case Change::Max:
         pairs.insert(pairs.end(), {{"schema", change.schema}, {"loc", change.location},
@@ -440,178 +475,101 @@ std::string QueryOf(const Params& params, const Change& change) {
   return BuildQuery(pairs);
 }
 
-std::vector<Selection> SplitState(const std::string& state) {
-  std::vector<Selection> selections;
-  if (state.empty()) return selections;
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (size_t at; (at = state.find('~', start)) != std::string::npos; start = at + 1)
-    fields.push_back(state.substr(start, at - start));
-  fields.push_back(state.substr(start));
-  if (fields.size() % 6 != 0)
-    throw RequestError("the state text has " + std::to_string(fields.size()) +
-                       " fields, not six for each selection");
-  for (size_t i = 0; i < fields.size(); i += 6) {
-    Selection s;
-    s.range = fields[i] == "1";
-    s.schema = fields[i + 1];
-    s.location = fields[i + 2];
-    s.schemaValue = fields[i + 3];
-    if (s.range) {
-      s.min = fields[i + 4];
-      s.max = fields[i + 5];
-    } else {
-      s.value = fields[i + 4];
-    }
-    selections.push_back(std::move(s));
-  }
-  return selections;
-}
-
-std::string JoinState(const std::vector<Selection>& selections) {
-  std::string state;
-  for (const auto& s : selections) {
-    if (!state.empty()) state += "~";
-    state += (s.range ? "1~" : "2~") + s.schema + "~" + s.location + "~" + s.schemaValue + "~";
-    state += s.range ? s.min + "~" + s.max : s.value + "~";
-  }
-  return state;
-}
-
-std::string LanguageName(int32_t id) {
-  // The language ids of the library, in the order of its locale table.
-  static const char* const kNames[] = {
-      "English (United Kingdom)", "Spanish",          "German",
-      "Italian",                  "French",           "Dutch",
-      "English (United States)",  "Japanese",         "Korean",
-      "Hebrew",                   "Greek",            "Croatian",
-      "Finnish",                  "Catalan",          "Portuguese",
-      "Swedish",                  "Turkish",          "Spanish (Mexico)",
-      "English",                  "English (Australia)", "Portuguese (Brazil)",
-      "",                         "Norwegian",        "Danish",
-      "Chinese (Taiwan)",         "French (Canada)",  "Hungarian",
-      "English (Ireland)",        "French (Belgium)", "Dutch (Belgium)",
-      "Czech",                    "Polish",           "Thai",
-      "Chinese (PRC)",            "German (Switzerland)", "Russian",
-      "Spanish (Argentina)",      "Slovenian",
-  };
-  if (id >= 1 && id <= 38 && kNames[id - 1][0] != '\0') return kNames[id - 1];
-  return "language " + std::to_string(id);
+Params ApplyRequest(const Config& config, const Request& request) {
+  return Answering(request, [&] {
+    Prepared p;
+    Prepare(config, request, p);
+    Params params = request.params;
+    params.state = p.search->CurrentState();
+    return params;
+  });
 }
 
 Screen BuildScreen(const Config& config, const Request& request) {
-  const Params& in = request.params;
-  Screen screen;
-  screen.params = in;
-  screen.changed = request.change.kind != Change::None;
-  try {
+  return Answering(request, [&] {
+    const Params& in = request.params;
+    Screen screen;
+    screen.params = in;
+    screen.changed = request.change.kind != Change::None;
     // The sort list may only name columns the table shows (they go into the query).
+    std::string sort = in.sort;
+    if (!sort.empty() && sort[0] == '-') {
+      screen.descending = true;
+      sort.erase(0, 1);
+    }
     std::vector<std::string> sortColumns;
-    if (!in.sort.empty()) {
-      for (const auto& column : SplitList(in.sort)) {
-        if (std::find(config.columns.begin(), config.columns.end(), column) == config.columns.end())
-          throw RequestError("cannot sort by \"" + column + "\": the columns are " + JoinList(config.columns));
+    if (!sort.empty()) {
+      for (const auto& column : SplitList(sort)) {
+        if (std::find(config.columns.begin(), config.columns.end(), column) == config.columns.end()) {
+          std::string names;
+          for (const auto& c : config.columns) names += (names.empty() ? "" : ",") + c;
+          throw RequestError("cannot sort by \"" + column + "\": the columns are " + names);
+        }
         if (std::find(sortColumns.begin(), sortColumns.end(), column) == sortColumns.end())
           sortColumns.push_back(column);
       }
     }
     screen.sortColumns = sortColumns;
     for (const auto& column : config.columns)
-      if (std::find(sortColumns.begin(), sortColumns.end(), column) == sortColumns.end())
-        sortColumns.push_back(column);
+      if (std::find(sortColumns.begin(), sortColumns.end(), column) == sortColumns.end()) sortColumns.push_back(column);
 
-    auto configure = [&](mirel_SbF::Search& s) {
-      s.SetDatabaseInfo(config.connection, config.specs, config.project, in.language, in.currencies);
-    };
-    mirel_SbF::Search search;
-    configure(search);
-    try {
-      search.CurrentState(in.state);
-    } catch (const mirel_SbF::Error& e) {
-      RequestError error = FromLibrary(e);
-      error.badState = true;
-      error.hint = "The saved state text of the selections cannot be read.";
-      throw error;
-    }
-
-    screen.languages = ProjectLanguages(config);
-    screen.currencyCodes = ProjectCurrencies(config);
-    // Every criteria row, unreduced: what a change may name, and the titles of the
-    // selections whatever category is shown.
-    std::vector<Row> catalog;
-    try {
-      mirel_SbF::Search all;
-      configure(all);
-      all.DoSearch(in.standardOnly, "", false);
-      catalog = ReadRows(all);
-    } catch (const mirel_SbF::Error& e) {
-      RequestError error = FromLibrary(e);
-      const bool known = std::any_of(screen.languages.begin(), screen.languages.end(),
-                                     [&](const Language& l) { return l.id == in.language; });
-      if (!screen.languages.empty() && !known) {
-        error.hint = "The project has no texts in language " + std::to_string(in.language) + "; it has";
-        for (const auto& l : screen.languages)
-          error.hint += " " + std::to_string(l.id) + " (" + l.name + ")";
-        error.hint += ".";
-      }
-      throw error;
-    }
-
-    CheckChange(request.change, catalog);
-    ApplyChange(search, request.change);
+    Prepared p;
+    Prepare(config, request, p);
+    mirel_SbF::Search& search = *p.search;
+    screen.languages = p.catalog.languages;
+    screen.currencyCodes = p.catalog.currencies;
+    screen.storedCurrency = p.catalog.storedCurrency;
     screen.params.state = search.CurrentState();
-    const std::vector<Selection> selections = SplitState(screen.params.state);
-    screen.choices = ReadChoices(selections, catalog);
+    const std::vector<Selection> selections = sbf_host::SplitState(screen.params.state);
+    const Words& w = WordsFor(in.language);
+    const std::vector<std::string> words = {w.from, w.to, w.upTo, w.any};
+    screen.choices = ReadChoices(search, selections, p.catalog.rows, words);
 
-    screen.headings = ReadHeadings(config, search, catalog);
-    if (screen.params.category.empty() && !screen.headings.empty())
-      screen.params.category = screen.headings.front().category;
-    bool found = false;
-    for (auto& heading : screen.headings)
-      if (heading.category == screen.params.category) heading.current = found = true;
-    if (!found && !screen.params.category.empty()) {
-      std::string names;
-      for (const auto& heading : screen.headings) names += (names.empty() ? "" : ", ") + heading.category;
-      throw RequestError("unknown category \"" + screen.params.category + "\" (the categories are " + names + ")");
-    }
+    for (const auto& category : p.catalog.categories) screen.headings.push_back({category.heading, category.name, false});
+    if (screen.params.category.empty() && !screen.headings.empty()) screen.params.category = screen.headings.front().category;
+    screen.params.category = sbf_host::ResolveCategory(p.catalog, screen.params.category);
+    for (auto& heading : screen.headings) heading.current = heading.category == screen.params.category;
 
     if (!screen.params.category.empty()) {
       search.DoSearch(in.standardOnly, screen.params.category, true);
-      screen.rows = ReadRows(search);
-    }
-    for (auto& row : screen.rows) {
-      if (!row.range) continue;
-      for (const auto& s : selections) {
-        if (!s.range || s.schema != row.schema || s.location != row.location ||
-            s.schemaValue != row.schemaValue)
-          continue;
-        row.min = s.min == kNoBound ? "" : s.min;
-        row.max = s.max == kNoBound ? "" : s.max;
+      std::vector<sbf_host::Row> rows = sbf_host::ReadRows(search);
+      sbf_host::MarkPicks(search, rows, selections);
+      for (auto& hostRow : rows) {
+        Row row;
+        static_cast<sbf_host::Row&>(row) = std::move(hostRow);
+        for (const auto& s : selections) {
+          if (!row.range || s.kind == Selection::Value || s.schema != row.schema || s.location != row.location ||
+              s.schemaValue != row.schemaValue)
+            continue;
+          row.min = s.min == kNoBound ? "" : s.min;
+          row.max = s.max == kNoBound ? "" : s.max;
+          row.minText = row.min.empty() ? "" : sbf_host::BoundText(search, row, row.min);
+          row.maxText = row.max.empty() ? "" : sbf_host::BoundText(search, row, row.max);
+        }
+        screen.rows.push_back(std::move(row));
       }
     }
 
     screen.count = search.GetNumberOfMatchingVehicles(in.standardOnly, true);
+    screen.hidden = sbf_host::HiddenByFilters(search, in.standardOnly, true, screen.count);
     screen.columns = {"vehicle_id"};
     screen.columns.insert(screen.columns.end(), config.columns.begin(), config.columns.end());
-    ReadAll(search.GetMatchingVehicles(in.standardOnly, true, JoinList(sortColumns)),
-            [&](mirel_SbF::Recordset& rs) {
-              if (screen.vehicles.size() >= config.maxVehicles) return false;
-              std::vector<std::string> cells;
-              for (const auto& column : screen.columns) cells.push_back(Text(rs.Fields(column).Value()));
-              screen.vehicles.push_back(std::move(cells));
-              return true;
-            });
-  } catch (RequestError& e) {
-    if (!e.params) e.params = in;
-    e.changeFailed = screen.changed;
-    throw;
-  } catch (const mirel_SbF::Error& e) {
-    RequestError error = FromLibrary(e);
-    error.params = in;
-    error.changeFailed = screen.changed;
-    throw error;
-  }
-  return screen;
+    for (const auto& column : screen.columns) {
+      std::string title = column == "name" ? w.name : column == "model" ? w.model : column;
+      const auto item = kColumnItems.find(column);
+      if (item != kColumnItems.end())
+        for (const auto& row : p.catalog.rows)
+          if (row.schema == item->second) {
+            title = row.title;
+            break;
+          }
+      screen.columnTitles.push_back(title);
+    }
+    std::string sortList;
+    for (const auto& column : sortColumns) sortList += (sortList.empty() ? "" : ",") + column;
+    ReadVehicles(config, search, p.catalog, sortList, screen);
+    return screen;
+  });
 }
 
 }  // namespace sbf_web

@@ -1,7 +1,8 @@
 // The request -> screen logic of the web host, without any socket: a request's query
 // parameters are read, a fresh Search is set up, the saved selections are restored from
-// the state text, the request's one change is applied and the whole screen is read back.
-// Nothing outlives the call: every Search and record set belongs to it.
+// the state text, the request's one change is checked (sbf_host, the same check as sbf's)
+// and applied, and the whole screen is read back. Nothing outlives the call: every Search
+// and record set belongs to it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "Request.h"
 
 namespace sbf_web {
 
@@ -24,28 +27,42 @@ struct Config {
 };
 
 // The parameters every link and form of a screen carries, so that a URL alone restores
-// the screen. Names in the query: state, cat, lang, cur, std, sort.
+// the screen. Names in the query: state, cat, lang, cur, std, sort. Other parameters (a
+// shared link's utm_source, ...) are ignored.
 struct Params {
-  std::string state;             // the library's saved-state text of the selections
-  std::string category;          // category name; empty: the first heading's
+  std::string state;               // the library's saved-state text of the selections
+  std::string category;            // category name; empty: the first heading's
   int32_t language = 1;
   std::string currencies = "USD";  // comma-separated, the first one primary
   bool standardOnly = false;
-  std::string sort;              // comma-separated columns of Config::columns
+  std::string sort;                // comma-separated columns of Config::columns; a leading
+                                   // "-" sorts the first one descending
 };
 
 // The one change a request asks for (query parameter op, with schema, loc, sv, value,
 // min and max as the change needs them).
 struct Change {
-  enum Kind { None, Pick, Unpick, Min, Max, Range, Clear } kind = None;
+  enum Kind { None, Pick, Unpick, Set, Min, Max, Range, Clear } kind = None;
   std::string schema, location, schemaValue;
-  std::string value;     // Pick, Unpick: the value; Min, Max: the bound, empty clears it
-  std::string min, max;  // Range: both bounds, empty for none
+  std::string value;                // Pick, Unpick: the value; Min, Max: the bound, empty clears it
+  std::vector<std::string> values;   // Set: the values of `offered` that are picked now
+  std::vector<std::string> offered;  // Set: the values the row showed (others stay as they are)
+  std::string min, max;             // Range: both bounds, empty for none
 };
+
+// A bound the form sends back unchanged: "=" and the bound as stored, so that a bound in
+// another currency than the ladder's is kept exactly.
+inline constexpr char kStoredBound = '=';
 
 struct Request {
   Params params;
   Change change;
+};
+
+// A link to another screen that may help after an error.
+struct Way {
+  std::string text;
+  Params params;
 };
 
 // A request that cannot be answered. `library` is set when the library raised the error
@@ -60,43 +77,25 @@ struct RequestError : std::runtime_error {
   std::string source = "sbf-web";
   std::string description;
   int status = 400;
-  bool badState = false;   // the state text could not be read
-  std::string hint;        // what may help, e.g. the languages the project has
+  bool badState = false;         // the state text could not be read
+  std::string hint;              // what may help
   std::optional<Params> params;  // the request's screen parameters, when they were readable
   bool changeFailed = false;     // the request carried a change: params alone may work
+  std::vector<Way> ways;         // other screens that keep the choices (e.g. other languages)
 };
 
-// The query parameters of a request -> Request. Unknown or repeated parameters, a
-// language that is no number and an incomplete change are RequestErrors.
+// The query parameters of a request -> Request. Repeated parameters (but value and off of
+// a set), a language that is no number and an incomplete change are RequestErrors.
 Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& query);
 
 // The query text that restores `params` (and, with a change, applies it on top).
 std::string QueryOf(const Params& params, const Change& change = {});
 
-// One selection of a state text, as the host reads it to show, remove or replace it.
-struct Selection {
-  bool range = false;
-  std::string schema, location, schemaValue;
-  std::string value;     // value selections
-  std::string min, max;  // range selections; "!!" is no bound
-};
-// The selections of a state text the library has accepted (six "~"-separated fields
-// each), and back.
-std::vector<Selection> SplitState(const std::string& state);
-std::string JoinState(const std::vector<Selection>& selections);
+using sbf_host::Value;
 
-struct Value {
-  std::string text;   // as shown
-  std::string data;   // the value the library matches on
-  bool selected = false;
-};
-
-struct Row {
-  int32_t rowId = 0, orderId = 0;
-  std::string category, title, schema, location, schemaValue;
-  bool range = false;
-  std::vector<Value> values;  // range rows: the ladder
-  std::string min, max;       // range rows: the bounds of the state, empty for none
+struct Row : sbf_host::Row {
+  std::string min, max;          // range rows: the bounds of the state as stored, empty for none
+  std::string minText, maxText;  // ... as the user reads them, in the current currency
 };
 
 struct Heading {
@@ -105,15 +104,12 @@ struct Heading {
   bool current = false;
 };
 
-struct Language {
-  int32_t id = 0;
-  std::string name;
-};
+using sbf_host::Language;
 
 // A selection of the state as the user reads it, with the change that removes it.
 struct Choice {
-  std::string title;   // the criterion's title, or its schema id when no row has it
-  std::string text;    // "Europe", "from 100 to 150"
+  std::string title;  // the criterion's title, or its schema id when no row has it
+  std::string text;   // "Europe", "from 100 to 150"
   Change remove;
 };
 
@@ -124,18 +120,23 @@ struct Screen {
   std::vector<Row> rows;  // the criteria rows of params.category, reduced by the selections
   std::vector<Choice> choices;
   int32_t count = 0;      // matching vehicles
+  int32_t hidden = 0;     // vehicles the default filters (advanced, old, built) leave out
   std::vector<std::string> columns;                // vehicle_id, then Config::columns
-  std::vector<std::vector<std::string>> vehicles;  // at most Config::maxVehicles rows
+  std::vector<std::string> columnTitles;           // ... as the language names them
+  std::vector<std::vector<std::string>> vehicles;  // at most Config::maxVehicles rows, as shown
   std::vector<std::string> sortColumns;            // the sort order in effect
+  bool descending = false;                         // the first sort column descending
   std::vector<Language> languages;                 // the project's languages
   std::vector<std::string> currencyCodes;          // the project's currencies
+  std::string storedCurrency;                      // the one prices are stored in
 };
+
+// The parameters of the screen a change leads to: the change checked and applied, the new
+// state in params.state. Builds nothing else (a pick answers with a redirect to them).
+Params ApplyRequest(const Config& config, const Request& request);
 
 // Builds the screen of one request. Throws RequestError for every failure (a library
 // error included) and nothing else but std::bad_alloc and the like.
 Screen BuildScreen(const Config& config, const Request& request);
-
-// The English name of a language id of the library (1 to 38), or "language N".
-std::string LanguageName(int32_t id);
 
 }  // namespace sbf_web

@@ -1,6 +1,5 @@
 #include "Text.h"
 
-#include <cstdio>
 #include <stdexcept>
 
 namespace sbf_web {
@@ -98,29 +97,6 @@ std::string BuildQuery(const std::vector<std::pair<std::string, std::string>>& p
     out += UrlEncode(key) + "=" + UrlEncode(value);
   }
   return out;
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F || c == '<') {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
 }
 
 }  // namespace sbf_web

@@ -1,5 +1,5 @@
 // The escaping and encoding every text of the web host goes through: HTML text and
-// attribute values, URL query parameters, JSON strings.
+// attribute values, URL query parameters (JSON goes through nlohmann/json, sbf_host::Dump).
 #pragma once
 
 #include <map>
@@ -27,9 +27,5 @@ std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view que
 
 // "a=1&b=x%20y": the pairs encoded and joined in the order given.
 std::string BuildQuery(const std::vector<std::pair<std::string, std::string>>& pairs);
-
-// A JSON string literal, quotes included; UTF-8 passes through, control characters and
-// "<" (so the text is safe inside HTML too) escaped.
-std::string JsonString(std::string_view text);
 
 }  // namespace sbf_web

@@ -17,16 +17,15 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <httplib.h>
 
+#include "Json.h"
 #include "Render.h"
 #include "Screen.h"
 #include "Text.h"
 
 namespace {
-
-constexpr int kUsageFailure = 64;
-constexpr int kStartFailure = 2;
 
 struct Options {
   std::optional<int> port;
@@ -50,6 +49,8 @@ const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection
   -h, --help          this text
 
 Pages: /  the search screen;  /api/screen  the same screen as JSON.
+Exit status: 0 stopped by a signal, 2 the data cannot be read or the port cannot be
+used (e.g. another server has it), 64 a bad command line (as sbf's).
 )";
 
 struct UsageError : std::runtime_error {
@@ -58,44 +59,36 @@ struct UsageError : std::runtime_error {
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
-    bool inlineValue = equals != std::string::npos;
-    if (inlineValue) {
-      value = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
-    }
-    auto next = [&]() -> std::string {
-      if (inlineValue) return value;
-      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-      return argv[++i];
-    };
-    if (arg == "-h" || arg == "--help") {
-      o.help = true;
-    } else if (arg == "--port") {
-      const std::string text = next();
-      char* end = nullptr;
-      const long port = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || port < 0 || port > 65535)
-        throw UsageError("--port needs a port number (0 to 65535), not \"" + text + "\"");
-      o.port = static_cast<int>(port);
-    } else if (arg == "--data") {
-      o.data = next();
-    } else if (arg == "--connection") {
-      o.connection = next();
-    } else if (arg == "--specs") {
-      o.specs = next();
-    } else if (arg == "--project") {
-      o.project = next();
-    } else if (arg == "--columns") {
-      o.columns = next();
-    } else {
-      throw UsageError("unknown option " + arg);
-    }
+  CLI::App app("sbf-web", "sbf-web");
+  app.set_help_flag("-h,--help");
+  std::string port;
+  app.add_option("--port", port);
+  app.add_option("--data", o.data);
+  app.add_option("--connection", o.connection);
+  app.add_option("--specs", o.specs);
+  app.add_option("--project", o.project);
+  app.add_option("--columns", o.columns);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    o.help = true;
+    return o;
+  } catch (const CLI::ParseError& e) {
+    std::string what = e.what();
+    if (what.rfind("The following argument", 0) == 0) what = "unknown option or argument " + what.substr(what.find(':') + 2);
+    throw UsageError(what);
   }
-  if (!o.help && !o.port) throw UsageError("--port is required");
+  if (!app.count("--port")) throw UsageError("--port is required");
+  size_t end = 0;
+  long value = -1;
+  try {
+    value = std::stol(port, &end);
+  } catch (const std::exception&) {
+    end = std::string::npos;
+  }
+  if (port.empty() || end != port.size() || value < 0 || value > 65535)
+    throw UsageError("--port needs a port number (0 to 65535), not \"" + port + "\"");
+  o.port = static_cast<int>(value);
   return o;
 }
 
@@ -144,12 +137,13 @@ void Answer(const sbf_web::Config& config, const httplib::Request& req, httplib:
       throw sbf_web::RequestError(e.what());
     }
     const sbf_web::Request request = sbf_web::ParseRequest(pairs);
-    const sbf_web::Screen screen = sbf_web::BuildScreen(config, request);
-    if (!json && screen.changed) {
-      // The address bar then shows the new screen's own URL, to reload or share.
-      res.set_redirect("/?" + sbf_web::QueryOf(screen.params), 303);
+    if (!json && request.change.kind != sbf_web::Change::None) {
+      // The address bar then shows the new screen's own URL, to reload or share; the
+      // screen itself is built by the request that follows.
+      res.set_redirect("/?" + sbf_web::QueryOf(sbf_web::ApplyRequest(config, request)), 303);
       return;
     }
+    const sbf_web::Screen screen = sbf_web::BuildScreen(config, request);
     res.status = 200;
     res.set_content(json ? sbf_web::RenderJson(screen) : sbf_web::RenderHtml(screen), type);
   } catch (const sbf_web::RequestError& e) {
@@ -176,16 +170,16 @@ int main(int argc, char** argv) {
     config = MakeConfig(options);
   } catch (const UsageError& e) {
     std::cerr << "sbf-web: " << e.what() << "\n(sbf-web --help lists the options)\n";
-    return kUsageFailure;
+    return sbf_host::kExitUsage;
   }
   // The first screen, once: a server whose data cannot be read does not start.
   try {
     sbf_web::BuildScreen(config, {});
   } catch (const sbf_web::RequestError& e) {
     std::cerr << "sbf-web: the data cannot be read: "
-              << (e.library ? "error " + sbf_web::HexNumber(e.number) + " " : std::string())
+              << (e.library ? "error " + sbf_host::HexNumber(e.number) + " " : std::string())
               << "(" << e.source << "): " << e.description << "\n";
-    return kStartFailure;
+    return sbf_host::kExitLibrary;
   }
 
   // SIGINT and SIGTERM stop the server from a thread of their own; blocked before any
@@ -197,8 +191,24 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   httplib::Server server;
+  // cpp-httplib sets SO_REUSEPORT by default, which lets a second server bind the same port
+  // and take half of the requests. SO_REUSEADDR alone still allows a quick restart while
+  // old connections linger, but a port in use is refused.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server.Get("/", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, false); });
   server.Get("/api/screen", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, true); });
+  // The page's icon: a small magnifier, so that browsers asking for it get no error.
+  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Cache-Control", "max-age=86400");
+    res.set_content(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\"><circle cx=\"6.5\" cy=\"6.5\" r=\"4.5\" "
+        "fill=\"none\" stroke=\"#0b5cad\" stroke-width=\"2\"/><path d=\"M10 10l4.5 4.5\" stroke=\"#0b5cad\" "
+        "stroke-width=\"2.5\"/></svg>",
+        "image/svg+xml");
+  });
   server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
     res.status = 404;
     res.set_content(sbf_web::RenderJsonNotFound(req.path), "application/json; charset=utf-8");
@@ -216,8 +226,9 @@ int main(int argc, char** argv) {
     port = -1;
   }
   if (port < 0) {
-    std::cerr << "sbf-web: cannot listen on " << host << ":" << *options.port << "\n";
-    return kStartFailure;
+    std::cerr << "sbf-web: cannot listen on " << host << ":" << *options.port
+              << " (the port is in use or not allowed)\n";
+    return sbf_host::kExitLibrary;
   }
   std::atomic<bool> signalled{false};
   std::thread stopper([&server, &signalled, stopSignals] {
@@ -233,5 +244,5 @@ int main(int argc, char** argv) {
   if (!signalled) kill(getpid(), SIGTERM);
   stopper.join();
   std::cout << "sbf-web: stopped" << std::endl;
-  return ok ? 0 : kStartFailure;
+  return ok ? 0 : sbf_host::kExitLibrary;
 }

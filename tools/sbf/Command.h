@@ -1,5 +1,5 @@
-// The command line of sbf: parsed into one Command and checked before the library is called,
-// so a bad command line never half-runs.
+// The command line of sbf: parsed (CLI11) into one Command and checked before the library
+// is called, so a bad command line never half-runs.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "Request.h"
 
 namespace sbf {
 
@@ -21,41 +23,30 @@ struct UsageError : std::runtime_error {
 struct CommandInfo {
   const char* name;
   const char* summary;
-  bool needsDatabase;  // false: works on the selections alone, no SetDatabaseInfo
-  bool takesSort;      // --sort applies
+  bool needsDatabase;     // false: works on the selections alone, no SetDatabaseInfo
+  bool takesSort;         // --sort applies
   const char* arguments;  // the words after the command, e.g. "AMOUNT FROM"; "" for none
 };
 std::span<const CommandInfo> Commands();
 const CommandInfo* FindCommand(const std::string& name);
 
-struct Selection {
-  enum Kind { Value, Range, Min, Max } kind;
-  std::vector<std::string> parts;  // schema, location, schema value, then value / bounds
-};
-
 struct Command {
-  std::string name;  // one of Commands()
+  std::string name;                    // one of Commands()
   std::vector<std::string> arguments;  // the words after the command
   std::string data = "data/sample";
   std::optional<std::string> conn;
-  std::string specs = "specs";
-  std::string project = "prj";
-  int32_t language = 1;
-  std::string currencies = "USD";
+  sbf_host::Settings settings;  // connection set by main from --conn or --data
   bool includeAdvanced = false, includeOld = false, includeBuilt = false;
-  std::optional<std::string> oem, make, excludeModel;
-  std::optional<int32_t> segment;
-  bool standardOnly = false;
   bool noReduce = false;
-  std::optional<std::string> state;  // applied before `selections`
-  std::vector<Selection> selections;  // in command-line order
+  std::optional<std::string> state;               // applied before `selections`
+  std::vector<sbf_host::Selection> selections;    // in command-line order
   std::string sort;
-  std::string category;  // search: one category, empty for all
+  std::string category;  // search: one category (name or heading), empty for all
   bool json = false;
   bool help = false;
 };
 
-// Options may be written "--name VALUE" or "--name=VALUE".
+// Options may be written "--name VALUE" or "--name=VALUE", anywhere on the line.
 Command ParseCommand(const std::vector<std::string>& args);
 std::string Usage();
 

@@ -2,46 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
+
+#include "Json.h"
 
 namespace sbf {
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 namespace {
-
-// The shortest of 15 or 17 significant digits that reads back as the same double.
-std::string JsonDouble(double d) {
-  if (!std::isfinite(d)) return "null";
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15g", d);
-  if (std::strtod(buf, nullptr) != d) std::snprintf(buf, sizeof buf, "%.17g", d);
-  return buf;
-}
 
 std::string PlainValue(const mirel_SbF::Variant& value) {
   using mirel_SbF::VariantType;
@@ -65,26 +30,18 @@ size_t Width(const std::string& text) {
   }));
 }
 
+std::string Pad(const std::string& text, size_t width) {
+  const size_t w = Width(text);
+  return text + std::string(w < width ? width - w : 0, ' ');
+}
+
+// The option that picks from a row, with the part the user fills in.
+std::string OptionOf(const sbf_host::Row& row) {
+  const std::string item = row.schema + ":" + row.location + ":" + row.schemaValue + ":";
+  return row.range ? "--range " + item + "MIN:MAX" : "--value " + item + "VALUE";
+}
+
 }  // namespace
-
-std::string JsonValue(const mirel_SbF::Variant& value) {
-  using mirel_SbF::VariantType;
-  switch (value.Type()) {
-    case VariantType::Empty:
-    case VariantType::Null: return "null";
-    case VariantType::Boolean: return value.AsBoolean() ? "true" : "false";
-    case VariantType::Long: return std::to_string(value.AsLong());
-    case VariantType::Double: return JsonDouble(value.AsDouble());
-    case VariantType::String: return JsonString(value.AsString());
-  }
-  return "null";
-}
-
-std::string HexNumber(int32_t number) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<uint32_t>(number));
-  return buf;
-}
 
 std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun) {
   const int32_t columns = rs.FieldCount();
@@ -98,19 +55,15 @@ std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun)
   }
   rs.Close();
 
-  std::string out;
   if (json) {
-    out = "{\"columns\":[";
-    for (size_t c = 0; c < names.size(); ++c) out += (c ? "," : "") + JsonString(names[c]);
-    out += "],\"rows\":[";
-    for (size_t r = 0; r < rows.size(); ++r) {
-      out += r ? ",[" : "[";
-      for (size_t c = 0; c < rows[r].size(); ++c) out += (c ? "," : "") + JsonValue(rows[r][c]);
-      out += "]";
+    sbf_host::Json out = {{"columns", names}, {"rows", sbf_host::Json::array()}, {"count", rows.size()}};
+    for (const auto& row : rows) {
+      sbf_host::Json cells = sbf_host::Json::array();
+      for (const auto& v : row) cells.push_back(sbf_host::ToJson(v));
+      out["rows"].push_back(std::move(cells));
     }
-    return out + "],\"count\":" + std::to_string(rows.size()) + "}\n";
+    return sbf_host::Dump(out);
   }
-
   std::vector<std::vector<std::string>> cells{names};
   for (const auto& row : rows) {
     std::vector<std::string> line;
@@ -120,29 +73,59 @@ std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun)
   std::vector<size_t> widths(names.size(), 0);
   for (const auto& line : cells)
     for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], Width(line[c]));
+  std::string out;
   for (const auto& line : cells) {
-    for (size_t c = 0; c < line.size(); ++c) {
-      out += line[c];
-      if (c + 1 < line.size()) out += std::string(widths[c] - Width(line[c]) + 2, ' ');
-    }
+    for (size_t c = 0; c < line.size(); ++c) out += c + 1 < line.size() ? Pad(line[c], widths[c] + 2) : line[c];
     out += "\n";
   }
-  return out + std::to_string(rows.size()) + " " + (rows.size() == 1 ? noun : std::string(noun) + "s") + "\n";
+  return out + std::to_string(rows.size()) + " " + noun + (rows.size() == 1 ? "" : "s") + "\n";
+}
+
+std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matching, bool json) {
+  if (json) {
+    sbf_host::Json out = {{"matching", matching}, {"rows", sbf_host::Json::array()}};
+    for (const auto& row : rows) {
+      sbf_host::Json values = sbf_host::Json::array();
+      for (const auto& v : row.values) values.push_back({{"text", v.text}, {"value", v.data}, {"selected", v.selected}});
+      out["rows"].push_back({{"rowId", row.rowId}, {"orderId", row.orderId}, {"category", row.category},
+                             {"title", row.title}, {"schema", row.schema}, {"location", row.location},
+                             {"schemaValue", row.schemaValue}, {"minMax", row.range}, {"values", values}});
+    }
+    return sbf_host::Dump(out);
+  }
+  std::string out, category;
+  int32_t rowId = -1;
+  for (const auto& row : rows) {
+    if (row.category != category) {
+      category = row.category;
+      out += "\n== " + category + " ==\n";
+      rowId = -1;
+    }
+    // The parts of one criteria row (one title over several items) under one title.
+    if (row.rowId == rowId)
+      out += std::string("  and") + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+    else
+      out += row.title + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+    rowId = row.rowId;
+    size_t width = 0;
+    for (const auto& v : row.values) width = std::max(width, Width(v.data));
+    for (const auto& v : row.values) {
+      out += std::string("  ") + (v.selected ? "[x] " : "[ ] ");
+      out += v.text == v.data ? v.data : Pad(v.data, width + 2) + v.text;
+      out += "\n";
+    }
+  }
+  return out + "\n" + std::to_string(matching) + (matching == 1 ? " vehicle matches\n" : " vehicles match\n");
 }
 
 std::string PlainError(const mirel_SbF::Error& e) {
-  return "error " + HexNumber(e.Number()) + " (" + e.Source() + "): " + e.Description() + "\n";
+  return "error " + sbf_host::HexNumber(e.Number()) + " (" + e.Source() + "): " + e.Description() + "\n";
 }
 
-std::string JsonError(const mirel_SbF::Error& e) {
-  return "{\"error\":{\"number\":" + std::to_string(e.Number()) + ",\"hex\":\"" +
-         HexNumber(e.Number()) + "\",\"source\":" + JsonString(e.Source()) +
-         ",\"description\":" + JsonString(e.Description()) + "}}\n";
-}
+std::string JsonError(const mirel_SbF::Error& e) { return sbf_host::Dump({{"error", sbf_host::ErrorJson(e)}}); }
 
-std::string JsonError(const std::string& description) {
-  return "{\"error\":{\"number\":null,\"source\":\"sbf\",\"description\":" +
-         JsonString(description) + "}}\n";
+std::string JsonError(const std::string& source, const std::string& description) {
+  return sbf_host::Dump({{"error", sbf_host::ErrorJson(source, description)}});
 }
 
 }  // namespace sbf

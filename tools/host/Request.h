@@ -1,0 +1,173 @@
+// What the two hosts (sbf on the command line, sbf-web in a browser) share: the settings and
+// selections a user asks for, the catalog of what the project offers, and one check of a
+// request against that catalog before the library runs it. A request either host refuses
+// gets the same words on both.
+//
+//   sbf_host::Catalog catalog = sbf_host::LoadCatalog(settings);   // checks the settings
+//   sbf_host::CheckSelection(catalog, selection);                  // before applying it
+//   sbf_host::Apply(search, selection);                            // price bounds converted
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <mirel_SbF/mirel_SbF.h>
+
+namespace sbf_host {
+
+// Exit codes of both hosts: a bad command line or request (nothing was asked of the
+// library), and a failure of the library or its data.
+inline constexpr int kExitUsage = 64;
+inline constexpr int kExitLibrary = 2;
+
+// A request that names something the project does not have, or asks for something that
+// cannot be: the message names what is wrong and what would be right.
+// `subject` and `known` let a host offer a way out (the project's languages, currencies).
+struct RequestError : std::runtime_error {
+  enum Subject { Other, Language, Currency };
+  explicit RequestError(const std::string& what, Subject about = Other, std::vector<std::string> knownOnes = {})
+      : std::runtime_error(what), subject(about), known(std::move(knownOnes)) {}
+  Subject subject;
+  std::vector<std::string> known;  // language ids or currency codes of the project
+  std::string suggestion;          // Currency: a list that works, keeping what it can
+};
+
+struct Settings {
+  std::string connection;
+  std::string specs = "specs";
+  std::string project = "prj";
+  int32_t language = 1;
+  std::string currencies = "USD";  // comma-separated, the first one primary
+  bool standardOnly = false;
+  // Filters; unset ones keep the library's defaults.
+  std::optional<std::string> oem, make, excludeModel;  // code lists of items 117, 111, 112
+  std::optional<int32_t> segment;
+};
+
+// A selection as a user gives it. Bounds of a price item are amounts of the primary
+// currency, as the ladder shows them; Apply converts them into the stored currency.
+struct Selection {
+  enum Kind { Value, Range, Min, Max } kind = Value;
+  std::string schema, location, schemaValue;
+  std::string value;     // Value
+  std::string min, max;  // Range, Min, Max
+};
+
+struct Value {
+  std::string text;  // as shown
+  std::string data;  // the value the library matches on
+  bool selected = false;
+};
+
+struct Row {
+  int32_t rowId = 0, orderId = 0;
+  std::string category, title, schema, location, schemaValue;
+  bool range = false;
+  std::vector<Value> values;  // range rows: the ladder
+};
+
+struct Category {
+  std::string name;     // the name DoSearch takes
+  std::string heading;  // as shown in the language
+};
+
+struct Language {
+  int32_t id = 0;
+  std::string name;
+};
+
+// What the project offers in the settings' language, unreduced by any selection.
+struct Catalog {
+  std::vector<Language> languages;      // those with criterion titles
+  std::vector<std::string> currencies;  // the project's currency codes
+  std::string storedCurrency;           // the currency prices are stored in
+  std::vector<Row> rows;                // every criteria row
+  std::vector<Category> categories;     // in the order of the headings
+  std::vector<int32_t> segments;
+};
+
+// Checks the language and the currencies against the project (RequestError naming the
+// known ones), then reads the rest. The library's own errors pass as mirel_SbF::Error.
+Catalog LoadCatalog(const Settings& settings);
+
+// SetDatabaseInfo and the filters that are set. RequestError for a filter code or a
+// segment the data does not have (the codes are read only when a filter is given).
+void Configure(const Settings& settings, const Catalog& catalog, mirel_SbF::Search& search);
+
+// The category for what the user typed: a category name or its heading in the language,
+// without regard to case. Empty stays empty (all categories).
+std::string ResolveCategory(const Catalog& catalog, const std::string& typed);
+
+// RequestError unless the selection names an item and value the catalog offers: values
+// on list rows (a value's shown text is pointed to its code), numeric bounds on range
+// rows, min not above max.
+void CheckSelection(const Catalog& catalog, const Selection& selection);
+
+// Adds the selection to the search; bounds of a price item are converted from the primary
+// currency into the stored one (Search::PriceBoundToStored).
+void Apply(mirel_SbF::Search& search, const Selection& selection);
+
+// A bound of the search's state (as stored) as the user reads it: the ladder's text for a
+// value on the ladder, a price in the current currencies, else the bound itself.
+std::string BoundText(mirel_SbF::Search& search, const Row& row, const std::string& stored);
+
+// The selections of a state text the library has accepted (six "~"-separated fields
+// each: 1 for a range or 2 for a value, schema, location, schema value, then the value
+// and an empty field or the bounds, "!!" for none), and back. Bounds are as stored.
+// RequestError for a text that is not whole selections.
+std::vector<Selection> SplitState(const std::string& state);
+std::string JoinState(const std::vector<Selection>& selections);
+inline constexpr const char* kNoBound = "!!";
+
+// Marks, in every row of the item alike, the values the state picks and the ladder values
+// that are its bounds (whatever currency the ladder is shown in).
+void MarkPicks(mirel_SbF::Search& search, std::vector<Row>& rows, const std::vector<Selection>& state);
+
+// Marks the ladder values of a range row that are its bounds in the state (stored
+// amounts; empty for none), in whatever currency the ladder is shown.
+void MarkBounds(mirel_SbF::Search& search, Row& row, const std::string& min,
+                const std::string& max);
+
+// How many more vehicles would match without the filters that leave out advanced, old and
+// built vehicles (those of them that are on); the search is left as it was.
+int32_t HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduce, int32_t matching);
+
+// The rows of a search after DoSearch, as the hosts show them.
+std::vector<Row> ReadRows(const mirel_SbF::Search& search);
+
+// Reads a record set to its end and closes it, also when `row` throws; `row` returns false
+// to stop early.
+template <class F>
+void ReadAll(const std::shared_ptr<mirel_SbF::Recordset>& rs, F&& row) {
+  struct Closer {
+    mirel_SbF::Recordset* rs;
+    ~Closer() {
+      try {
+        if (rs) rs->Close();
+      } catch (...) {
+      }
+    }
+  } closer{rs.get()};
+  if (!rs) return;
+  for (; !rs->EndOfFile(); rs->MoveNext())
+    if (!row(*rs)) break;
+}
+
+// A field as text; Null and Empty as "".
+std::string Text(const mirel_SbF::Variant& value);
+
+// The English name of a language id of the library, or "language N".
+std::string LanguageName(int32_t id);
+
+// "a, b" -> {"a", "b"}: the items of a comma-separated list, blanks around each removed,
+// empty ones kept.
+std::vector<std::string> SplitList(const std::string& text);
+
+// "a, b and c"
+std::string JoinWords(const std::vector<std::string>& words);
+
+}  // namespace sbf_host
