@@ -10,20 +10,18 @@
 // leaves the previous databases (or nothing) behind, never a partial one.
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <fstream>
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <optional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <system_error>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "CarsData.h"
 #include "PgScript.h"
@@ -81,71 +79,50 @@ struct Options {
   int items = kDefaultExtraItems;
 };
 
-// A whole decimal number, nothing else: no sign, no blanks, no suffix.
-std::optional<std::uint64_t> ParseCount(std::string_view text) {
-  std::uint64_t value = 0;
-  if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-Options ParseArguments(const std::vector<std::string>& args) {
-  if (args.empty()) throw UsageError("no mode given (expected 'cars' or 'synthetic')");
+// The command line, read by CLI11: one subcommand per mode, each option once with a value,
+// numbers in their ranges; an option of another mode is named as not expected.
+Options ParseArguments(int argc, char** argv) {
+  if (argc < 2) throw UsageError("no mode given (expected 'cars', 'synthetic' or 'pgscript')");
+  const std::string mode = argv[1];
+  if (mode != "cars" && mode != "synthetic" && mode != "pgscript")
+    throw UsageError("unknown mode '" + mode + "' (expected 'cars', 'synthetic' or 'pgscript')");
   Options o;
-  if (args[0] == "cars") o.mode = Mode::Cars;
-  else if (args[0] == "synthetic") o.mode = Mode::Synthetic;
-  else if (args[0] == "pgscript") o.mode = Mode::PgScript;
-  else throw UsageError("unknown mode '" + args[0] + "' (expected 'cars', 'synthetic' or 'pgscript')");
-
-  // Options allowed per mode; each may be given once and takes a value.
-  const std::vector<std::string> allowed =
-      o.mode == Mode::Cars        ? std::vector<std::string>{"--cars", "--out"}
-      : o.mode == Mode::Synthetic ? std::vector<std::string>{"--vehicles", "--items", "--seed", "--out"}
-                                  : std::vector<std::string>{"--from", "--out", "--reader"};
-  std::map<std::string, std::string> values;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& name = args[i];
-    bool known = false;
-    for (const std::string& a : allowed) known = known || a == name;
-    if (!known) throw UsageError("unknown option '" + name + "' for mode '" + args[0] + "'");
-    if (values.count(name)) throw UsageError("option " + name + " is given twice");
-    if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
-    values[name] = args[++i];
-  }
-
-  auto required = [&](const std::string& name) -> const std::string& {
-    const auto it = values.find(name);
-    if (it == values.end()) throw UsageError("missing option " + name);
-    if (it->second.empty()) throw UsageError("option " + name + " has an empty value");
-    return it->second;
+  std::string out, cars, from;
+  CLI::App app("builds the sample databases", "sampledb");
+  app.set_help_flag();  // the usage text below is the help
+  auto once = [](CLI::App* sub, const char* name, auto& value) {
+    return sub->add_option(name, value)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
   };
-  o.out = required("--out");
-  if (o.mode == Mode::Cars) {
-    o.cars = required("--cars");
-  } else if (o.mode == Mode::PgScript) {
-    o.from = required("--from");
-    if (values.count("--reader")) o.reader = required("--reader");
-  } else {
-    const std::string& count = required("--vehicles");
-    const std::optional<std::uint64_t> n = ParseCount(count);
-    if (!n || *n < 1 || *n > kMaxVehicles)
-      throw UsageError("--vehicles must be a whole number from 1 to " +
-                       std::to_string(kMaxVehicles) + ", not '" + count + "'");
-    o.vehicles = *n;
-    if (const auto it = values.find("--items"); it != values.end()) {
-      const std::optional<std::uint64_t> n = ParseCount(it->second);
-      if (!n || *n > kMaxExtraItems)
-        throw UsageError("--items must be a whole number from 0 to " + std::to_string(kMaxExtraItems) + ", not '" +
-                         it->second + "'");
-      o.items = static_cast<int>(*n);
-    }
-    if (const auto it = values.find("--seed"); it != values.end()) {
-      const std::optional<std::uint64_t> s = ParseCount(it->second);
-      if (!s) throw UsageError("--seed must be a whole number, not '" + it->second + "'");
-      o.seed = *s;
-    }
+  CLI::App* carsMode = app.add_subcommand("cars");
+  once(carsMode, "--cars", cars);
+  once(carsMode, "--out", out);
+  CLI::App* synthetic = app.add_subcommand("synthetic");
+  once(synthetic, "--vehicles", o.vehicles)->check(CLI::Range(std::uint64_t{1}, kMaxVehicles));
+  once(synthetic, "--items", o.items)->check(CLI::Range(0, static_cast<int>(kMaxExtraItems)));
+  once(synthetic, "--seed", o.seed)->check([](const std::string& v) {
+    return !v.empty() && v[0] == '-' ? std::string("a seed is a whole number of 0 or more, not " + v) : std::string();
+  });
+  once(synthetic, "--out", out);
+  CLI::App* pgscript = app.add_subcommand("pgscript");
+  once(pgscript, "--from", from);
+  once(pgscript, "--out", out);
+  once(pgscript, "--reader", o.reader);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(e.what());
   }
+  CLI::App* chosen = carsMode->parsed() ? carsMode : synthetic->parsed() ? synthetic : pgscript;
+  o.mode = chosen == carsMode ? Mode::Cars : chosen == synthetic ? Mode::Synthetic : Mode::PgScript;
+  const char* required[] = {"--out", o.mode == Mode::Cars ? "--cars" : o.mode == Mode::Synthetic ? "--vehicles" : "--from"};
+  for (const char* name : required) {
+    const CLI::Option* option = chosen->get_option(name);
+    if (option->count() == 0) throw UsageError(std::string("missing option ") + name);
+    if (option->as<std::string>().empty()) throw UsageError(std::string("option ") + name + " has an empty value");
+  }
+  o.out = out;
+  o.cars = cars;
+  o.from = from;
   return o;
 }
 
@@ -245,7 +222,7 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    return Run(ParseArguments(args));
+    return Run(ParseArguments(argc, argv));
   } catch (const UsageError& e) {
     std::cerr << "sampledb: " << e.what() << "\n\n" << kUsage;
     return kExitUsage;
