@@ -10,24 +10,18 @@ namespace mirel_platform {
 namespace {
 
 // Size query, then the call with exactly that size; "<fail>" when either answers 0.
-std::string Currency(const char* value, CURRENCYFMTA f, LCID lcid = 1033) {
-  int size = GetCurrencyFormatA(lcid, 0, value, &f, nullptr, 0);
+template <class Call, class Format>
+std::string Sized(Call format, const char* value, const Format& f, LCID lcid) {
+  const int size = format(lcid, 0, value, &f, nullptr, 0);
   if (size == 0) return "<fail>";
   std::string buffer(static_cast<size_t>(size), 'x');
-  if (GetCurrencyFormatA(lcid, 0, value, &f, buffer.data(), size) != size) return "<fail>";
+  if (format(lcid, 0, value, &f, buffer.data(), size) != size) return "<fail>";
   EXPECT_EQ(buffer.back(), '\0');
   buffer.pop_back();
   return buffer;
 }
-
-std::string Number(const char* value, NUMBERFMTA f, LCID lcid = 1033) {
-  int size = GetNumberFormatA(lcid, 0, value, &f, nullptr, 0);
-  if (size == 0) return "<fail>";
-  std::string buffer(static_cast<size_t>(size), 'x');
-  if (GetNumberFormatA(lcid, 0, value, &f, buffer.data(), size) != size) return "<fail>";
-  buffer.pop_back();
-  return buffer;
-}
+std::string Currency(const char* value, CURRENCYFMTA f, LCID lcid = 1033) { return Sized(GetCurrencyFormatA, value, f, lcid); }
+std::string Number(const char* value, NUMBERFMTA f, LCID lcid = 1033) { return Sized(GetNumberFormatA, value, f, lcid); }
 
 CURRENCYFMTA Cur(uint32_t digits, uint32_t negative, uint32_t positive = 0, uint32_t grouping = 3,
                  uint32_t leadingZero = 1) {
@@ -158,7 +152,7 @@ TEST(GetLocaleInfoA, LocaleTable) {
 }
 
 // Conformance vectors validated on Windows (from Wine's test suite): explicit records,
-// the en-US locale.
+// the en-US locale. (The negative orders are in the tests above.)
 TEST(FormatVectors, MatchWindows) {
   struct Vector {
     bool currency;
@@ -168,9 +162,9 @@ TEST(FormatVectors, MatchWindows) {
     const char* thousand;
     uint32_t negative, positive;
     const char* symbol;
-    const char* expected;  // "FAIL": the call answers 0
+    const char* expected;  // "<fail>": the call answers 0
   } vectors[] = {
-      {true, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "FAIL"},
+      {true, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "<fail>"},
       {true, "2353", 0, 0, 0, ".", ",", 0, 0, "$", "$2353"},
       {true, "2353", 1, 0, 0, ".", ",", 0, 0, "$", "$2353.0"},
       {true, "2353", 1, 0, 2, ".", ",", 0, 0, "$", "$23,53.0"},
@@ -185,23 +179,7 @@ TEST(FormatVectors, MatchWindows) {
       {true, "1", 1, 0, 310, ".", ",", 2, 1, "$", "1.0$"},
       {true, "1", 1, 0, 310, ".", ",", 2, 2, "$", "$ 1.0"},
       {true, "1", 1, 0, 310, ".", ",", 2, 3, "$", "1.0 $"},
-      {true, "-1", 1, 0, 310, ".", ",", 0, 3, "$", "($1.0)"},
-      {true, "-1", 1, 0, 310, ".", ",", 1, 3, "$", "-$1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 2, 3, "$", "$-1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 3, 3, "$", "$1.0-"},
-      {true, "-1", 1, 0, 310, ".", ",", 4, 3, "$", "(1.0$)"},
-      {true, "-1", 1, 0, 310, ".", ",", 5, 3, "$", "-1.0$"},
-      {true, "-1", 1, 0, 310, ".", ",", 6, 3, "$", "1.0-$"},
-      {true, "-1", 1, 0, 310, ".", ",", 7, 3, "$", "1.0$-"},
-      {true, "-1", 1, 0, 310, ".", ",", 8, 3, "$", "-1.0 $"},
-      {true, "-1", 1, 0, 310, ".", ",", 9, 3, "$", "-$ 1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 10, 3, "$", "1.0 $-"},
-      {true, "-1", 1, 0, 310, ".", ",", 11, 3, "$", "$ 1.0-"},
-      {true, "-1", 1, 0, 310, ".", ",", 12, 3, "$", "$ -1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 13, 3, "$", "1.0- $"},
-      {true, "-1", 1, 0, 310, ".", ",", 14, 3, "$", "($ 1.0)"},
-      {true, "-1", 1, 0, 310, ".", ",", 15, 3, "$", "(1.0 $)"},
-      {false, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "FAIL"},
+      {false, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "<fail>"},
       {false, "2353", 0, 0, 0, ".", ",", 0, 0, nullptr, "2353"},
       {false, "2353", 1, 0, 0, ".", ",", 0, 0, nullptr, "2353.0"},
       {false, "2353", 1, 0, 2, ".", ",", 0, 0, nullptr, "23,53.0"},
@@ -217,24 +195,12 @@ TEST(FormatVectors, MatchWindows) {
       {false, "-000235", 1, 0, 3, ".", ",", 1, 0, nullptr, "-235.0"},
       {false, ".5", 1, 1, 3, ".", ",", 1, 0, nullptr, "0.5"},
       {false, "0000.5", 1, 1, 3, ".", ",", 1, 0, nullptr, "0.5"},
-      {false, "-1", 1, 1, 3, ".", ",", 0, 0, nullptr, "(1.0)"},
-      {false, "-1", 1, 1, 3, ".", ",", 1, 0, nullptr, "-1.0"},
-      {false, "-1", 1, 1, 3, ".", ",", 2, 0, nullptr, "- 1.0"},
-      {false, "-1", 1, 1, 3, ".", ",", 3, 0, nullptr, "1.0-"},
-      {false, "-1", 1, 1, 3, ".", ",", 4, 0, nullptr, "1.0 -"},
   };
   for (const auto& v : vectors) {
-    char buffer[128];
-    int size;
-    if (v.currency) {
-      CURRENCYFMTA f{v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative, v.positive, v.symbol};
-      size = GetCurrencyFormatA(1033, 0, v.value, &f, buffer, sizeof buffer);
-    } else {
-      NUMBERFMTA f{v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative};
-      size = GetNumberFormatA(1033, 0, v.value, &f, buffer, sizeof buffer);
-    }
-    EXPECT_EQ(size ? std::string(buffer) : std::string("FAIL"), v.expected)
-        << v.value << " grouping " << v.grouping << " orders " << v.negative << "/" << v.positive;
+    const std::string got =
+        v.currency ? Currency(v.value, {v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative, v.positive, v.symbol})
+                   : Number(v.value, {v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative});
+    EXPECT_EQ(got, v.expected) << v.value << " grouping " << v.grouping << " orders " << v.negative << "/" << v.positive;
   }
 }
 

@@ -14,6 +14,8 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
+#include "common/SqlText.h"
+#include "platform/TextBasics.h"
 #include "platform/sqlite/SqliteFastPath.h"
 #include "platform/sqlite/SqliteProvider.h"
 #include "support/SampleData.h"
@@ -57,16 +59,11 @@ Table Read(mirel_SbF::Recordset& rs) {
   return t;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // Compares two results of one text. Without "order by" rows may come in any order; a
 // vehicle list sorted by its columns may order vehicles with equal sort values either way.
 void ExpectSame(const std::string& sql, const Table& plain, const Table& fast, const char* form) {
   ASSERT_EQ(plain.names, fast.names) << form << ": " << sql;
-  const std::string lower = Lower(sql);
+  const std::string lower = mirel_platform::LowerAscii(sql);
   const bool ordered = lower.find("order by") != std::string::npos;
   const bool vehicles = lower.rfind("select distinct eq.vehicle_id", 0) == 0;
   auto sorted = [](std::vector<std::vector<std::string>> rows) {
@@ -97,14 +94,7 @@ void Exec(sqlite3* db, const std::string& sql) {
   }
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
+std::string Quote(const std::string& s) { return "'" + mirel_SbF::DoubleQuotes(s) + "'"; }
 
 // One random pair of databases of the library's schema: a few dozen vehicles with filter
 // items, coded and numeric items (multi-valued, at two locations, standard or optional),
