@@ -73,53 +73,47 @@ TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
       "\xFF", "\xC3",       // cut short
       std::string("a\0b", 3),
   };
-  using Text = const std::string&;
+  // Each text argument of each entry in turn, the others harmless.
+  using Args = std::vector<std::string>;
   const std::string rec = RecordingProvider::kConnection;
-  const std::pair<const char*, std::function<void(Search&, Text)>> entries[] = {
-      {"SetDatabaseInfo", [](Search& s, Text t) { s.SetDatabaseInfo(t, "specs", "prj", 1, "USD"); }},
-      {"SetDatabaseInfo", [&](Search& s, Text t) { s.SetDatabaseInfo(rec, t, "prj", 1, "USD"); }},
-      {"SetDatabaseInfo", [&](Search& s, Text t) { s.SetDatabaseInfo(rec, "specs", t, 1, "USD"); }},
-      {"SetDatabaseInfo", [&](Search& s, Text t) { s.SetDatabaseInfo(rec, "specs", "prj", 1, t); }},
-      {"OEMInclusionList", [](Search& s, Text t) { s.OEMInclusionList(t); }},
-      {"MakeInclusionList", [](Search& s, Text t) { s.MakeInclusionList(t); }},
-      {"ModelExclusionList", [](Search& s, Text t) { s.ModelExclusionList(t); }},
-      {"AddSelection", [](Search& s, Text t) { s.AddSelection(t, "0", "", "US"); }},
-      {"AddSelection", [](Search& s, Text t) { s.AddSelection("7401", t, "", "US"); }},
-      {"AddSelection", [](Search& s, Text t) { s.AddSelection("7401", "0", t, "US"); }},
-      {"AddSelection", [](Search& s, Text t) { s.AddSelection("7401", "0", "", t); }},
-      {"AddMinMax", [](Search& s, Text t) { s.AddMinMax(t, "0", "", "1", "2"); }},
-      {"AddMinMax", [](Search& s, Text t) { s.AddMinMax("135", t, "", "1", "2"); }},
-      {"AddMinMax", [](Search& s, Text t) { s.AddMinMax("135", "0", t, "1", "2"); }},
-      {"AddMinMax", [](Search& s, Text t) { s.AddMinMax("135", "0", "", t, "2"); }},
-      {"AddMinMax", [](Search& s, Text t) { s.AddMinMax("135", "0", "", "1", t); }},
-      {"AddMin", [](Search& s, Text t) { s.AddMin(t, "0", "", "1"); }},
-      {"AddMin", [](Search& s, Text t) { s.AddMin("135", t, "", "1"); }},
-      {"AddMin", [](Search& s, Text t) { s.AddMin("135", "0", t, "1"); }},
-      {"AddMin", [](Search& s, Text t) { s.AddMin("135", "0", "", t); }},
-      {"AddMax", [](Search& s, Text t) { s.AddMax(t, "0", "", "1"); }},
-      {"AddMax", [](Search& s, Text t) { s.AddMax("135", t, "", "1"); }},
-      {"AddMax", [](Search& s, Text t) { s.AddMax("135", "0", t, "1"); }},
-      {"AddMax", [](Search& s, Text t) { s.AddMax("135", "0", "", t); }},
-      {"Add", [](Search& s, Text t) { s.Add(std::make_shared<Results>(), t); }},
-      {"CurrentState", [](Search& s, Text t) { s.CurrentState("2~7401~0~~" + t + "~"); }},
-      {"DoSearch", [](Search& s, Text t) { s.DoSearch(false, t); }},
-      {"GetMatchingVehicles", [](Search& s, Text t) { s.GetMatchingVehicles(false, true, t); }},
+  struct Entry {
+    const char* procedure;
+    Args harmless;
+    std::function<void(Search&, const Args&)> call;
+  } entries[] = {
+      {"SetDatabaseInfo", {rec, "specs", "prj", "USD"}, [](Search& s, const Args& a) { s.SetDatabaseInfo(a[0], a[1], a[2], 1, a[3]); }},
+      {"OEMInclusionList", {""}, [](Search& s, const Args& a) { s.OEMInclusionList(a[0]); }},
+      {"MakeInclusionList", {""}, [](Search& s, const Args& a) { s.MakeInclusionList(a[0]); }},
+      {"ModelExclusionList", {""}, [](Search& s, const Args& a) { s.ModelExclusionList(a[0]); }},
+      {"AddSelection", {"7401", "0", "", "US"}, [](Search& s, const Args& a) { s.AddSelection(a[0], a[1], a[2], a[3]); }},
+      {"AddMinMax", {"135", "0", "", "1", "2"}, [](Search& s, const Args& a) { s.AddMinMax(a[0], a[1], a[2], a[3], a[4]); }},
+      {"AddMin", {"135", "0", "", "1"}, [](Search& s, const Args& a) { s.AddMin(a[0], a[1], a[2], a[3]); }},
+      {"AddMax", {"135", "0", "", "1"}, [](Search& s, const Args& a) { s.AddMax(a[0], a[1], a[2], a[3]); }},
+      {"Add", {"k"}, [](Search& s, const Args& a) { s.Add(std::make_shared<Results>(), a[0]); }},
+      {"CurrentState", {""}, [](Search& s, const Args& a) { s.CurrentState("2~7401~0~~" + a[0] + "~"); }},
+      {"DoSearch", {""}, [](Search& s, const Args& a) { s.DoSearch(false, a[0]); }},
+      {"GetMatchingVehicles", {""}, [](Search& s, const Args& a) { s.GetMatchingVehicles(false, true, a[0]); }},
   };
-  for (const auto& [procedure, call] : entries) {
-    for (const std::string& text : bad) {
-      SCOPED_TRACE(std::string(procedure) + " " + ::testing::PrintToString(text));
-      RecordingProvider recorder;
-      Search search;
-      search.SetDatabaseInfo(rec, "specs", "prj", 1, "USD");
-      search.AddSelection("7401", "0", "", "US");
-      search.MakeInclusionList("a");
-      const size_t queries = recorder.Queries().size();
-      EXPECT_TRUE(Raises([&] { call(search, text); }, kErrObject, std::string("mirel_SbF.") + procedure,
-                         "Invalid text: not well-formed UTF-8, or holds a NUL character"));
-      EXPECT_EQ(recorder.Queries().size(), queries) << "a refused call sent a query";
-      EXPECT_EQ(search.CurrentState(), "2~7401~0~~US~");
-      EXPECT_EQ(search.MakeInclusionList() + search.OEMInclusionList(), "a");
-      EXPECT_EQ(search.Count(), 0);
+  for (const Entry& entry : entries) {
+    for (size_t argument = 0; argument < entry.harmless.size(); ++argument) {
+      for (const std::string& text : bad) {
+        SCOPED_TRACE(std::string(entry.procedure) + " argument " + std::to_string(argument + 1) + " " +
+                     ::testing::PrintToString(text));
+        RecordingProvider recorder;
+        Search search;
+        search.SetDatabaseInfo(rec, "specs", "prj", 1, "USD");
+        search.AddSelection("7401", "0", "", "US");
+        search.MakeInclusionList("a");
+        const size_t queries = recorder.Queries().size();
+        Args args = entry.harmless;
+        args[argument] = text;
+        EXPECT_TRUE(Raises([&] { entry.call(search, args); }, kErrObject, std::string("mirel_SbF.") + entry.procedure,
+                           "Invalid text: not well-formed UTF-8, or holds a NUL character"));
+        EXPECT_EQ(recorder.Queries().size(), queries) << "a refused call sent a query";
+        EXPECT_EQ(search.CurrentState(), "2~7401~0~~US~");
+        EXPECT_EQ(search.MakeInclusionList() + search.OEMInclusionList(), "a");
+        EXPECT_EQ(search.Count(), 0);
+      }
     }
   }
   // Well-formed texts of every script pass as they are.
