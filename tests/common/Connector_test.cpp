@@ -34,10 +34,7 @@ TEST(Connector, FailuresCarryTheConnectorSource) {
   RegisterProvider("Null", [](const std::string&, const std::string&, const std::string&) {
     return std::shared_ptr<mirel_SbF::Recordset>();
   });
-  struct Case {
-    std::string conn;
-    const char* text;
-  } cases[] = {
+  struct Case { std::string conn; const char* text; } cases[] = {
       {"Provider=Nowhere", "Nowhere"},
       {"Provider=Throwing", "socket closed"},
       {"Provider=Null", "no record set"},

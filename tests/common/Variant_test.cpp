@@ -23,11 +23,7 @@ int32_t ErrorOf(F convert) {
 }
 
 TEST(CInt, RoundsHalfToEvenAndChecksRange) {
-  struct Case {
-    Variant in;
-    int16_t out;
-    int32_t error;
-  } cases[] = {
+  struct Case { Variant in; int16_t out; int32_t error; } cases[] = {
       {Variant(2.5), 2, 0},  {Variant(3.5), 4, 0},  {Variant(-2.5), -2, 0},  {Variant(0.5), 0, 0},
       {Variant(1.5), 2, 0},  {Variant(2.6), 3, 0},  {Variant("12"), 12, 0},  {Variant(" 7 "), 7, 0},
       {Variant("2.5"), 2, 0},  {Variant("&HFFFF"), -1, 0},  {Variant("&H10"), 16, 0},  {Variant(true), -1, 0},
@@ -51,10 +47,7 @@ TEST(CLng, ThirtyTwoBitRange) {
 }
 
 TEST(CStr, DoublesKeepFifteenSignificantDigits) {
-  struct Case {
-    double in;
-    const char* out;
-  } cases[] = {
+  struct Case { double in; const char* out; } cases[] = {
       {0.1 + 0.2, "0.3"},  {1234.5, "1234.5"},  {-0.5, "-0.5"},  {100, "100"},  {1e15, "1E+15"},
       {123456789012345.0, "123456789012345"},  {1e-5, "0.00001"},  {1.5e-10, "0.00000000015"},
       {5.6789e-12, "5.6789E-12"},  {0, "0"},  {2.0 / 3.0, "0.666666666666667"},

@@ -14,9 +14,7 @@ namespace {
 using mirel_test::Raises;
 
 TEST(ConvertListToSQLClause, Lists) {
-  struct Case {
-    const char *list, *op, *conj, *expected;
-  } cases[] = {
+  struct Case { const char *list, *op, *conj, *expected; } cases[] = {
       {"S", "=", "OR", "(data_value = N'S')"},
       {"a, b ,c", "=", "OR", "(data_value = N'a') OR (data_value = N'b') OR (data_value = N'c')"},
       {"7,9", "<>", "AND", "(data_value <> N'7') AND (data_value <> N'9')"},
@@ -38,11 +36,7 @@ TEST(AddTablePrefixToCommaDelimitedList, Lists) {
 
 TEST(ListHelpers, ErrorsInOrder) {
   const std::string convert = "mirel_SbF.ConvertListToSQLClause", prefix = "mirel_SbF.AddTablePrefixToCommaDelimitedList";
-  struct Case {
-    std::function<void()> call;
-    const std::string& source;
-    const char* description;
-  } cases[] = {
+  struct Case { std::function<void()> call; const std::string& source; const char* description; } cases[] = {
       {[] { ConvertListToSQLClause("", "", "=", "OR"); }, convert, "Missing or empty column list"},
       {[] { ConvertListToSQLClause("", "a", "=", "OR"); }, convert, "Missing field (column) name"},
       {[] { AddTablePrefixToCommaDelimitedList("", ""); }, prefix, "Missing or empty column list"},
@@ -58,11 +52,7 @@ TEST(ListHelpers, ErrorsInOrder) {
 }
 
 TEST(TidyList, Lists) {
-  struct Case {
-    const char* list;
-    bool quotes;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* list; bool quotes; const char* expected; } cases[] = {
       {" ,GBP , USD,,EUR, ", false, "GBP,USD,,EUR"}, {" ,GBP , USD,,EUR, ", true, "N'GBP',N'USD',N'',N'EUR'"},
       {",,,", false, ""},  {",,,", true, ""},  {"", true, ""},  {",", false, ""},
       {"A'B,C", true, "N'A''B',N'C'"},  {"a  ,  b", false, "a , b"},  {"GBP", true, "N'GBP'"},
@@ -77,11 +67,7 @@ TEST(TidyList, Lists) {
 // The first letter in upper case by the simple mapping of every script, for the languages
 // that write it so.
 TEST(Capitalize, ByLanguage) {
-  struct Case {
-    const char* text;
-    int32_t language;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* text; int32_t language; const char* expected; } cases[] = {
       {"  air conditioning  ", 1, "Air conditioning"}, {"  air conditioning  ", 8, "air conditioning"},
       {"hubraum", 3, "hubraum"},  {"\tair", 1, "\tair"},  {"", 1, ""},  {"   ", 5, ""},  {"1.5 l", 1, "1.5 l"},
       {"état", 5, "État"},  {"ölpumpe", 1, "Ölpumpe"},  {"żuraw", 1, "Żuraw"},  {"мощность", 1, "Мощность"},
@@ -91,10 +77,7 @@ TEST(Capitalize, ByLanguage) {
 }
 
 TEST(SqlText, Forms) {
-  struct Case {
-    const char* text;
-    bool whole, decimal, identifier;
-  } cases[] = {
+  struct Case { const char* text; bool whole, decimal, identifier; } cases[] = {
       {"7401", true, true, false},  {"-1", true, true, false},     {"2.5", false, true, false},
       {".5", false, false, false},  {"-", false, false, false},    {"", false, false, false},
       {"5.", false, false, false},  {"+5", false, false, false},   {"--5", false, false, false},

@@ -99,11 +99,7 @@ TEST(IsInfoObjectSelected, MarkingRules) {
   state.m_colSelections->Add(pick);
   auto range = CreateSbFUserSelectionObject(1, "135", "0", "", "100", "!!", "");
   state.m_colSelections->Add(range);
-  struct Case {
-    std::shared_ptr<Results> row;
-    const char* data;
-    bool selected;
-  } cases[] = {
+  struct Case { std::shared_ptr<Results> row; const char* data; bool selected; } cases[] = {
       {row("106", "0", ""), "A", true},    {row("106", "0", ""), "N", false},  {row("106", "0", "A"), "N", true},
       {row("106", "1", ""), "A", false},   {row("135", "0", ""), "100", true}, {row("135", "0", ""), "!!", true},
       {row("135", "0", ""), "110", false}, {row("135", "0", "x"), "100", false}, {row("1060", "0", ""), "A", false},

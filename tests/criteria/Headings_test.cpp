@@ -30,11 +30,7 @@ TEST(GetSbFHeadings, QueryTextWithAndWithoutSegment) {
 }
 
 TEST(GetSbFHeadings, SampleHeadingsInDisplayOrderPerLanguage) {
-  struct Case {
-    int32_t language;
-    int32_t segment;
-    std::vector<std::string> headings;
-  } cases[] = {
+  struct Case { int32_t language; int32_t segment; std::vector<std::string> headings; } cases[] = {
       {1, -1, {"General", "Engine", "Body"}},
       {3, -1, {"Allgemein", "Motor", "Karosserie"}},
       {5, 1, {"Général", "Moteur", "Carrosserie"}},

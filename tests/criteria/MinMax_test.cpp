@@ -56,12 +56,7 @@ std::string Sequence(double from, double to, double step) {
 }
 
 TEST(AddSbFMinMaxInfo, Ladders) {
-  struct Case {
-    double increment, min, max;
-    std::string values;
-    int32_t count;
-    const char* lastKey;
-  } cases[] = {
+  struct Case { double increment, min, max; std::string values; int32_t count; const char* lastKey; } cases[] = {
       {1, 0, 10, Sequence(0, 10, 1), 11, "10"},
       {1, 0, 10.5, Sequence(0, 10, 1) + " 11", 12, "12"},  // closing value, one key skipped
       {1, 1234, 5000, Sequence(1200, 3000, 100) + " " + Sequence(3200, 5000, 200), 29, "28"},

@@ -35,11 +35,7 @@ void OnSample(Search& search) {
 }
 
 TEST(GetMatchingVehicles, QueryTexts) {
-  struct Case {
-    bool standardOnly;
-    const char* sortList;
-    const char* expected;
-  } cases[] = {
+  struct Case { bool standardOnly; const char* sortList; const char* expected; } cases[] = {
       {false, "", "select distinct eq.vehicle_id from equipment eq ;"},
       {true, "col1, col2",
        "select distinct eq.vehicle_id , v.col1, v.col2 from equipment eq inner join version v "
@@ -61,11 +57,7 @@ TEST(GetMatchingVehicles, QueryTexts) {
 }
 
 TEST(GetMatchingVehicles, ErrorsReachTheHost) {
-  struct Case {
-    std::function<void(Search&)> ask;
-    int32_t number;
-    const char *source, *description;
-  } cases[] = {
+  struct Case { std::function<void(Search&)> ask; int32_t number; const char *source, *description; } cases[] = {
       {[](Search& s) { s.AddSelection("7403", "0", "Y", ""), s.GetNumberOfMatchingVehicles(); }, kErrSchemaValue,
        "mirel_SbF.BuildInnerJoinFromSbFUserSelection", "Found Schema Value and Value Selected: 7403 Y "},
       {[](Search& s) { s.GetMatchingVehicles(false, true, "name; drop table version"); }, kErrObject,

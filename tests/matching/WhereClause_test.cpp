@@ -84,11 +84,7 @@ TEST(CreateWhereClause, FilterAndSwitchCombinations) {
 
 TEST(BuildRestrictionInnerJoins, AgeAndListFilters) {
   const std::string notOld = "(LEFT(data_value, 3) <> N'(O)') ";
-  struct Case {
-    const char* name;
-    std::function<void(S)> setUp;
-    std::string expected;
-  } cases[] = {
+  struct Case { const char* name; std::function<void(S)> setUp; std::string expected; } cases[] = {
       {"old and built", [](S s) { s.m_bExcludeOldVehicles = s.m_bExcludeBuiltVehicles = true; },
        In("schema_id = 302 AND " + notOld + "AND (LEFT(data_value, 3) <> N'(+)')  ")},
       {"advanced and old", [](S s) { s.m_bExcludeAdvancedVehicles = s.m_bExcludeOldVehicles = true; },
@@ -109,10 +105,7 @@ TEST(BuildRestrictionInnerJoins, AgeAndListFilters) {
 }
 
 TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
-  struct Case {
-    std::function<void(S)> setUp;
-    const char *field, *text;
-  } cases[] = {
+  struct Case { std::function<void(S)> setUp; const char *field, *text; } cases[] = {
       {[](S s) { AddValue(s, "7401 OR 1=1", "0", "", "US"); }, "Schema ID", "7401 OR 1=1"},
       {[](S s) { AddValue(s, "+7401", "0", "", "US"); }, "Schema ID", "+7401"},
       {[](S s) { AddValue(s, "7401", "0; drop table equipment", "", "US"); }, "Schema location", "0; drop table equipment"},

@@ -54,10 +54,7 @@ TEST(Results, ValuesByPositionKeyAndEnumeration) {
 // Keys are compared without regard to case in every script, in the rows of a Search and
 // in the values of a row alike; letters that differ in more than case stay apart.
 TEST(CollectionKeys, CaseIsIgnoredInEveryScript) {
-  struct Case {
-    const char *added, *looked_up;
-    bool found;
-  } cases[] = {
+  struct Case { const char *added, *looked_up; bool found; } cases[] = {
       {"Élan", "élan", true},      {"ΈΛΕΓΧΟΣ", "έλεγχος", true}, {"МОЩНОСТЬ", "мощность", true},
       {"STRASSE", "straße", true}, {"Key_1", "kEY_1", true},     {"elan", "élan", false},
       {"I", "ı", false},

@@ -49,11 +49,7 @@ TEST(GetCurrencyFormatA, EveryNegativeOrder) {
 }
 
 TEST(GetCurrencyFormatA, PositiveOrdersRoundingAndGrouping) {
-  struct Case {
-    const char* value;
-    CURRENCYFMTA format;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* value; CURRENCYFMTA format; const char* expected; } cases[] = {
       {"1.1", Cur(1, 0, 0), "$1.1"},          {"1.1", Cur(1, 0, 1), "1.1$"},
       {"1.1", Cur(1, 0, 2), "$ 1.1"},         {"1.1", Cur(1, 0, 3), "1.1 $"},
       {"1234.5", Cur(2, 0, 0), "$1,234.50"},  {"2353.119", Cur(2, 0), "$2,353.12"},
@@ -97,11 +93,7 @@ TEST(GetNumberFormatA, NegativeOrdersAndTheCurrencyOrderFallback) {
   for (uint32_t order = 0; order < 5; ++order) EXPECT_EQ(Number("-1", Num(1, order)), expected[order]);
   for (uint32_t order = 5; order < 16; ++order) EXPECT_EQ(Number("-1", Num(1, order)), "-1.0") << order;
   EXPECT_EQ(Number("-1", Num(1, 16)), "<fail>");
-  struct Case {
-    const char* value;
-    NUMBERFMTA format;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* value; NUMBERFMTA format; const char* expected; } cases[] = {
       {"1234567.891", Num(2), "1,234,567.89"}, {"1234567.891", Num(0, 1, 0), "1234568"},
       {"12345678", Num(0, 1, 32), "1,23,45,678"}, {"0.5", Num(1, 1, 3, 0), ".5"},
       {"0.95", Num(1, 1, 3, 0), "1.0"},          {"-0.4", Num(0, 0), "(0)"},

@@ -65,11 +65,7 @@ TEST(Pricing, ConvertsThroughTheEuro) {
 
 TEST(Pricing, ErrorsNumbersAndSources) {
   RecordingProvider recorder;
-  struct Case {
-    std::function<void()> call;
-    int32_t number;
-    const char *source, *description;
-  } cases[] = {
+  struct Case { std::function<void()> call; int32_t number; const char *source, *description; } cases[] = {
       {[] { Loaded(""); }, kErrObject, "mirel_SbF", "No Currencies specified"},
       {[] { Pricing().InitPricing("USD", "", "prj"); }, kErrObject, "mirel_SbF",
        "Missing project database connection string"},
@@ -140,10 +136,7 @@ TEST(PlainDecimalText, NeverUsesAnExponent) {
 TEST(Pricing, FormattedPrices) {
   RecordingProvider recorder;
   Pricing pricing = Loaded("GBP,EUR,CHF");
-  struct Case {
-    std::function<std::string()> call;
-    const char* expected;
-  } cases[] = {
+  struct Case { std::function<std::string()> call; const char* expected; } cases[] = {
       {[&] { return pricing.FormatPrice(1234.5, "GBP", 1); }, "\u00a31,234.50"},
       {[&] { return pricing.FormatPrice(1234.5, "CHF", 1); }, "1,234.50CHF"},
       {[&] { return pricing.FormatPrice(1234.5, "GBP", 22); }, "\u00a31,234.50"},  // locale 0

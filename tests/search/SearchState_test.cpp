@@ -27,11 +27,7 @@ TEST(CurrentState, WorkedExample) {
 // Every write replaces the selections held before; an unreadable text keeps the groups
 // before the fault (error 0: none).
 TEST(CurrentState, TextsReadBackOrStopAtTheFault) {
-  struct Case {
-    const char* written;
-    const char* readBack;
-    int32_t error;
-  } cases[] = {
+  struct Case { const char* written; const char* readBack; int32_t error; } cases[] = {
       {"", "", 0},
       {"2~740~0~~D~", "2~740~0~~D~", 0},
       {"1~135~0~~100~!!", "1~135~0~~100~!!", 0},

@@ -19,11 +19,7 @@ using Call = std::function<void(Search&)>;
 
 TEST(Search, MessagesNumbersAndSources) {
   const std::string object = "mirel_SbF";
-  struct Case {
-    Call call;
-    int32_t number;
-    std::string source, description;
-  } cases[] = {
+  struct Case { Call call; int32_t number; std::string source, description; } cases[] = {
       {[](Search& s) { s.SetDatabaseInfo("", "", "", 1, "USD"); }, kErrObject, object + ".SetDatabaseInfo",
        "Missing DB Connection string"},
       {[](Search& s) { s.SetDatabaseInfo("x", "", "", 1, "USD"); }, kErrObject, object + ".SetDatabaseInfo",
@@ -76,11 +72,7 @@ TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
   // Each text argument of each entry in turn, the others harmless.
   using Args = std::vector<std::string>;
   const std::string rec = RecordingProvider::kConnection;
-  struct Entry {
-    const char* procedure;
-    Args harmless;
-    std::function<void(Search&, const Args&)> call;
-  } entries[] = {
+  struct Entry { const char* procedure; Args harmless; std::function<void(Search&, const Args&)> call; } entries[] = {
       {"SetDatabaseInfo", {rec, "specs", "prj", "USD"}, [](Search& s, const Args& a) { s.SetDatabaseInfo(a[0], a[1], a[2], 1, a[3]); }},
       {"OEMInclusionList", {""}, [](Search& s, const Args& a) { s.OEMInclusionList(a[0]); }},
       {"MakeInclusionList", {""}, [](Search& s, const Args& a) { s.MakeInclusionList(a[0]); }},

@@ -17,12 +17,7 @@ using mirel_SbF::kErrUnspecified;
 using mirel_test::RaisesHolding;
 
 TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
-  struct Case {
-    const char* conn;
-    const char* driver;
-    const char* shown;
-    int32_t connect, command;
-  } cases[] = {
+  struct Case { const char* conn; const char* driver; const char* shown; int32_t connect, command; } cases[] = {
       {"Provider=ODBC;Driver={PostgreSQL Unicode};Server=db1;Uid=u;Pwd=secret",
        "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=secret;", "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=***", 15, 30},
       {"provider=odbc; DSN = replica ;Connect Timeout=3;Command Timeout=0", "DSN=replica;", "DSN=replica", 3, 0},
@@ -46,9 +41,7 @@ TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
 }
 
 TEST(OdbcSettings, BadStringsAreRefusedNamingTheEntry) {
-  struct Case {
-    const char *conn, *says;
-  } cases[] = {
+  struct Case { const char *conn, *says; } cases[] = {
       {"Provider=ODBC;Server=db1", "names no Driver or DSN"},
       {"Provider=ODBC;Driver=;Server=db1", "names no Driver or DSN"},
       {"Provider=ODBC;Driver=x;Connect Timeout=soon", "\"Connect Timeout\" is \"soon\""},
@@ -120,9 +113,7 @@ TEST(OdbcConnect, AnUnknownDriverAndABadDatabaseNameAreClearErrors) {
 
 TEST(OdbcServer, ConnectionFailuresNameWhatFailed) {
   MIREL_REQUIRE_SERVER(server);
-  struct Case {
-    std::string conn, db, says;
-  } cases[] = {
+  struct Case { std::string conn, db, says; } cases[] = {
       {mirel_test::WithEntry(server->connection, "Pwd", "wrong"), "specs", "password authentication failed"},
       {mirel_test::WithEntry(server->connection, "Database", "nosuchdb"), "specs", "database \"nosuchdb\" does not exist"},
       {mirel_test::WithEntry(server->connection, "Port", "1"), "specs", "Connection refused"},
