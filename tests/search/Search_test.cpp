@@ -103,7 +103,7 @@ TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
                            "Invalid text: not well-formed UTF-8, or holds a NUL character"));
         EXPECT_EQ(recorder.Queries().size(), queries) << "a refused call sent a query";
         EXPECT_EQ(search.CurrentState(), "2~7401~0~~US~");
-        EXPECT_EQ(search.MakeInclusionList() + search.OEMInclusionList(), "a");
+        EXPECT_EQ(search.MakeInclusionList() + "|" + search.OEMInclusionList(), "a|");
         EXPECT_EQ(search.Count(), 0);
       }
     }
