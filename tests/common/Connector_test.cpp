@@ -6,21 +6,13 @@
 #include <stdexcept>
 
 #include "mirel_SbF/Error.h"
+#include "support/Raises.h"
 #include "support/SampleData.h"
 
 namespace mirel_base {
 namespace {
 
-using mirel_SbF::Error;
-
-Error ErrorOf(const std::string& conn) {
-  try {
-    Connector().ExecuteQuery("select 1 as x", "specs", conn);
-  } catch (const Error& e) {
-    return e;
-  }
-  return Error(0, "", "no error");
-}
+using mirel_test::RaisesHolding;
 
 TEST(Connector, RegisteredProvidersAreFoundWithoutRegardToCase) {
   std::string seen;
@@ -42,36 +34,22 @@ TEST(Connector, FailuresCarryTheConnectorSource) {
   RegisterProvider("Null", [](const std::string&, const std::string&, const std::string&) {
     return std::shared_ptr<mirel_SbF::Recordset>();
   });
-  struct Case {
-    std::string conn;
-    int32_t number;
-    const char* text;
-  } cases[] = {
-      {"Provider=Nowhere", mirel_SbF::kErrUnspecified, "Nowhere"},
-      {"Provider=Throwing", mirel_SbF::kErrUnspecified, "socket closed"},
-      {"Provider=Null", mirel_SbF::kErrUnspecified, "no record set"},
-      {"Data Source=/nonexistent-folder-for-tests", mirel_SbF::kErrUnspecified, "specs"},
-      {"Provider=SQLite;Data Source=" + mirel_test::MakeTempFolder("sbf-empty"),
-       mirel_SbF::kErrUnspecified, "specs"},
+  struct Case { std::string conn; const char* text; } cases[] = {
+      {"Provider=Nowhere", "Nowhere"},
+      {"Provider=Throwing", "socket closed"},
+      {"Provider=Null", "no record set"},
+      {"Data Source=/nonexistent-folder-for-tests", "specs"},
+      {"Provider=SQLite;Data Source=" + mirel_test::MakeTempFolder("sbf-empty"), "specs"},
   };
-  for (const auto& c : cases) {
-    Error e = ErrorOf(c.conn);
-    EXPECT_EQ(e.Number(), c.number) << c.conn;
-    EXPECT_EQ(e.Source(), kConnectorSource) << c.conn;
-    EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
-  }
+  for (const auto& c : cases)
+    EXPECT_TRUE(RaisesHolding([&] { Connector().ExecuteQuery("select 1 as x", "specs", c.conn); },
+                              mirel_SbF::kErrUnspecified, kConnectorSource, c.text));
 }
 
 TEST(Connector, BadSqlOnTheSampleIsReportedAsADO) {
-  try {
-    Connector().ExecuteQuery("select nothing_here from equipment", "specs",
-                             mirel_test::SampleConnection());
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), mirel_SbF::kErrBadSql);
-    EXPECT_EQ(e.Source(), kConnectorSource);
-    EXPECT_NE(e.Description().find("nothing_here"), std::string::npos) << e.Description();
-  }
+  EXPECT_TRUE(RaisesHolding(
+      [] { Connector().ExecuteQuery("select nothing_here from equipment", "specs", mirel_test::SampleConnection()); },
+      mirel_SbF::kErrBadSql, kConnectorSource, "nothing_here"));
 }
 
 }  // namespace

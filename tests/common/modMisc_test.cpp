@@ -6,18 +6,15 @@
 #include <functional>
 
 #include "common/SqlText.h"
-#include "mirel_SbF/Error.h"
+#include "support/Raises.h"
 
 namespace mirel_SbF {
 namespace {
 
+using mirel_test::Raises;
+
 TEST(ConvertListToSQLClause, Lists) {
-  struct Case {
-    const char* list;
-    const char* op;
-    const char* conj;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char *list, *op, *conj, *expected; } cases[] = {
       {"S", "=", "OR", "(data_value = N'S')"},
       {"a, b ,c", "=", "OR", "(data_value = N'a') OR (data_value = N'b') OR (data_value = N'c')"},
       {"7,9", "<>", "AND", "(data_value <> N'7') AND (data_value <> N'9')"},
@@ -38,62 +35,27 @@ TEST(AddTablePrefixToCommaDelimitedList, Lists) {
 }
 
 TEST(ListHelpers, ErrorsInOrder) {
-  struct Case {
-    std::function<void()> call;
-    const char* source;
-    const char* description;
-  } cases[] = {
-      {[] { ConvertListToSQLClause("", "", "=", "OR"); }, "mirel_SbF.ConvertListToSQLClause",
-       "Missing or empty column list"},
-      {[] { ConvertListToSQLClause("", "a", "=", "OR"); }, "mirel_SbF.ConvertListToSQLClause",
-       "Missing field (column) name"},
-      {[] { AddTablePrefixToCommaDelimitedList("", ""); },
-       "mirel_SbF.AddTablePrefixToCommaDelimitedList", "Missing or empty column list"},
-      {[] { AddTablePrefixToCommaDelimitedList("", "a"); },
-       "mirel_SbF.AddTablePrefixToCommaDelimitedList", "Missing table prefix"},
-      {[] { AddTablePrefixToCommaDelimitedList("v", "name, price desc"); },
-       "mirel_SbF.AddTablePrefixToCommaDelimitedList",
+  const std::string convert = "mirel_SbF.ConvertListToSQLClause", prefix = "mirel_SbF.AddTablePrefixToCommaDelimitedList";
+  struct Case { std::function<void()> call; const std::string& source; const char* description; } cases[] = {
+      {[] { ConvertListToSQLClause("", "", "=", "OR"); }, convert, "Missing or empty column list"},
+      {[] { ConvertListToSQLClause("", "a", "=", "OR"); }, convert, "Missing field (column) name"},
+      {[] { AddTablePrefixToCommaDelimitedList("", ""); }, prefix, "Missing or empty column list"},
+      {[] { AddTablePrefixToCommaDelimitedList("", "a"); }, prefix, "Missing table prefix"},
+      {[] { AddTablePrefixToCommaDelimitedList("v", "name, price desc"); }, prefix,
        "Sort column is not a column name: \"price desc\""},
   };
-  for (const auto& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << c.description;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), kErrObject);
-      EXPECT_EQ(e.Source(), c.source);
-      EXPECT_EQ(e.Description(), c.description);
-    }
-  }
-}
-
-TEST(ListHelpers, CommaBeyondPosition32767Overflows) {
-  std::string list(32767, 'a');
+  for (const auto& c : cases) EXPECT_TRUE(Raises(c.call, kErrObject, c.source, c.description));
+  // A comma beyond position 32767 overflows the 16-bit position.
+  const std::string list(32767, 'a');
   EXPECT_NO_THROW(ConvertListToSQLClause("f", list.substr(0, 32766) + ",b", "=", "OR"));
-  try {
-    ConvertListToSQLClause("f", list + ",b", "=", "OR");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 6);
-    EXPECT_EQ(e.Source(), "mirel_SbF.ConvertListToSQLClause");
-  }
+  EXPECT_TRUE(Raises([&] { ConvertListToSQLClause("f", list + ",b", "=", "OR"); }, 6, convert, "Overflow"));
 }
 
 TEST(TidyList, Lists) {
-  struct Case {
-    const char* list;
-    bool quotes;
-    const char* expected;
-  } cases[] = {
-      {" ,GBP , USD,,EUR, ", false, "GBP,USD,,EUR"},
-      {" ,GBP , USD,,EUR, ", true, "N'GBP',N'USD',N'',N'EUR'"},
-      {",,,", false, ""},
-      {",,,", true, ""},
-      {"", true, ""},
-      {",", false, ""},
-      {"A'B,C", true, "N'A''B',N'C'"},
-      {"a  ,  b", false, "a , b"},
-      {"GBP", true, "N'GBP'"},
+  struct Case { const char* list; bool quotes; const char* expected; } cases[] = {
+      {" ,GBP , USD,,EUR, ", false, "GBP,USD,,EUR"}, {" ,GBP , USD,,EUR, ", true, "N'GBP',N'USD',N'',N'EUR'"},
+      {",,,", false, ""},  {",,,", true, ""},  {"", true, ""},  {",", false, ""},
+      {"A'B,C", true, "N'A''B',N'C'"},  {"a  ,  b", false, "a , b"},  {"GBP", true, "N'GBP'"},
   };
   for (const auto& c : cases) {
     std::string list = c.list;
@@ -102,42 +64,26 @@ TEST(TidyList, Lists) {
   }
 }
 
+// The first letter in upper case by the simple mapping of every script, for the languages
+// that write it so.
 TEST(Capitalize, ByLanguage) {
-  struct Case {
-    const char* text;
-    int32_t language;
-    const char* expected;
-  } cases[] = {
-      {"  air conditioning  ", 1, "Air conditioning"},
-      {"  air conditioning  ", 8, "air conditioning"},
-      {"hubraum", 3, "hubraum"},
-      {"\tair", 1, "\tair"},
-      {"", 1, ""},
-      {"   ", 5, ""},
-      {"état", 5, "État"},
-      {"ölpumpe", 1, "Ölpumpe"},
-      {"żuraw", 1, "Żuraw"},
-      {"мощность", 1, "Мощность"},
-      {"ısıtmalı koltuk", 17, "Isıtmalı koltuk"},
-      {"έλεγχος", 11, "Έλεγχος"},
-      {"1.5 l", 1, "1.5 l"},
+  struct Case { const char* text; int32_t language; const char* expected; } cases[] = {
+      {"  air conditioning  ", 1, "Air conditioning"}, {"  air conditioning  ", 8, "air conditioning"},
+      {"hubraum", 3, "hubraum"},  {"\tair", 1, "\tair"},  {"", 1, ""},  {"   ", 5, ""},  {"1.5 l", 1, "1.5 l"},
+      {"état", 5, "État"},  {"ölpumpe", 1, "Ölpumpe"},  {"żuraw", 1, "Żuraw"},  {"мощность", 1, "Мощность"},
+      {"ısıtmalı koltuk", 17, "Isıtmalı koltuk"},  {"έλεγχος", 11, "Έλεγχος"},  {"\xFF" "abc", 1, "\xFF" "abc"},
   };
   for (const auto& c : cases) EXPECT_EQ(Capitalize(c.text, c.language), c.expected) << c.text;
 }
 
 TEST(SqlText, Forms) {
-  struct Case {
-    const char* text;
-    bool whole;
-    bool decimal;
-    bool identifier;
-  } cases[] = {
-      {"7401", true, true, false}, {"-1", true, true, false},   {"2.5", false, true, false},
-      {".5", false, false, false}, {"-", false, false, false},  {"", false, false, false},
-      {"5.", false, false, false}, {"+5", false, false, false}, {"--5", false, false, false},
+  struct Case { const char* text; bool whole, decimal, identifier; } cases[] = {
+      {"7401", true, true, false},  {"-1", true, true, false},     {"2.5", false, true, false},
+      {".5", false, false, false},  {"-", false, false, false},    {"", false, false, false},
+      {"5.", false, false, false},  {"+5", false, false, false},   {"--5", false, false, false},
       {"-0.75", false, true, false}, {"-.5", false, false, false}, {"1,000", false, false, false},
-      {"1e5", false, false, false}, {"1 ", false, false, false}, {"col_1", false, false, true},
-      {"_x", false, false, true},  {"1col", false, false, false}, {"a.b", false, false, false},
+      {"1e5", false, false, false}, {"1 ", false, false, false},   {"col_1", false, false, true},
+      {"_x", false, false, true},   {"1col", false, false, false}, {"a.b", false, false, false},
       {"1.2.3", false, false, false},
   };
   for (const auto& c : cases) {

@@ -5,15 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Raises.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
 namespace mirel_SbF {
 namespace {
 
-using mirel_test::RecordingProvider;
-
 using mirel_test::NewState;
+using mirel_test::Raises;
+using mirel_test::RecordingProvider;
 
 std::shared_ptr<Recordset> Titles(std::vector<std::pair<int32_t, Variant>> rows) {
   std::vector<std::vector<Variant>> data;
@@ -30,19 +31,12 @@ TEST(InitSbFTitleText, QueryTexts) {
   InitSbFTitleText(state, "O'Neil's");
   ASSERT_EQ(recorder.Queries().size(), 3u);
   EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
-  EXPECT_EQ(recorder.Queries()[0].sql,
-            "select sbft.sbf_row_id, sbft.search_by_Features_text "
-            "from search_by_features_text sbft  "
-            "inner join search_by_features sbf on (sbf.row_id=sbft.sbf_row_id) and (sbf.order_id = 1) "
-            "Where (language_id = 3) "
-            "order by sbf_row_id");
-  EXPECT_EQ(recorder.Queries()[1].sql,
-            "select sbft.sbf_row_id, sbft.search_by_Features_text "
-            "from search_by_features_text sbft  "
-            "inner join search_by_features sbf on (sbf.row_id=sbft.sbf_row_id) and (sbf.order_id = 1) "
-            "and (sbf.category=N'Engine') "
-            "Where (language_id = 3) "
-            "order by sbf_row_id");
+  const std::string head =
+      "select sbft.sbf_row_id, sbft.search_by_Features_text from search_by_features_text sbft  "
+      "inner join search_by_features sbf on (sbf.row_id=sbft.sbf_row_id) and (sbf.order_id = 1) ";
+  const std::string tail = "Where (language_id = 3) order by sbf_row_id";
+  EXPECT_EQ(recorder.Queries()[0].sql, head + tail);
+  EXPECT_EQ(recorder.Queries()[1].sql, head + "and (sbf.category=N'Engine') " + tail);
   EXPECT_NE(recorder.Queries()[2].sql.find("(sbf.category=N'O''Neil''s') "), std::string::npos);
 }
 
@@ -54,22 +48,10 @@ TEST(GetTitleText, MovesForwardOnly) {
   EXPECT_EQ(GetTitleText(state, 10), "Engine");
   EXPECT_EQ(GetTitleText(state, 10), "Engine");  // stays on the found record
   EXPECT_EQ(GetTitleText(state, 20), "Body");
-  struct Case {
-    int32_t row;
-    int32_t number;
-  } cases[] = {{30, 94}, {10, kErrObject}};  // a Null title; then a row id behind the position
-  for (const auto& c : cases) {
-    try {
-      GetTitleText(state, c.row);
-      ADD_FAILURE() << c.row;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number);
-      EXPECT_EQ(e.Source(), "mirel_SbF.GetTitleText");
-      if (c.number == kErrObject) {
-        EXPECT_EQ(e.Description(), "Unable to locate matching row_id");
-      }
-    }
-  }
+  const char* source = "mirel_SbF.GetTitleText";
+  EXPECT_TRUE(Raises([&] { GetTitleText(state, 30); }, 94, source, "Invalid use of Null"));  // a Null title
+  // A row id behind the position.
+  EXPECT_TRUE(Raises([&] { GetTitleText(state, 10); }, kErrObject, source, "Unable to locate matching row_id"));
 }
 
 TEST(CreateResultsObject, FillsTheRowFromTheRecord) {
@@ -90,13 +72,8 @@ TEST(CreateResultsObject, FillsTheRowFromTheRecord) {
 
   MemoryRecordset nulls(columns, {{"General", int32_t{1}, int32_t{1}, int32_t{25}, int32_t{117}, int32_t{0},
                                    Variant::Null()}});
-  try {
-    CreateResultsObject(state, nulls, false);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 94);
-    EXPECT_EQ(e.Source(), "mirel_SbF.CreateResultsObject");
-  }
+  EXPECT_TRUE(Raises([&] { CreateResultsObject(state, nulls, false); }, 94, "mirel_SbF.CreateResultsObject",
+                     "Invalid use of Null"));
 }
 
 TEST(CreateInfoObject, TrimsOnlyTheDataValue) {
@@ -122,16 +99,10 @@ TEST(IsInfoObjectSelected, MarkingRules) {
   state.m_colSelections->Add(pick);
   auto range = CreateSbFUserSelectionObject(1, "135", "0", "", "100", "!!", "");
   state.m_colSelections->Add(range);
-  struct Case {
-    std::shared_ptr<Results> row;
-    const char* data;
-    bool selected;
-  } cases[] = {
-      {row("106", "0", ""), "A", true},     {row("106", "0", ""), "N", false},
-      {row("106", "0", "A"), "N", true},    {row("106", "1", ""), "A", false},
-      {row("135", "0", ""), "100", true},   {row("135", "0", ""), "!!", true},
-      {row("135", "0", ""), "110", false},  {row("135", "0", "x"), "100", false},
-      {row("1060", "0", ""), "A", false},
+  struct Case { std::shared_ptr<Results> row; const char* data; bool selected; } cases[] = {
+      {row("106", "0", ""), "A", true},    {row("106", "0", ""), "N", false},  {row("106", "0", "A"), "N", true},
+      {row("106", "1", ""), "A", false},   {row("135", "0", ""), "100", true}, {row("135", "0", ""), "!!", true},
+      {row("135", "0", ""), "110", false}, {row("135", "0", "x"), "100", false}, {row("1060", "0", ""), "A", false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(IsInfoObjectSelected(state, *c.row, *value(c.data)), c.selected)

@@ -7,6 +7,7 @@
 
 #include "criteria/Criteria.h"
 #include "mirel_SbF/mirel_SbF.h"
+#include "support/Raises.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
@@ -54,6 +55,18 @@ std::shared_ptr<Recordset> Numbers(std::vector<std::tuple<int32_t, int32_t, doub
       std::move(data));
 }
 
+using CodedRows = std::vector<std::tuple<int32_t, int32_t, std::string>>;
+using NumberRows = std::vector<std::tuple<int32_t, int32_t, double>>;
+
+// Queues the answers of one DoSearch: titles, coded values, ranges, numeric values.
+void QueueScreen(RecordingProvider& recorder, std::vector<int32_t> titles, CodedRows coded, std::vector<int32_t> ranges,
+                 NumberRows numbers) {
+  recorder.Queue(Titles(std::move(titles)));
+  recorder.Queue(Coded(std::move(coded)));
+  recorder.Queue(Ranges(std::move(ranges)));
+  recorder.Queue(Numbers(std::move(numbers)));
+}
+
 std::string Describe(const Search& search) {
   std::string out;
   for (const auto& row : search) {
@@ -69,9 +82,9 @@ std::string Describe(const Search& search) {
 TEST(DoSearch, MergesTheThreeKindsInRowOrder) {
   struct Case {
     std::vector<int32_t> titles;
-    std::vector<std::tuple<int32_t, int32_t, std::string>> coded;
+    CodedRows coded;
     std::vector<int32_t> ranges;
-    std::vector<std::tuple<int32_t, int32_t, double>> numbers;
+    NumberRows numbers;
     std::string rows;
   } cases[] = {
       {{10, 20, 30}, {{10, 1, "EU"}, {10, 1, "US"}, {30, 1, "JP"}}, {20}, {{10, 2, 4}, {10, 2, 6}},
@@ -85,10 +98,7 @@ TEST(DoSearch, MergesTheThreeKindsInRowOrder) {
     Search search;
     search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
     for (int round = 0; round < 2; ++round) {
-      recorder.Queue(Titles(c.titles));
-      recorder.Queue(Coded(c.coded));
-      recorder.Queue(Ranges(c.ranges));
-      recorder.Queue(Numbers(c.numbers));
+      QueueScreen(recorder, c.titles, c.coded, c.ranges, c.numbers);
       search.DoSearch();
     }
     EXPECT_EQ(Describe(search), c.rows + " | " + c.rows);
@@ -101,10 +111,8 @@ TEST(DoSearch, KeysRunOnAcrossOrderGroups) {
   Search search;
   search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
   search.AddSelection("7401", "0", "", "");
-  recorder.Queue(Titles({25, 50}));
-  recorder.Queue(Coded({{25, 1, "EU"}, {25, 1, "JP"}, {25, 2, "US"}}));
-  recorder.Queue(Ranges({}));
-  recorder.Queue(Numbers({{50, 1, 3}, {50, 1, 4}, {50, 1, 5}, {50, 2, 8}, {50, 2, 12}}));
+  QueueScreen(recorder, {25, 50}, {{25, 1, "EU"}, {25, 1, "JP"}, {25, 2, "US"}}, {},
+              {{50, 1, 3}, {50, 1, 4}, {50, 1, 5}, {50, 2, 8}, {50, 2, 12}});
   search.DoSearch(false, "General", false);
   ASSERT_EQ(search.Count(), 4);
   EXPECT_EQ(search.Item(1)->Item("1")->DataValue(), "JP");
@@ -118,38 +126,17 @@ TEST(DoSearch, ErrorsAndEmptyResults) {
   RecordingProvider recorder;
   Search search;
   search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-  recorder.Queue(Titles({}));
-  recorder.Queue(Coded({}));
-  recorder.Queue(Ranges({}));
-  recorder.Queue(Numbers({}));
+  QueueScreen(recorder, {}, {}, {}, {});
   search.DoSearch();
   EXPECT_EQ(search.Count(), 0);
 
-  recorder.Queue(Titles({10}));  // no title for row 30
-  recorder.Queue(Coded({{10, 1, "EU"}, {30, 1, "JP"}}));
-  recorder.Queue(Ranges({}));
-  recorder.Queue(Numbers({}));
-  try {
-    search.DoSearch();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrObject);
-    EXPECT_EQ(e.Source(), "mirel_SbF.GetTitleText");
-    EXPECT_EQ(e.Description(), "Unable to locate matching row_id");
-  }
+  QueueScreen(recorder, {10}, {{10, 1, "EU"}, {30, 1, "JP"}}, {}, {});  // no title for row 30
+  EXPECT_TRUE(mirel_test::Raises([&] { search.DoSearch(); }, kErrObject, "mirel_SbF.GetTitleText",
+                                 "Unable to locate matching row_id"));
   EXPECT_EQ(search.Count(), 1);  // the rows before the error stay
 
-  recorder.Queue(Titles({10}));
-  recorder.Queue(Coded({{10, 1, "EU"}}));
-  recorder.Queue(Ranges({70000}));  // beyond a 16-bit row id
-  recorder.Queue(Numbers({}));
-  try {
-    search.DoSearch();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 6);
-    EXPECT_EQ(e.Source(), "mirel_SbF.WhichRowComesNext");
-  }
+  QueueScreen(recorder, {10}, {{10, 1, "EU"}}, {70000}, {});  // beyond a 16-bit row id
+  EXPECT_TRUE(mirel_test::Raises([&] { search.DoSearch(); }, 6, "mirel_SbF.WhichRowComesNext", "Overflow"));
 }
 
 // ---- the sample screen against the test's own queries ----

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/mirel_SbF.h"
+#include "support/Raises.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
@@ -17,30 +18,19 @@ TEST(GetSbFHeadings, QueryTextWithAndWithoutSegment) {
   search.GetSbFHeadings();
   ASSERT_EQ(recorder.SearchQueries().size(), 2u);
   EXPECT_EQ(recorder.SearchQueries()[0].dbName, "prj");
-  EXPECT_EQ(recorder.SearchQueries()[0].sql,
-            "select distinct atxt.application_text, c.sbf_order_id "
-            "from application_texts atxt "
-            "inner join categories c on (c.category_name = atxt.text_id) "
-            "inner join search_by_features sbf on (sbf.category = c.category_name) "
-            "Where atxt.language_id = 5 "
-            "order by c.sbf_order_id");
+  const std::string head =
+      "select distinct atxt.application_text, c.sbf_order_id from application_texts atxt "
+      "inner join categories c on (c.category_name = atxt.text_id) "
+      "inner join search_by_features sbf on (sbf.category = c.category_name) ";
+  const std::string tail = "Where atxt.language_id = 5 order by c.sbf_order_id";
+  EXPECT_EQ(recorder.SearchQueries()[0].sql, head + tail);
   EXPECT_EQ(recorder.SearchQueries()[1].sql,
-            "select distinct atxt.application_text, c.sbf_order_id "
-            "from application_texts atxt "
-            "inner join categories c on (c.category_name = atxt.text_id) "
-            "inner join search_by_features sbf on (sbf.category = c.category_name) "
-            "inner join prj..search_by_features_segmentation sbfs on (sbfs.segment_id = 2) and "
-            "(sbfs.sbf_row_id = sbf.row_id) "
-            "Where atxt.language_id = 5 "
-            "order by c.sbf_order_id");
+            head + "inner join prj..search_by_features_segmentation sbfs on (sbfs.segment_id = 2) and "
+                   "(sbfs.sbf_row_id = sbf.row_id) " + tail);
 }
 
 TEST(GetSbFHeadings, SampleHeadingsInDisplayOrderPerLanguage) {
-  struct Case {
-    int32_t language;
-    int32_t segment;
-    std::vector<std::string> headings;
-  } cases[] = {
+  struct Case { int32_t language; int32_t segment; std::vector<std::string> headings; } cases[] = {
       {1, -1, {"General", "Engine", "Body"}},
       {3, -1, {"Allgemein", "Motor", "Karosserie"}},
       {5, 1, {"Général", "Moteur", "Carrosserie"}},
@@ -67,13 +57,8 @@ TEST(GetSbFHeadings, EngineErrorsPassUnchanged) {
   Search search;
   const std::string empty = "Provider=SQLite;Data Source=" + mirel_test::MakeTempFolder("sbf-none");
   EXPECT_THROW(search.SetDatabaseInfo(empty, "specs", "prj", 1, "USD"), Error);
-  try {
-    search.GetSbFHeadings();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrUnspecified);
-    EXPECT_EQ(e.Source(), "mirel_base.Connector");
-  }
+  EXPECT_TRUE(mirel_test::RaisesHolding([&] { search.GetSbFHeadings(); }, kErrUnspecified, "mirel_base.Connector",
+                                        "prj.db"));
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 
 #include "criteria/Criteria.h"
 #include "pricing/Pricing.h"
+#include "support/Raises.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
 namespace mirel_SbF {
 namespace {
 
+using mirel_test::Raises;
 using mirel_test::RecordingProvider;
 
 struct Fixture {
@@ -54,12 +56,7 @@ std::string Sequence(double from, double to, double step) {
 }
 
 TEST(AddSbFMinMaxInfo, Ladders) {
-  struct Case {
-    double increment, min, max;
-    std::string values;
-    int32_t count;
-    const char* lastKey;
-  } cases[] = {
+  struct Case { double increment, min, max; std::string values; int32_t count; const char* lastKey; } cases[] = {
       {1, 0, 10, Sequence(0, 10, 1), 11, "10"},
       {1, 0, 10.5, Sequence(0, 10, 1) + " 11", 12, "12"},  // closing value, one key skipped
       {1, 1234, 5000, Sequence(1200, 3000, 100) + " " + Sequence(3200, 5000, 200), 29, "28"},
@@ -111,19 +108,10 @@ TEST(AdjustMinMaxStep, StepsAndRefusals) {
   EXPECT_DOUBLE_EQ(AdjustMinMaxStep(1, 0), 1);
   EXPECT_DOUBLE_EQ(AdjustMinMaxStep(0.5, 3), 0.5);
   EXPECT_DOUBLE_EQ(AdjustMinMaxStep(1, 30), 2);  // 1/30 < 0.05: one more base step
-  struct Case {
-    double step, minimum;
-    int32_t number;
-  } cases[] = {{0, 10, kErrObject}, {-1, 10, kErrObject}, {1, -5, 6}};
-  for (const auto& c : cases) {
-    try {
-      AdjustMinMaxStep(c.step, c.minimum);
-      ADD_FAILURE() << c.step << " " << c.minimum;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number);
-      EXPECT_EQ(e.Source(), "mirel_SbF.AdjustMinMaxStep");
-    }
-  }
+  const std::string source = "mirel_SbF.AdjustMinMaxStep", says = "The increment of a range must be positive: ";
+  EXPECT_TRUE(Raises([] { AdjustMinMaxStep(0, 10); }, kErrObject, source, says + "0"));
+  EXPECT_TRUE(Raises([] { AdjustMinMaxStep(-1, 10); }, kErrObject, source, says + "-1"));
+  EXPECT_TRUE(Raises([] { AdjustMinMaxStep(1, -5); }, 6, source, "Overflow"));  // a negative minimum
   EXPECT_DOUBLE_EQ(ComputeStepValue(30, 1), 2);
   EXPECT_DOUBLE_EQ(ComputeStepValue(29, 1), 1);
   EXPECT_DOUBLE_EQ(ComputeStepValue(5, 1), 1);

@@ -10,24 +10,18 @@ namespace mirel_platform {
 namespace {
 
 // Size query, then the call with exactly that size; "<fail>" when either answers 0.
-std::string Currency(const char* value, CURRENCYFMTA f, LCID lcid = 1033) {
-  int size = GetCurrencyFormatA(lcid, 0, value, &f, nullptr, 0);
+template <class Call, class Format>
+std::string Sized(Call format, const char* value, const Format& f, LCID lcid) {
+  const int size = format(lcid, 0, value, &f, nullptr, 0);
   if (size == 0) return "<fail>";
   std::string buffer(static_cast<size_t>(size), 'x');
-  if (GetCurrencyFormatA(lcid, 0, value, &f, buffer.data(), size) != size) return "<fail>";
+  if (format(lcid, 0, value, &f, buffer.data(), size) != size) return "<fail>";
   EXPECT_EQ(buffer.back(), '\0');
   buffer.pop_back();
   return buffer;
 }
-
-std::string Number(const char* value, NUMBERFMTA f, LCID lcid = 1033) {
-  int size = GetNumberFormatA(lcid, 0, value, &f, nullptr, 0);
-  if (size == 0) return "<fail>";
-  std::string buffer(static_cast<size_t>(size), 'x');
-  if (GetNumberFormatA(lcid, 0, value, &f, buffer.data(), size) != size) return "<fail>";
-  buffer.pop_back();
-  return buffer;
-}
+std::string Currency(const char* value, CURRENCYFMTA f, LCID lcid = 1033) { return Sized(GetCurrencyFormatA, value, f, lcid); }
+std::string Number(const char* value, NUMBERFMTA f, LCID lcid = 1033) { return Sized(GetNumberFormatA, value, f, lcid); }
 
 CURRENCYFMTA Cur(uint32_t digits, uint32_t negative, uint32_t positive = 0, uint32_t grouping = 3,
                  uint32_t leadingZero = 1) {
@@ -55,11 +49,7 @@ TEST(GetCurrencyFormatA, EveryNegativeOrder) {
 }
 
 TEST(GetCurrencyFormatA, PositiveOrdersRoundingAndGrouping) {
-  struct Case {
-    const char* value;
-    CURRENCYFMTA format;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* value; CURRENCYFMTA format; const char* expected; } cases[] = {
       {"1.1", Cur(1, 0, 0), "$1.1"},          {"1.1", Cur(1, 0, 1), "1.1$"},
       {"1.1", Cur(1, 0, 2), "$ 1.1"},         {"1.1", Cur(1, 0, 3), "1.1 $"},
       {"1234.5", Cur(2, 0, 0), "$1,234.50"},  {"2353.119", Cur(2, 0), "$2,353.12"},
@@ -75,6 +65,13 @@ TEST(GetCurrencyFormatA, PositiveOrdersRoundingAndGrouping) {
       {"0", Cur(2, 0), "$0.00"},              {"-0", Cur(2, 0), "($0.00)"},
       {"1", Cur(1, 0, 4), "<fail>"},          {"1", Cur(10, 0), "<fail>"},
       {"123456789", Cur(1, 0, 0, 23), "$1,234,567,89.0"},      {"1", Cur(1, 0, 0, 3, 2), "<fail>"},
+      // Vectors validated on Windows (from Wine's test suite), the en-US locale.
+      {"2353", Cur(0, 0, 0, 0, 0), "$2353"},                 {"2353", Cur(1, 0, 0, 0, 0), "$2353.0"},
+      {"2353", Cur(1, 0, 0, 2, 0), "$23,53.0"},              {"235", Cur(1, 0, 0, 3, 0), "$235.0"},
+      {"1234567890", Cur(1, 0, 0, 31, 0), "$1,2,3,4,5,6,7,890.0"}, {"1234567890", Cur(1, 0, 0, 312, 0), "$12,34,56,7,890.0"},
+      {"1234567890", Cur(1, 0, 0, 310, 0), "$123456,7,890.0"},     {"-235", Cur(1, 2, 0, 310, 0), "$-235.0"},
+      {".5", Cur(1, 2, 0, 310, 1), "$0.5"},  {"0.5", Cur(1, 2, 0, 310, 1), "$0.5"},  {"0.5", Cur(1, 2, 0, 310, 0), "$.5"},
+      {"1", Cur(1, 2, 1, 310, 0), "1.0$"},   {"1", Cur(1, 2, 2, 310, 0), "$ 1.0"},   {"1", Cur(1, 2, 3, 310, 0), "1.0 $"},
   };
   for (const auto& c : cases) EXPECT_EQ(Currency(c.value, c.format), c.expected) << c.value;
 }
@@ -87,6 +84,8 @@ TEST(GetCurrencyFormatA, RefusesValueTextsThatAreNotPlainNumbers) {
   noSymbol.lpCurrencySymbol = nullptr;
   EXPECT_EQ(GetCurrencyFormatA(1033, 0, "1", &noSymbol, nullptr, 0), 0);
   EXPECT_EQ(GetCurrencyFormatA(9999, 0, "1", &noSymbol, nullptr, 0), 0);
+  EXPECT_EQ(Currency("2353", {0, 0, 0, nullptr, nullptr, 0, 0, nullptr}), "<fail>");
+  EXPECT_EQ(Number("2353", {0, 0, 0, nullptr, nullptr, 0}), "<fail>");
 }
 
 TEST(GetNumberFormatA, NegativeOrdersAndTheCurrencyOrderFallback) {
@@ -94,15 +93,18 @@ TEST(GetNumberFormatA, NegativeOrdersAndTheCurrencyOrderFallback) {
   for (uint32_t order = 0; order < 5; ++order) EXPECT_EQ(Number("-1", Num(1, order)), expected[order]);
   for (uint32_t order = 5; order < 16; ++order) EXPECT_EQ(Number("-1", Num(1, order)), "-1.0") << order;
   EXPECT_EQ(Number("-1", Num(1, 16)), "<fail>");
-  struct Case {
-    const char* value;
-    NUMBERFMTA format;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* value; NUMBERFMTA format; const char* expected; } cases[] = {
       {"1234567.891", Num(2), "1,234,567.89"}, {"1234567.891", Num(0, 1, 0), "1234568"},
       {"12345678", Num(0, 1, 32), "1,23,45,678"}, {"0.5", Num(1, 1, 3, 0), ".5"},
       {"0.95", Num(1, 1, 3, 0), "1.0"},          {"-0.4", Num(0, 0), "(0)"},
       {"0", Num(3), "0.000"},                    {"x", Num(2), "<fail>"},
+      // Vectors validated on Windows (from Wine's test suite), the en-US locale.
+      {"2353", Num(0, 0, 0, 0), "2353"},   {"2353", Num(1, 0, 0, 0), "2353.0"},   {"2353", Num(1, 0, 2, 0), "23,53.0"},
+      {"235", Num(1, 0, 3, 0), "235.0"},   {"000235", Num(1, 0, 3, 0), "235.0"},  {"-235", Num(1, 1, 3, 0), "-235.0"},
+      {"-000235", Num(1, 1, 3, 0), "-235.0"}, {".5", Num(1, 1, 3, 1), "0.5"},   {"0000.5", Num(1, 1, 3, 1), "0.5"},
+      {"123456789", Num(1, 0, 23, 0), "1,234,567,89.0"},   {"123456789", Num(1, 0, 230, 0), "1234,567,89.0"},
+      {"123456789", Num(1, 0, 203, 0), "1,234,567,,89.0"}, {"123456789", Num(1, 0, 2030, 0), "1234,567,,89.0"},
+      {"123456789", Num(1, 0, 2003, 0), "1,234,567,,,89.0"}, {"123456789", Num(1, 0, 1200, 0), "123456,,78,9.0"},
   };
   for (const auto& c : cases) EXPECT_EQ(Number(c.value, c.format), c.expected) << c.value;
   NUMBERFMTA german = {2, 1, 3, ",", ".", 8};
@@ -155,87 +157,6 @@ TEST(GetLocaleInfoA, LocaleTable) {
   EXPECT_EQ(GetLocaleInfoA(1033, LOCALE_SGROUPING, small, 3), 0);
   EXPECT_EQ(Item(9999, LOCALE_SDECIMAL), "<fail>");
   EXPECT_EQ(Item(1033, 99), "<fail>");
-}
-
-// Conformance vectors validated on Windows (from Wine's test suite): explicit records,
-// the en-US locale.
-TEST(FormatVectors, MatchWindows) {
-  struct Vector {
-    bool currency;
-    const char* value;
-    uint32_t digits, leadingZero, grouping;
-    const char* decimal;
-    const char* thousand;
-    uint32_t negative, positive;
-    const char* symbol;
-    const char* expected;  // "FAIL": the call answers 0
-  } vectors[] = {
-      {true, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "FAIL"},
-      {true, "2353", 0, 0, 0, ".", ",", 0, 0, "$", "$2353"},
-      {true, "2353", 1, 0, 0, ".", ",", 0, 0, "$", "$2353.0"},
-      {true, "2353", 1, 0, 2, ".", ",", 0, 0, "$", "$23,53.0"},
-      {true, "235", 1, 0, 3, ".", ",", 0, 0, "$", "$235.0"},
-      {true, "1234567890", 1, 0, 31, ".", ",", 0, 0, "$", "$1,2,3,4,5,6,7,890.0"},
-      {true, "1234567890", 1, 0, 312, ".", ",", 0, 0, "$", "$12,34,56,7,890.0"},
-      {true, "1234567890", 1, 0, 310, ".", ",", 0, 0, "$", "$123456,7,890.0"},
-      {true, "-235", 1, 0, 310, ".", ",", 2, 0, "$", "$-235.0"},
-      {true, ".5", 1, 1, 310, ".", ",", 2, 0, "$", "$0.5"},
-      {true, "0.5", 1, 1, 310, ".", ",", 2, 0, "$", "$0.5"},
-      {true, "0.5", 1, 0, 310, ".", ",", 2, 0, "$", "$.5"},
-      {true, "1", 1, 0, 310, ".", ",", 2, 1, "$", "1.0$"},
-      {true, "1", 1, 0, 310, ".", ",", 2, 2, "$", "$ 1.0"},
-      {true, "1", 1, 0, 310, ".", ",", 2, 3, "$", "1.0 $"},
-      {true, "-1", 1, 0, 310, ".", ",", 0, 3, "$", "($1.0)"},
-      {true, "-1", 1, 0, 310, ".", ",", 1, 3, "$", "-$1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 2, 3, "$", "$-1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 3, 3, "$", "$1.0-"},
-      {true, "-1", 1, 0, 310, ".", ",", 4, 3, "$", "(1.0$)"},
-      {true, "-1", 1, 0, 310, ".", ",", 5, 3, "$", "-1.0$"},
-      {true, "-1", 1, 0, 310, ".", ",", 6, 3, "$", "1.0-$"},
-      {true, "-1", 1, 0, 310, ".", ",", 7, 3, "$", "1.0$-"},
-      {true, "-1", 1, 0, 310, ".", ",", 8, 3, "$", "-1.0 $"},
-      {true, "-1", 1, 0, 310, ".", ",", 9, 3, "$", "-$ 1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 10, 3, "$", "1.0 $-"},
-      {true, "-1", 1, 0, 310, ".", ",", 11, 3, "$", "$ 1.0-"},
-      {true, "-1", 1, 0, 310, ".", ",", 12, 3, "$", "$ -1.0"},
-      {true, "-1", 1, 0, 310, ".", ",", 13, 3, "$", "1.0- $"},
-      {true, "-1", 1, 0, 310, ".", ",", 14, 3, "$", "($ 1.0)"},
-      {true, "-1", 1, 0, 310, ".", ",", 15, 3, "$", "(1.0 $)"},
-      {false, "2353", 0, 0, 0, nullptr, nullptr, 0, 0, nullptr, "FAIL"},
-      {false, "2353", 0, 0, 0, ".", ",", 0, 0, nullptr, "2353"},
-      {false, "2353", 1, 0, 0, ".", ",", 0, 0, nullptr, "2353.0"},
-      {false, "2353", 1, 0, 2, ".", ",", 0, 0, nullptr, "23,53.0"},
-      {false, "235", 1, 0, 3, ".", ",", 0, 0, nullptr, "235.0"},
-      {false, "000235", 1, 0, 3, ".", ",", 0, 0, nullptr, "235.0"},
-      {false, "123456789", 1, 0, 23, ".", ",", 0, 0, nullptr, "1,234,567,89.0"},
-      {false, "123456789", 1, 0, 230, ".", ",", 0, 0, nullptr, "1234,567,89.0"},
-      {false, "123456789", 1, 0, 203, ".", ",", 0, 0, nullptr, "1,234,567,,89.0"},
-      {false, "123456789", 1, 0, 2030, ".", ",", 0, 0, nullptr, "1234,567,,89.0"},
-      {false, "123456789", 1, 0, 2003, ".", ",", 0, 0, nullptr, "1,234,567,,,89.0"},
-      {false, "123456789", 1, 0, 1200, ".", ",", 0, 0, nullptr, "123456,,78,9.0"},
-      {false, "-235", 1, 0, 3, ".", ",", 1, 0, nullptr, "-235.0"},
-      {false, "-000235", 1, 0, 3, ".", ",", 1, 0, nullptr, "-235.0"},
-      {false, ".5", 1, 1, 3, ".", ",", 1, 0, nullptr, "0.5"},
-      {false, "0000.5", 1, 1, 3, ".", ",", 1, 0, nullptr, "0.5"},
-      {false, "-1", 1, 1, 3, ".", ",", 0, 0, nullptr, "(1.0)"},
-      {false, "-1", 1, 1, 3, ".", ",", 1, 0, nullptr, "-1.0"},
-      {false, "-1", 1, 1, 3, ".", ",", 2, 0, nullptr, "- 1.0"},
-      {false, "-1", 1, 1, 3, ".", ",", 3, 0, nullptr, "1.0-"},
-      {false, "-1", 1, 1, 3, ".", ",", 4, 0, nullptr, "1.0 -"},
-  };
-  for (const auto& v : vectors) {
-    char buffer[128];
-    int size;
-    if (v.currency) {
-      CURRENCYFMTA f{v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative, v.positive, v.symbol};
-      size = GetCurrencyFormatA(1033, 0, v.value, &f, buffer, sizeof buffer);
-    } else {
-      NUMBERFMTA f{v.digits, v.leadingZero, v.grouping, v.decimal, v.thousand, v.negative};
-      size = GetNumberFormatA(1033, 0, v.value, &f, buffer, sizeof buffer);
-    }
-    EXPECT_EQ(size ? std::string(buffer) : std::string("FAIL"), v.expected)
-        << v.value << " grouping " << v.grouping << " orders " << v.negative << "/" << v.positive;
-  }
 }
 
 }  // namespace

@@ -9,84 +9,19 @@
 #include <memory>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
 #include "platform/FacetEvaluator.h"
+#include "common/SqlText.h"
 #include "platform/sqlite/SqliteProvider.h"
+#include "support/SameRecordSets.h"
 #include "support/SampleData.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using mirel_SbF::Variant;
-
-struct Table {
-  std::vector<std::string> names;
-  std::vector<std::vector<std::string>> rows;  // each value printed with its type
-};
-
-std::string Show(const Variant& v) {
-  switch (v.Type()) {
-    case mirel_SbF::VariantType::Null: return "null";
-    case mirel_SbF::VariantType::Long: return "L" + std::to_string(v.AsLong());
-    case mirel_SbF::VariantType::Double: {
-      std::ostringstream out;
-      out.precision(17);
-      out << "D" << v.AsDouble();
-      return out.str();
-    }
-    case mirel_SbF::VariantType::String: return "S'" + v.AsString() + "'";
-    case mirel_SbF::VariantType::Boolean: return v.AsBoolean() ? "true" : "false";
-    default: return "empty";
-  }
-}
-
-Table Read(mirel_SbF::Recordset& rs) {
-  Table t;
-  // Names are compared when there is a row to read them from.
-  if (!rs.EndOfFile())
-    for (int32_t i = 0; i < rs.FieldCount(); ++i) t.names.push_back(rs.Fields(i).Name());
-  for (; !rs.EndOfFile(); rs.MoveNext()) {
-    std::vector<std::string> row;
-    for (int32_t i = 0; i < rs.FieldCount(); ++i) row.push_back(Show(rs.Fields(i).Value()));
-    t.rows.push_back(std::move(row));
-  }
-  return t;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// Compares two results of one text. Without "order by" rows may come in any order; a
-// vehicle list sorted by its columns may order vehicles with equal sort values either way.
-void ExpectSame(const std::string& sql, const Table& plain, const Table& fast, const char* form) {
-  ASSERT_EQ(plain.names, fast.names) << form << ": " << sql;
-  const std::string lower = Lower(sql);
-  const bool ordered = lower.find("order by") != std::string::npos;
-  const bool vehicles = lower.rfind("select distinct eq.vehicle_id", 0) == 0;
-  auto sorted = [](std::vector<std::vector<std::string>> rows) {
-    std::sort(rows.begin(), rows.end());
-    return rows;
-  };
-  if (!ordered || vehicles) {
-    ASSERT_EQ(sorted(plain.rows), sorted(fast.rows)) << form << ": " << sql;
-    if (ordered) {  // the sort columns come in the same order
-      auto keys = [](const Table& t) {
-        std::vector<std::vector<std::string>> out;
-        for (const auto& row : t.rows) out.emplace_back(row.begin() + 1, row.end());
-        return out;
-      };
-      ASSERT_EQ(keys(plain), keys(fast)) << form << ": " << sql;
-    }
-    return;
-  }
-  ASSERT_EQ(plain.rows, fast.rows) << form << ": " << sql;
-}
 
 void Exec(sqlite3* db, const std::string& sql) {
   char* message = nullptr;
@@ -97,14 +32,7 @@ void Exec(sqlite3* db, const std::string& sql) {
   }
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
+std::string Quote(const std::string& s) { return "'" + mirel_SbF::DoubleQuotes(s) + "'"; }
 
 // One random pair of databases of the library's schema: a few dozen vehicles with filter
 // items, coded and numeric items (multi-valued, at two locations, standard or optional),
@@ -241,11 +169,12 @@ class DifferentialProvider {
       }
       throw;
     }
-    const Table expected = Read(*plain);
+    const mirel_test::Table expected = mirel_test::ReadTable(*plain);
     // Twice from postings: the second run answers from what the first one kept.
     for (const char* form : {"Evaluation=Levels", "Evaluation=Facets", "Evaluation=Facets", "Evaluation=Facets;Cache MB=0"}) {
       auto rs = run(form);
-      ExpectSame(sql, expected, Read(*rs), form);
+      const std::string difference = mirel_test::DifferenceOf(sql, expected, mirel_test::ReadTable(*rs));
+      EXPECT_TRUE(difference.empty()) << form << ": " << difference << "\n" << sql;
     }
     ++m_compared;
     return mirel_platform::SqliteExecuteQuery(sql, db, "Data Source=" + folder + ";Evaluation=Plain");

@@ -12,11 +12,13 @@
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
 #include "platform/sqlite/SqliteProvider.h"
+#include "support/Raises.h"
 #include "support/SampleData.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using mirel_test::Raises;
 
 using DbHandle = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
@@ -175,25 +177,19 @@ TEST_F(SqliteFaults, AFileChangedInPlaceOrReplacedIsNeverAnsweredFromWhatWasKept
 TEST_F(SqliteFaults, AQueryOverTheCommandTimeoutIsCancelledAndTheConnectionStaysUsable) {
   // Three copies of the equipment table joined with each other: far longer than a second.
   const std::string slow = "select count(*) as n from equipment a, equipment b, equipment c where a.option_id = 0;";
-  try {
-    mirel_platform::SqliteExecuteQuery(slow, "specs", "Provider=SQLite;Data Source=" + folder + ";Command Timeout=1");
-    ADD_FAILURE() << "the query was not cancelled";
-  } catch (const mirel_SbF::Error& e) {
-    EXPECT_EQ(e.Number(), mirel_SbF::kErrUnspecified);
-    EXPECT_EQ(e.Source(), "mirel_base.Connector");
-    EXPECT_NE(e.Description().find("longer than the command timeout of 1 s"), std::string::npos) << e.Description();
-  }
+  const std::string conn1s = "Provider=SQLite;Data Source=" + folder + ";Command Timeout=1";
+  EXPECT_TRUE(Raises([&] { mirel_platform::SqliteExecuteQuery(slow, "specs", conn1s); },
+                     mirel_SbF::kErrUnspecified, "mirel_base.Connector",
+                     "The query in database \"specs\" ran longer than the command timeout of 1 s and was cancelled "
+                     "(the connection string's \"Command Timeout\")."));
   EXPECT_EQ(Ask().rfind("error", 0), std::string::npos);
 }
 
 TEST_F(SqliteFaults, AResultLargerThanTheLimitIsRefused) {
-  try {
-    mirel_platform::SqliteExecuteQuery("select a.vehicle_id from equipment a, equipment b;", "specs",
-                                       "Provider=SQLite;Data Source=" + folder + ";Max Result MB=1");
-    ADD_FAILURE() << "no limit";
-  } catch (const mirel_SbF::Error& e) {
-    EXPECT_NE(e.Description().find("larger than 1 MB"), std::string::npos) << e.Description();
-  }
+  EXPECT_TRUE(mirel_test::RaisesHolding(
+      [&] { mirel_platform::SqliteExecuteQuery("select a.vehicle_id from equipment a, equipment b;", "specs",
+                                               "Provider=SQLite;Data Source=" + folder + ";Max Result MB=1"); },
+      mirel_SbF::kErrUnspecified, "mirel_base.Connector", "larger than 1 MB"));
 }
 
 }  // namespace

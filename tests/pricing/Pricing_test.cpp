@@ -9,12 +9,14 @@
 
 #include "common/modMisc.h"
 #include "mirel_SbF/mirel_SbF.h"
+#include "support/Raises.h"
 #include "support/RecordingProvider.h"
 #include "support/SampleData.h"
 
 namespace mirel_SbF {
 namespace {
 
+using mirel_test::Raises;
 using mirel_test::RecordingProvider;
 
 Pricing Loaded(const std::string& list) {
@@ -61,124 +63,80 @@ TEST(Pricing, ConvertsThroughTheEuro) {
   for (int32_t id : {901, 910, 100901, 100910}) EXPECT_FALSE(pricing.IsPricingField(id)) << id;
 }
 
-struct ErrorCase {
-  const char* name;
-  std::function<void()> call;
-  int32_t number;
-  const char* source;
-  const char* description;
-};
-
 TEST(Pricing, ErrorsNumbersAndSources) {
   RecordingProvider recorder;
-  const ErrorCase cases[] = {
-      {"empty list", [] { Loaded(""); }, kErrObject, "mirel_SbF", "No Currencies specified"},
-      {"no connection", [] { Pricing().InitPricing("USD", "", "prj"); }, kErrObject, "mirel_SbF",
+  struct Case { std::function<void()> call; int32_t number; const char *source, *description; } cases[] = {
+      {[] { Loaded(""); }, kErrObject, "mirel_SbF", "No Currencies specified"},
+      {[] { Pricing().InitPricing("USD", "", "prj"); }, kErrObject, "mirel_SbF",
        "Missing project database connection string"},
-      {"no project", [] { Pricing().InitPricing("USD", "x", ""); }, kErrObject, "mirel_SbF",
-       "Missing project database name"},
-      {"from not listed", [] { Loaded("GBP").ConvertPrice(1, "JPY", "GBP"); }, kErrPricing,
-       "mirel_SbF", "'From Currency Code' requested was not specified"},
-      {"to not listed", [] { Loaded("GBP").ConvertPrice(1, "GBP", "JPY"); }, kErrPricing,
-       "mirel_SbF", "'To Currency Code' requested was not specified"},
-      {"part of a code", [] { Loaded("GBP").ConvertPrice(1, "BP", "GBP"); }, kErrPricing,
-       "mirel_SbF", "Unable to find currency code!"},
-      {"not loaded", [] { Pricing().ConvertPrice(1, "GBP", "USD"); }, kErrPricing, "mirel_SbF",
+      {[] { Pricing().InitPricing("USD", "x", ""); }, kErrObject, "mirel_SbF", "Missing project database name"},
+      {[] { Loaded("GBP").ConvertPrice(1, "JPY", "GBP"); }, kErrPricing, "mirel_SbF",
        "'From Currency Code' requested was not specified"},
-      {"format unknown currency", [] { Loaded("GBP").FormatPrice(1, "JPY", 1); }, kErrObject,
-       "mirel_SbF.FormatCurrencyToLocale", "Unable to locate currency requested"},
+      {[] { Loaded("GBP").ConvertPrice(1, "GBP", "JPY"); }, kErrPricing, "mirel_SbF",
+       "'To Currency Code' requested was not specified"},
+      {[] { Loaded("GBP").ConvertPrice(1, "BP", "GBP"); }, kErrPricing, "mirel_SbF", "Unable to find currency code!"},
+      {[] { Pricing().ConvertPrice(1, "GBP", "USD"); }, kErrPricing, "mirel_SbF",
+       "'From Currency Code' requested was not specified"},
+      {[] { Loaded("GBP").FormatPrice(1, "JPY", 1); }, kErrObject, "mirel_SbF.FormatCurrencyToLocale",
+       "Unable to locate currency requested"},
   };
-  for (const auto& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << c.name << ": no error";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number) << c.name;
-      EXPECT_EQ(e.Source(), c.source) << c.name;
-      EXPECT_EQ(e.Description(), c.description) << c.name;
-    }
-  }
+  for (const auto& c : cases) EXPECT_TRUE(Raises(c.call, c.number, c.source, c.description));
 }
 
+// A table that cannot serve stops the load (or, for a zero rate, the first conversion).
 TEST(Pricing, BadTablesStopTheLoad) {
   struct Case {
-    const char* name;
     std::shared_ptr<Recordset> table;
     int32_t number;
-    const char* source;
-    std::function<void(Pricing&)> after;
+    const char *source, *description;
+    bool loads;
   } cases[] = {
-      {"empty table", Table({}), kErrPricing, "mirel_SbF.GetCurrencyInfo", nullptr},
-      {"null rate", Table({{"USD", "$", int32_t{0}, int32_t{2}, Variant::Null()}}), 94,
-       "mirel_SbF.GetCurrencyInfo", nullptr},
-      {"zero rate", Table({{"USD", "$", int32_t{0}, int32_t{2}, 0.0}, {"EUR", "E", int32_t{0}, int32_t{2}, 1.0}}),
-       11, "mirel_SbF", [](Pricing& p) { p.ConvertPrice(1, "USD", "EUR"); }},
+      {Table({}), kErrPricing, "mirel_SbF.GetCurrencyInfo", "No records found!", false},
+      {Table({{"USD", "$", int32_t{0}, int32_t{2}, Variant::Null()}}), 94, "mirel_SbF.GetCurrencyInfo",
+       "Invalid use of Null", false},
+      {Table({{"USD", "$", int32_t{0}, int32_t{2}, 0.0}, {"EUR", "E", int32_t{0}, int32_t{2}, 1.0}}), 11, "mirel_SbF",
+       "Division by zero", true},
   };
   for (const auto& c : cases) {
     RecordingProvider recorder;
     recorder.AnswerCurrencies(false);
     recorder.Queue(c.table);
     Pricing pricing;
-    try {
-      pricing.InitPricing("USD", RecordingProvider::kConnection, "prj");
-      ASSERT_TRUE(c.after) << c.name << ": load accepted";
-      c.after(pricing);
-      ADD_FAILURE() << c.name << ": no error";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number) << c.name;
-      EXPECT_EQ(e.Source(), c.source) << c.name;
-      if (c.number == kErrPricing) {
-        EXPECT_EQ(e.Description(), "No records found!");
-      }
-    }
+    auto load = [&] { pricing.InitPricing("USD", RecordingProvider::kConnection, "prj"); };
+    if (c.loads) load();
+    EXPECT_TRUE(Raises(c.loads ? std::function<void()>([&] { pricing.ConvertPrice(1, "USD", "EUR"); }) : load,
+                       c.number, c.source, c.description));
   }
 }
 
 TEST(Pricing, SetDatabaseInfoReportsLoadErrorsAsItsOwn) {
   RecordingProvider recorder;
   Search search;
-  try {
-    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 0, "");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Source(), "mirel_SbF.SetDatabaseInfo");
-    EXPECT_EQ(e.Description(), "No Currencies specified");
-  }
+  EXPECT_TRUE(Raises([&] { search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 0, ""); },
+                     kErrObject, "mirel_SbF.SetDatabaseInfo", "No Currencies specified"));
   recorder.AnswerCurrencies(false);
   recorder.Queue(Table({}));
-  try {
-    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Source(), "mirel_SbF.GetCurrencyInfo");  // already qualified: unchanged
-  }
+  // Already qualified: unchanged.
+  EXPECT_TRUE(Raises([&] { search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD"); },
+                     kErrPricing, "mirel_SbF.GetCurrencyInfo", "No records found!"));
 }
 
 TEST(Pricing, LanguageIdsToLocales) {
-  struct Case {
-    int32_t language;
-    int32_t lcid;
-  } cases[] = {{1, 2057}, {3, 1031}, {5, 1036}, {7, 1033}, {19, 1033}, {22, 0}, {0, 0},
-               {39, 0},   {-1, 0},   {37, 11274}, {38, 1060}, {26, 3084}};
-  for (const auto& c : cases) EXPECT_EQ(ConvertLanguageIdToLCID(c.language), c.lcid) << c.language;
+  const std::pair<int32_t, int32_t> cases[] = {{1, 2057}, {3, 1031},   {5, 1036},  {7, 1033},  {19, 1033}, {22, 0},
+                                               {0, 0},    {39, 0},     {-1, 0},    {37, 11274}, {38, 1060}, {26, 3084}};
+  for (const auto& [language, lcid] : cases) EXPECT_EQ(ConvertLanguageIdToLCID(language), lcid) << language;
 }
 
 TEST(PlainDecimalText, NeverUsesAnExponent) {
-  struct Case {
-    double in;
-    const char* out;
-  } cases[] = {{1234.5, "1234.5"}, {-0.25, "-0.25"}, {1e15, "1000000000000000"},
+  const std::pair<double, const char*> cases[] = {{1234.5, "1234.5"}, {-0.25, "-0.25"}, {1e15, "1000000000000000"},
                {1.5e-7, "0.00000015"}, {157.142857142857142, "157.142857142857"}, {0, "0"}};
-  for (const auto& c : cases) EXPECT_EQ(PlainDecimalText(c.in), c.out) << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(PlainDecimalText(in), out) << in;
 }
 
 TEST(Pricing, FormattedPrices) {
   RecordingProvider recorder;
   Pricing pricing = Loaded("GBP,EUR,CHF");
-  struct Case {
-    std::function<std::string()> call;
-    const char* expected;
-  } cases[] = {
+  struct Case { std::function<std::string()> call; const char* expected; } cases[] = {
       {[&] { return pricing.FormatPrice(1234.5, "GBP", 1); }, "\u00a31,234.50"},
       {[&] { return pricing.FormatPrice(1234.5, "CHF", 1); }, "1,234.50CHF"},
       {[&] { return pricing.FormatPrice(1234.5, "GBP", 22); }, "\u00a31,234.50"},  // locale 0
