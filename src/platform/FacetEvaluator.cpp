@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/TextBasics.h"
-#include "platform/sqlite/VehicleLevels.h"
+#include "platform/VehicleLevels.h"
 
 namespace mirel_platform::facets {
 

@@ -35,7 +35,7 @@
 
 #include "mirel_SbF/Variant.h"
 #include "platform/EngineCache.h"
-#include "platform/sqlite/VehicleSet.h"
+#include "platform/VehicleSet.h"
 
 namespace mirel_platform::facets {
 

@@ -21,7 +21,7 @@
 #include "platform/ConnectionString.h"
 #include "platform/EngineCache.h"
 #include "platform/FacetEvaluator.h"
-#include "platform/sqlite/VehicleLevels.h"
+#include "platform/VehicleLevels.h"
 #include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
 #include "platform/Unicode.h"

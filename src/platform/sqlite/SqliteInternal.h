@@ -16,7 +16,7 @@
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Variant.h"
 #include "platform/FacetEvaluator.h"
-#include "platform/sqlite/VehicleSet.h"
+#include "platform/VehicleSet.h"
 
 namespace mirel_platform::sqlite_detail {
 

@@ -1,4 +1,4 @@
-#include "platform/sqlite/VehicleLevels.h"
+#include "platform/VehicleLevels.h"
 
 #include "platform/TextBasics.h"
 

@@ -1,6 +1,6 @@
 // VehicleLevels: reads the nested vehicle sub-queries out of the library's T-SQL texts, so
-// that the SQLite engine can evaluate each level on its own instead of handing SQLite one
-// statement nested as deep as the user has made choices.
+// that an engine can evaluate each level on its own instead of being handed one statement
+// nested as deep as the user has made choices.
 //
 // Every text that restricts vehicles holds them as
 //   <alias>.vehicle_id in (select distinct vehicle_id from equipment where <own conditions>
