@@ -48,6 +48,11 @@ class Recordset {
 class MemoryRecordset : public Recordset {
  public:
   MemoryRecordset(std::vector<std::string> columnNames, std::vector<std::vector<Variant>> rows);
+  // Rows shared with whoever keeps them (an engine's kept answer), read without a copy.
+  // REQUIRES: `rows` is not null and every row holds one value per column name.
+  struct Shared {};
+  MemoryRecordset(std::vector<std::string> columnNames,
+                  std::shared_ptr<const std::vector<std::vector<Variant>>> rows, Shared);
 
   Field Fields(std::string_view name) const override;
   Field Fields(int32_t index) const override;
@@ -62,7 +67,7 @@ class MemoryRecordset : public Recordset {
   void CheckCurrentRow() const;
 
   std::vector<std::string> m_columns;
-  std::vector<std::vector<Variant>> m_rows;
+  std::shared_ptr<const std::vector<std::vector<Variant>>> m_rows;
   size_t m_position = 0;
   bool m_closed = false;
 };

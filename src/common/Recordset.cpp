@@ -31,9 +31,14 @@ Variant Field::Value() const {
 
 MemoryRecordset::MemoryRecordset(std::vector<std::string> columnNames,
                                  std::vector<std::vector<Variant>> rows)
-    : m_columns(std::move(columnNames)), m_rows(std::move(rows)) {
-  for (auto& row : m_rows) row.resize(m_columns.size());
+    : m_columns(std::move(columnNames)) {
+  for (auto& row : rows) row.resize(m_columns.size());
+  m_rows = std::make_shared<const std::vector<std::vector<Variant>>>(std::move(rows));
 }
+
+MemoryRecordset::MemoryRecordset(std::vector<std::string> columnNames,
+                                 std::shared_ptr<const std::vector<std::vector<Variant>>> rows, Shared)
+    : m_columns(std::move(columnNames)), m_rows(std::move(rows)) {}
 
 void MemoryRecordset::CheckOpen() const {
   if (m_closed) throw Error(kAdoObjectClosed, kRecordsetSource, "Operation is not allowed when the object is closed.");
@@ -41,7 +46,7 @@ void MemoryRecordset::CheckOpen() const {
 
 void MemoryRecordset::CheckCurrentRow() const {
   CheckOpen();
-  if (m_position >= m_rows.size()) RaiseNoCurrentRecord();
+  if (m_position >= m_rows->size()) RaiseNoCurrentRecord();
 }
 
 Field MemoryRecordset::Fields(std::string_view name) const {
@@ -61,8 +66,8 @@ Field MemoryRecordset::Fields(int32_t index) const {
                 "Item cannot be found in the collection corresponding to the requested name or "
                 "ordinal: " + std::to_string(index));
   const std::string& name = m_columns[static_cast<size_t>(index)];
-  if (m_position >= m_rows.size()) return Field(name);
-  return Field(name, m_rows[m_position][static_cast<size_t>(index)]);
+  if (m_position >= m_rows->size()) return Field(name);
+  return Field(name, (*m_rows)[m_position][static_cast<size_t>(index)]);
 }
 
 int32_t MemoryRecordset::FieldCount() const {
@@ -72,7 +77,7 @@ int32_t MemoryRecordset::FieldCount() const {
 
 bool MemoryRecordset::EndOfFile() const {
   CheckOpen();
-  return m_position >= m_rows.size();
+  return m_position >= m_rows->size();
 }
 
 void MemoryRecordset::MoveNext() {
@@ -82,13 +87,13 @@ void MemoryRecordset::MoveNext() {
 
 int32_t MemoryRecordset::RecordCount() const {
   CheckOpen();
-  return static_cast<int32_t>(m_rows.size());
+  return static_cast<int32_t>(m_rows->size());
 }
 
 void MemoryRecordset::Close() {
   CheckOpen();
   m_closed = true;
-  m_rows.clear();
+  m_rows = std::make_shared<const std::vector<std::vector<Variant>>>();
 }
 
 }  // namespace mirel_SbF

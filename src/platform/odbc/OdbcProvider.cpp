@@ -905,14 +905,21 @@ std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql
   const std::string key = std::to_string(static_cast<int>(settings.evaluation)) + "|" + settings.driverString + "|" +
                           strDbName + "|" + strSql;
   const auto now = std::chrono::steady_clock::now();
-  if (auto kept = cache.Get<KeptAnswer>(key); kept && kept->until > now) return RecordsetOf(kept->rows);
+  // A kept answer's rows are shared with the record set, not copied.
+  auto shared = [](const std::shared_ptr<const KeptAnswer>& kept) {
+    return std::make_shared<mirel_SbF::MemoryRecordset>(
+        kept->rows.names,
+        std::shared_ptr<const std::vector<std::vector<mirel_SbF::Variant>>>(kept, &kept->rows.rows),
+        mirel_SbF::MemoryRecordset::Shared{});
+  };
+  if (auto kept = cache.Get<KeptAnswer>(key); kept && kept->until > now) return shared(kept);
   auto answer = std::make_shared<KeptAnswer>();
   answer->rows = Query(strSql, strDbName, settings, &cache);
   answer->until = now + std::chrono::seconds(settings.cacheSeconds);
   const size_t bytes = answer->rows.bytes;
   std::shared_ptr<const KeptAnswer> kept = answer;
   cache.Put<KeptAnswer>(key, kept, bytes);
-  return RecordsetOf(kept->rows);
+  return shared(kept);
 }
 
 void OdbcClosePooledConnections() {

@@ -431,6 +431,13 @@ std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(ResultRows rows) {
   return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(rows.names), std::move(rows.rows));
 }
 
+// A record set over a kept answer's rows, without copying them.
+std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(const std::shared_ptr<const ResultRows>& rows) {
+  return std::make_shared<mirel_SbF::MemoryRecordset>(
+      rows->names, std::shared_ptr<const std::vector<std::vector<mirel_SbF::Variant>>>(rows, &rows->rows),
+      mirel_SbF::MemoryRecordset::Shared{});
+}
+
 // Sets the query's deadline for the time it runs and releases what it bound.
 class QueryScope {
  public:
@@ -486,7 +493,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
       }
       resultKey += '|';
       resultKey += strSql;
-      if (auto hit = cache->Get<ResultRows>(resultKey)) return RecordsetOf(*hit);
+      if (auto hit = cache->Get<ResultRows>(resultKey)) return RecordsetOf(hit);
     }
 
     sqlite_detail::SqliteBackend backend(conn.db.get(), conn.bindings.get());
@@ -505,7 +512,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
       rows = std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings));
     }
     if (cache) cache->Put<ResultRows>(resultKey, rows, rows->bytes);
-    return RecordsetOf(*rows);
+    return RecordsetOf(rows);
   } catch (const EngineError& e) {
     // The engine's own queries (sets, postings) fail with the engine's words only.
     const int primary = e.Code() & 0xFF;
