@@ -514,11 +514,7 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
 }
 
 // A result: its column names and rows, and about how many bytes they take.
-struct Rows {
-  std::vector<std::string> names;
-  std::vector<std::vector<mirel_SbF::Variant>> rows;
-  size_t bytes = 0;
-};
+using Rows = facets::ResultRows;
 
 Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName, const std::string& sql,
          bool inServerDialect = false) {
@@ -636,9 +632,6 @@ int64_t WholeOf(const mirel_SbF::Variant& v) {
 // The evaluator's engine on one leased PostgreSQL connection: its own queries run as T-SQL
 // through the rewrite like the library's; numbers are left to the server (a level's own
 // conditions always run there), and bound sets become arrays and VALUES lists in the text.
-// The server's result type, under a name the backend's members do not hide.
-using ServerRows = Rows;
-
 class PgBackend : public facets::Backend {
  public:
   PgBackend(Connection& conn, const OdbcSettings& settings, const std::string& dbName)
@@ -665,7 +658,7 @@ class PgBackend : public facets::Backend {
   }
   facets::Postings LoadPostings(int64_t schemaId) override {
     facets::Postings postings;
-    const ServerRows rows = Query("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
+    const facets::ResultRows rows = Query("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
                             std::to_string(schemaId) + " order by location, data_value, vehicle_id");
     for (const auto& row : rows.rows) {
       if (row[2].Type() != mirel_SbF::VariantType::String) throw facets::NotEquivalent{};
@@ -683,18 +676,15 @@ class PgBackend : public facets::Backend {
     return ids;
   }
   bool VersionKeyIsWhole() override {
-    const ServerRows rows = Query("select data_type from information_schema.columns where table_schema = N'" +
+    const facets::ResultRows rows = Query("select data_type from information_schema.columns where table_schema = N'" +
                             LowerAscii(m_db) + "' and table_name = N'version' and column_name = N'vehicle_id'");
     return rows.rows.size() == 1 && rows.rows[0][0].Type() == mirel_SbF::VariantType::String &&
            IsWholeType(rows.rows[0][0].AsString());
   }
   facets::ResultRows Rows(const std::string& tsql) override {
-    ServerRows rows = Query(tsql);
-    facets::ResultRows out;
-    if (!rows.rows.empty()) out.names = std::move(rows.names);
-    out.rows = std::move(rows.rows);
-    out.bytes = rows.bytes;
-    return out;
+    facets::ResultRows rows = Query(tsql);
+    if (rows.rows.empty()) rows.names.clear();  // the names only come with a row, as on SQLite
+    return rows;
   }
   bool AnswersFromPostings() const override { return false; }
   std::optional<facets::Literal> NumberLiteral(const std::string&) override { return std::nullopt; }
@@ -761,7 +751,7 @@ class PgBackend : public facets::Backend {
   }
 
  private:
-  ServerRows Query(const std::string& tsql) { return Run(m_conn, m_settings, m_db, tsql); }
+  facets::ResultRows Query(const std::string& tsql) { return Run(m_conn, m_settings, m_db, tsql); }
 
   std::string ArrayOf(int64_t id) const {
     const auto it = m_vehicles.find(id);
@@ -823,13 +813,7 @@ std::optional<Rows> FacetAnswer(Connection& conn, const OdbcSettings& settings, 
   try {
     std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, tsql);
     if (!evaluated) return std::nullopt;
-    if (evaluated->answer) {
-      Rows rows;
-      rows.names = evaluated->answer->names;
-      rows.rows = evaluated->answer->rows;
-      rows.bytes = evaluated->answer->bytes;
-      return rows;
-    }
+    if (evaluated->answer) return *evaluated->answer;
     return Run(conn, settings, dbName, backend.Text(evaluated->tsql), true);
   } catch (const ConnectionLost&) {
     throw;

@@ -180,18 +180,6 @@ Affinity AffinityOf(std::string type) {
   return Affinity::Numeric;
 }
 
-mirel_SbF::Variant ColumnValue(sqlite3_stmt* stmt, int c) {
-  switch (sqlite3_column_type(stmt, c)) {
-    case SQLITE_INTEGER: return facets::WholeNumber(sqlite3_column_int64(stmt, c));
-    case SQLITE_FLOAT: return mirel_SbF::Variant(sqlite3_column_double(stmt, c));
-    case SQLITE_TEXT:
-      return mirel_SbF::Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                                            static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
-    case SQLITE_NULL: return mirel_SbF::Variant::Null();
-    default: throw NotEquivalent{};  // binary data: the text as written says so
-  }
-}
-
 }  // namespace
 
 void RegisterModules(sqlite3* db, Bindings* bindings) {
@@ -291,7 +279,7 @@ facets::ResultRows SqliteBackend::Rows(const std::string& tsql) {
     std::vector<mirel_SbF::Variant> row;
     row.reserve(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-      row.push_back(ColumnValue(stmt, c));
+      row.push_back(ValueOf(stmt, c));
       if (sqlite3_column_type(stmt, c) == SQLITE_TEXT) rows.bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
     }
     rows.bytes += sizeof(row) + row.size() * sizeof(mirel_SbF::Variant);

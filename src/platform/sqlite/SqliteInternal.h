@@ -67,6 +67,10 @@ struct Bindings {
 // A text names a set with "<alias>.set_id = N" (or "where set_id = N").
 void RegisterModules(sqlite3* db, Bindings* bindings);
 
+// The value of a result column as a record set holds it: whole numbers as Long when they fit
+// in 32 bits (else Double), REAL as Double, TEXT as String, NULL as Null; a BLOB raises.
+mirel_SbF::Variant ValueOf(sqlite3_stmt* stmt, int column);
+
 // Runs `sql` (SQLite's dialect) on `db` and calls `row` for each result row. Errors raise
 // EngineError (0x80040E14 with the engine's message, or the command timeout's message).
 void ForEachRow(sqlite3* db, const std::string& sql, const std::function<void(sqlite3_stmt*)>& row);

@@ -357,24 +357,6 @@ void AttachDatabases(Connection& conn, const Location& where, const std::vector<
   throw EngineError(kErrBadSql, rc, text + " (query in database \"" + where.mainName + "\")");
 }
 
-mirel_SbF::Variant ValueOf(sqlite3_stmt* stmt, int column) {
-  switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER: return sqlite_detail::WholeNumber(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT: return mirel_SbF::Variant(sqlite3_column_double(stmt, column));
-    case SQLITE_TEXT: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-      const int bytes = sqlite3_column_bytes(stmt, column);
-      return mirel_SbF::Variant(std::string(text ? text : "", text ? static_cast<size_t>(bytes) : 0));
-    }
-    case SQLITE_NULL: return mirel_SbF::Variant::Null();
-    default: {
-      const char* name = sqlite3_column_name(stmt, column);
-      Fail("The column \"" + std::string(name ? name : "?") +
-           "\" holds binary data (a BLOB), which a record set cannot return.");
-    }
-  }
-}
-
 // Prepares the one statement of `sql`, refusing a second one and anything that writes.
 StmtHandle Prepare(sqlite3* db, const std::string& sql, const Location* where) {
   sqlite3_stmt* raw = nullptr;
@@ -413,7 +395,7 @@ ResultRows Run(Connection& conn, const Location& where, const std::string& sql, 
     row.reserve(static_cast<size_t>(columns));
     result.bytes += sizeof(row) + static_cast<size_t>(columns) * sizeof(mirel_SbF::Variant);
     for (int i = 0; i < columns; ++i) {
-      row.push_back(ValueOf(stmt.get(), i));
+      row.push_back(sqlite_detail::ValueOf(stmt.get(), i));
       if (sqlite3_column_type(stmt.get(), i) == SQLITE_TEXT)
         result.bytes += static_cast<size_t>(sqlite3_column_bytes(stmt.get(), i));
     }
@@ -533,6 +515,24 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
 }  // namespace
 
 namespace sqlite_detail {
+
+mirel_SbF::Variant ValueOf(sqlite3_stmt* stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER: return WholeNumber(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT: return mirel_SbF::Variant(sqlite3_column_double(stmt, column));
+    case SQLITE_TEXT: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+      const int bytes = sqlite3_column_bytes(stmt, column);
+      return mirel_SbF::Variant(std::string(text ? text : "", text ? static_cast<size_t>(bytes) : 0));
+    }
+    case SQLITE_NULL: return mirel_SbF::Variant::Null();
+    default: {
+      const char* name = sqlite3_column_name(stmt, column);
+      Fail("The column \"" + std::string(name ? name : "?") +
+           "\" holds binary data (a BLOB), which a record set cannot return.");
+    }
+  }
+}
 
 void ForEachRow(sqlite3* db, const std::string& sql, const std::function<void(sqlite3_stmt*)>& row) {
   StmtHandle stmt = Prepare(db, sql, nullptr);
