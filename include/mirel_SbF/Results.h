@@ -50,6 +50,10 @@ class Results {
   void ControlType(const std::string& strType) { m_lControlType = strType == "minmax" ? 2 : 1; }
   std::string TitleText() const { return m_strTitle; }
   void TitleText(const std::string& strTitle) { m_strTitle = strTitle; }
+  // True when the row's criterion is marked either-or (Search::EitherOr): its choices widen
+  // the search, and its counts leave its own choices out.
+  bool IsEitherOr() const { return m_bEitherOr; }
+  void IsEitherOr(bool bData) { m_bEitherOr = bData; }
 
   PositionIterator<Results, Info> begin() const { return {this, 0}; }
   PositionIterator<Results, Info> end() const { return {this, Count()}; }
@@ -66,6 +70,7 @@ class Results {
   int32_t m_lMultiSelectStyle = 0;
   int32_t m_lControlType = 0;  // 0 not set, 1 list box, 2 range
   std::string m_strTitle;
+  bool m_bEitherOr = false;
 };
 
 }  // namespace mirel_SbF

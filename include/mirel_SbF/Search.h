@@ -74,6 +74,32 @@ class Search : public COMSVCSLib::ObjectControl {
   std::string PriceBoundToStored(const std::string& strSchema, const std::string& strAmount);
   std::string FormatPriceBound(const std::string& strSchema, const std::string& strAmount);
 
+  // Counts, kept values and either-or criteria (opt-in; all off after activation, and then
+  // every text and answer is as without them).
+  //   CountVehicles(true): DoSearch gives every value of a list row, and every step of a
+  //     range row's ladder, the number of matching vehicles it leads to (Info::VehicleCount;
+  //     the vehicles the list would be reduced to, under the same switches).
+  //   KeepAllValues(true): the list rows also hold the values that the vehicles in play
+  //     (those passing the host's filters) carry but no matching vehicle does, counted 0,
+  //     so that a screen can grey them out; range ladders span the vehicles in play. A
+  //     value the user picked is always listed (its data value as text when no vehicle in
+  //     play carries it). Implies counting.
+  //   EitherOr(schema, location, true): the user's value choices of that criterion widen the
+  //     search (a vehicle carrying any of them matches) instead of narrowing it; choices of
+  //     different criteria still narrow. The criterion's own values are listed and counted
+  //     without its own choices, so picking one leaves the others on the screen with their
+  //     counts. Its range choices stay narrowing. The marking travels in CurrentState ahead
+  //     of the selections ("either-or~<schema>~<location>~~~"); a library without either-or
+  //     criteria refuses such a text (type mismatch) instead of misreading it, and writing
+  //     CurrentState replaces the markings with those of the text. Schema and location are
+  //     whole numbers, compared as texts with the rows' Schema and SchemaLocation.
+  bool CountVehicles() const;
+  void CountVehicles(bool bData);
+  bool KeepAllValues() const;
+  void KeepAllValues(bool bData);
+  bool EitherOr(const std::string& strSchema, const std::string& strSchemaLocation) const;
+  void EitherOr(const std::string& strSchema, const std::string& strSchemaLocation, bool bData);
+
   void DoSearch(bool bUseStandardEquipOnly = false, const std::string& strSectionName = "",
                 bool bReduceLists = true);
   int32_t GetNumberOfMatchingVehicles(bool UseStandardEquipmentOnly = false,

@@ -32,6 +32,7 @@ std::shared_ptr<Recordset> GetSbFCodedValueInfo(const Search::State& state,
 
 void AddSbFCodedValueInfo(Search::State& state, Recordset& rs) {
   WithHandler("AddSbFCodedValueInfo", [&] {
+    const FacetCounts* facets = state.m_oFacets.get();
     const int32_t rowId = CLng(rs.Fields("row_id").Value());
     int32_t orderId = CLng(rs.Fields("order_id").Value());
     std::shared_ptr<Results> row = CreateResultsObject(state, rs, false);
@@ -45,17 +46,26 @@ void AddSbFCodedValueInfo(Search::State& state, Recordset& rs) {
       // A value that opens a new order group joins a new row; it is tested against that
       // row (its own criterion), not against the row of the group before.
       if (recordOrderId != orderId) {
-        ResultsOf(state).Add(row);
+        if (facets) FinishCountedRow(state, row, counter);
+        else ResultsOf(state).Add(row);
         row = CreateResultsObject(state, rs, false);
       }
       if (IsInfoObjectSelected(state, *row, *info)) info->IsSelected(true);
-      row->Add(info, std::to_string(counter));
       orderId = recordOrderId;
+      if (facets) {
+        // The value as stored, without the six blanks the query puts in front.
+        const std::string stored = dataValue.compare(0, 6, "      ") == 0 ? dataValue.substr(6) : dataValue;
+        PlaceCountedValue(state, *row, info, facets->Coded(*row, stored), counter);
+        rs.MoveNext();
+        continue;
+      }
+      row->Add(info, std::to_string(counter));
       rs.MoveNext();
       if (counter == INT16_MAX) Raise(RuntimeError::Overflow);  // the 16-bit counter
       ++counter;
     }
-    ResultsOf(state).Add(row);
+    if (facets) FinishCountedRow(state, row, counter);
+    else ResultsOf(state).Add(row);
   });
 }
 

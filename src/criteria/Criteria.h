@@ -2,8 +2,12 @@
 // once, then looked up forward only) and the factories of rows and values.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "matching/WhereClause.h"
 #include "pricing/Pricing.h"
@@ -39,6 +43,47 @@ std::shared_ptr<Info> CreateInfoObject(const std::string& strDataValue,
                                        const std::string& strFullText, bool bIsSelected);
 // Whether one of the user's selections picks `value` of `row`.
 bool IsInfoObjectSelected(const Search::State& state, const Results& row, const Info& value);
+
+// ---- counts per value, kept values, either-or criteria (opt-in) ----
+
+// The counts of one DoSearch call, kept in the search's m_oFacets while it builds rows.
+struct FacetCounts {
+  // Matching vehicles per (schema id, location, data value) of coded rows and per
+  // (schema id, location, number) of numeric-list rows.
+  struct Table {
+    std::map<std::tuple<std::string, std::string, std::string>, int32_t> coded;
+    std::map<std::tuple<std::string, std::string, double>, int32_t> numeric;
+  };
+  Table all;                                     // under every choice
+  std::vector<std::pair<Criterion, Table>> own;  // either-or criteria, without their own choices
+  std::string section;
+  bool standardOnly = false;
+  bool reduce = true;
+  bool shown = false;  // counts go to the values (else they only decide which are listed)
+  bool keep = false;   // values counted 0 stay listed
+
+  const Table& For(const Results& row) const;
+  // The count of a value of `row`: a coded row's data value as stored, a numeric one's number.
+  int32_t Coded(const Results& row, const std::string& strDataValue) const;
+  int32_t Numeric(const Results& row, double dblValue) const;
+};
+
+// Whether DoSearch counts: asked for, or needed by an either-or criterion with choices.
+bool FacetsWanted(const Search::State& state, bool bReduceLists);
+// Runs the counting queries of a DoSearch call.
+std::shared_ptr<const FacetCounts> CountValues(const Search::State& state, const std::string& strSectionName,
+                                               bool bUseStandardEquipOnly, bool bReduceLists);
+// Adds `info` to `row` under the key `counter` (then counted up) unless it is counted 0 and
+// values are not kept; says whether it was added.
+bool PlaceCountedValue(const Search::State& state, Results& row, std::shared_ptr<Info> info, int32_t count,
+                       int16_t& counter);
+// Appends a counted list row that has values, after adding the picked values it lacks when
+// values are kept.
+void FinishCountedRow(Search::State& state, std::shared_ptr<Results> row, int16_t& counter);
+// Counts the matching vehicles per step of a range row's ladder; `bounds` are its values in
+// the currency the data are stored in.
+void CountSteps(const Search::State& state, Results& row, const std::string& strCriterionValue,
+                const std::vector<double>& bounds);
 
 }  // namespace mirel_SbF
 

@@ -29,6 +29,13 @@ struct OpenSets {
   }
 };
 
+// The counts live as long as the DoSearch call that made them.
+struct CountsScope {
+  Search::State& state;
+  explicit CountsScope(Search::State& s) : state(s) {}
+  ~CountsScope() { state.m_oFacets.reset(); }
+};
+
 }  // namespace
 
 int16_t WhichRowComesNext(Recordset& rsCoded, Recordset& rsMinMax, Recordset& rsNumeric) {
@@ -53,10 +60,19 @@ void Search::DoSearch(bool bUseStandardEquipOnly, const std::string& strSectionN
   WithHandler("DoSearch", [&] {
     RequireCleanTexts("DoSearch", {strSectionName});
     InitSbFTitleText(*m, strSectionName);
+    // Counting: the list rows are read for the vehicles in play and reduced by the counts;
+    // range ladders span the vehicles in play only when values are kept.
+    CountsScope counts(*m);
+    bool listsReduced = bReduceLists, rangesReduced = bReduceLists;
+    if (FacetsWanted(*m, bReduceLists)) {
+      m->m_oFacets = CountValues(*m, strSectionName, bUseStandardEquipOnly, bReduceLists);
+      listsReduced = false;
+      rangesReduced = bReduceLists && !m->m_bKeepAllValues;
+    }
     OpenSets sets;
-    sets.coded = GetSbFCodedValueInfo(*m, strSectionName, bUseStandardEquipOnly, bReduceLists);
-    sets.minMax = GetSbFMinMaxInfo(*m, strSectionName, bUseStandardEquipOnly, bReduceLists);
-    sets.numeric = GetNumericListInfo(*m, strSectionName, bUseStandardEquipOnly, bReduceLists);
+    sets.coded = GetSbFCodedValueInfo(*m, strSectionName, bUseStandardEquipOnly, listsReduced);
+    sets.minMax = GetSbFMinMaxInfo(*m, strSectionName, bUseStandardEquipOnly, rangesReduced);
+    sets.numeric = GetNumericListInfo(*m, strSectionName, bUseStandardEquipOnly, listsReduced);
     while (!(sets.coded->EndOfFile() && sets.minMax->EndOfFile() && sets.numeric->EndOfFile())) {
       switch (WhichRowComesNext(*sets.coded, *sets.minMax, *sets.numeric)) {
         case 1: AddSbFCodedValueInfo(*m, *sets.coded); break;

@@ -17,6 +17,7 @@ std::shared_ptr<Results> CreateResultsObject(Search::State& state, const Records
     row->SchemaValue(CStr(rs.Fields("criterion_value").Value()));
     row->TitleText(GetTitleText(state, row->RowId()));
     row->ControlType(bMinMax ? "minmax" : "NotAMinMax");
+    row->IsEitherOr(IsEitherOr(state, Criterion{row->Schema(), row->SchemaLocation()}));
     return row;
   });
 }

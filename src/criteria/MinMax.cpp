@@ -1,4 +1,5 @@
 #include <cmath>
+#include <vector>
 
 #include "common/ErrorHandling.h"
 #include "criteria/Criteria.h"
@@ -99,13 +100,15 @@ void AddSbFMinMaxInfo(Search::State& state, Recordset& rs) {
     double minimum = CDbl(rs.Fields("Minimum").Value());
     double maximum = CDbl(rs.Fields("Maximum").Value());
     const int32_t decimals = DecimalsOf(rs.Fields("criterion_format").Value());
-    std::string target;
+    std::string target, source;
     if (pricing) {
-      const std::string source = DetermineFromCurrencyType(state, CLng(Variant(row->Schema())));
+      source = DetermineFromCurrencyType(state, CLng(Variant(row->Schema())));
       target = PricingOf(state).GetPrimaryCurrencyCode();
       minimum = PricingOf(state).ConvertPrice(minimum, source, target);
       maximum = PricingOf(state).ConvertPrice(maximum, source, target);
     }
+    // The ladder's values, for counting per step.
+    std::vector<double> ladder;
     int16_t counter = 0;
     if (minimum < maximum) {
       step = AdjustMinMaxStep(step, minimum);
@@ -116,6 +119,7 @@ void AddSbFMinMaxInfo(Search::State& state, Recordset& rs) {
         const std::string key = std::to_string(counter);
         counter = Next(counter);
         CreateAndAddMinMaxInfoObject(state, text, DoubleToText(value), key, *row);
+        ladder.push_back(value);
         step = ComputeStepValue(value, step);
         value += step;
       }
@@ -125,10 +129,18 @@ void AddSbFMinMaxInfo(Search::State& state, Recordset& rs) {
         counter = Next(counter);
         const std::string text = FormatSbFValue(state, value, pricing, target, decimals);
         CreateAndAddMinMaxInfoObject(state, text, DoubleToText(value), std::to_string(counter), *row);
+        ladder.push_back(value);
       }
     } else {
       const std::string text = FormatSbFValue(state, minimum, pricing, target, decimals);
       CreateAndAddMinMaxInfoObject(state, text, DoubleToText(minimum), "0", *row);
+      ladder.push_back(minimum);
+    }
+    if (state.m_oFacets) {
+      // The steps as the data hold them: a price's in the currency it is stored in.
+      if (pricing && source != target)
+        for (double& bound : ladder) bound = PricingOf(state).ConvertPrice(bound, target, source);
+      CountSteps(state, *row, CStr(rs.Fields("criterion_value").Value()), ladder);
     }
     ResultsOf(state).Add(row);
     rs.MoveNext();

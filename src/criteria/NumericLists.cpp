@@ -42,6 +42,7 @@ void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
     }
     const int32_t decimals = DecimalsOf(rs.Fields("criterion_format").Value());
 
+    const FacetCounts* facets = state.m_oFacets.get();
     int16_t counter = 0;
     while (!rs.EndOfFile()) {
       if (CLng(rs.Fields("row_id").Value()) != rowId) break;
@@ -52,17 +53,24 @@ void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
       std::shared_ptr<Info> info = CreateInfoObject(DoubleToText(number), text, false);
       // A value that opens a new sub-row is tested against that sub-row (its criterion).
       if (recordOrderId != orderId) {
-        ResultsOf(state).Add(row);
+        if (facets) FinishCountedRow(state, row, counter);
+        else ResultsOf(state).Add(row);
         row = CreateResultsObject(state, rs, false);
       }
       if (IsInfoObjectSelected(state, *row, *info)) info->IsSelected(true);
-      row->Add(info, std::to_string(counter));
       orderId = recordOrderId;
+      if (facets) {
+        PlaceCountedValue(state, *row, info, facets->Numeric(*row, number), counter);
+        rs.MoveNext();
+        continue;
+      }
+      row->Add(info, std::to_string(counter));
       rs.MoveNext();
       if (counter == INT16_MAX) Raise(RuntimeError::Overflow);  // the 16-bit counter
       ++counter;
     }
-    ResultsOf(state).Add(row);
+    if (facets) FinishCountedRow(state, row, counter);
+    else ResultsOf(state).Add(row);
   });
 }
 

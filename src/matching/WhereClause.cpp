@@ -4,6 +4,9 @@
 #include "common/SqlText.h"
 #include "common/modMisc.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace mirel_SbF {
 
 std::string CreateVehicleIdInClause(const std::string& strInnerSql) {
@@ -86,28 +89,58 @@ std::string CreateMinMaxVehicleSql(const std::string& strSchemaId,
 
 std::string BuildInnerJoinFromSbFUserSelection(const Search::State& state,
                                                const std::string& strTablePrefix,
-                                               bool /*bUseStandardEquipOnly: outer level only*/) {
+                                               bool bUseStandardEquipOnly) {
+  return SelectionLevels(state, strTablePrefix, bUseStandardEquipOnly, nullptr);
+}
+
+std::string SelectionLevels(const Search::State& state, const std::string& strTablePrefix,
+                            bool /*bUseStandardEquipOnly: outer level only*/,
+                            const Criterion* without) {
   return WithHandler("BuildInnerJoinFromSbFUserSelection", [&] {
-    std::string sql;
-    for (const auto& selection : SelectionsOf(state).Items()) {
-      // A value selection with neither a value nor a schema value has no value of its
-      // own and stands without a value condition (it never borrows an earlier one).
-      std::string value;
-      if (selection->IsControl_Value()) {
-        value = selection->ValueSelected();
-        if (value.empty() && !selection->SchemaValue().empty()) {
-          Raise(kErrSchemaValue, "Found Schema Value and Value Selected: " +
-                                     selection->SchemaId() + " " + selection->SchemaValue() +
-                                     " " + selection->ValueSelected());
-        }
+    // The value a value selection puts into its level. One with neither a value nor a
+    // schema value has no value of its own and stands without a value condition (it never
+    // borrows an earlier one).
+    auto valueOf = [](const SbFUserSelection& selection) {
+      const std::string value = selection.ValueSelected();
+      if (value.empty() && !selection.SchemaValue().empty()) {
+        Raise(kErrSchemaValue, "Found Schema Value and Value Selected: " + selection.SchemaId() +
+                                   " " + selection.SchemaValue() + " " + selection.ValueSelected());
       }
-      if (!selection->IsControl_MinMax()) {
-        sql = CreateVehicleSql(selection->SchemaId(), selection->SchemaLocation(), value, sql,
-                               "=", "OR");
-      } else {
+      return value;
+    };
+    const auto& selections = SelectionsOf(state).Items();
+    std::vector<Criterion> grouped;  // either-or criteria whose level is written
+    std::string sql;
+    for (const auto& selection : selections) {
+      const Criterion criterion{selection->SchemaId(), selection->SchemaLocation()};
+      if (without && criterion == *without) continue;
+      if (selection->IsControl_MinMax()) {
         sql = CreateMinMaxVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
                                      selection->MinValue(), selection->MaxValue(), sql);
+        continue;
       }
+      const std::string value = valueOf(*selection);
+      if (!IsEitherOr(state, criterion)) {
+        sql = CreateVehicleSql(selection->SchemaId(), selection->SchemaLocation(), value, sql,
+                               "=", "OR");
+        continue;
+      }
+      // An either-or criterion: all its value choices make one level, where the first of
+      // them stands, with their values as one list (any of them will do). A choice without
+      // a value lets every value pass.
+      if (std::find(grouped.begin(), grouped.end(), criterion) != grouped.end()) continue;
+      grouped.push_back(criterion);
+      std::string values;
+      bool anyValue = false;
+      for (const auto& other : selections) {
+        if (!other->IsControl_Value() || Criterion{other->SchemaId(), other->SchemaLocation()} != criterion)
+          continue;
+        const std::string otherValue = valueOf(*other);
+        anyValue = anyValue || otherValue.empty();
+        values += (values.empty() ? "" : ",") + otherValue;
+      }
+      sql = CreateVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
+                             anyValue ? std::string() : values, sql, "=", "OR");
     }
     if (sql.empty()) return std::string();
     return strTablePrefix + "." + "vehicle_id in (" + sql + ") ";
@@ -152,6 +185,14 @@ std::string BuildRestrictionInnerJoins(const Search::State& state) {
 std::string CreateWhereClause(const Search::State& state, const std::string& strTablePrefix,
                               bool bUseStandardEquipOnly, bool bReduceLists) {
   return WithHandler("CreateWhereClause", [&] {
+    const std::string terms = WhereTerms(state, strTablePrefix, bUseStandardEquipOnly, bReduceLists, nullptr);
+    return terms.empty() ? std::string() : "WHERE " + terms;
+  });
+}
+
+std::string WhereTerms(const Search::State& state, const std::string& strTablePrefix,
+                       bool bUseStandardEquipOnly, bool bReduceLists, const Criterion* without) {
+  return WithHandler("CreateWhereClause", [&] {
     std::string joiner;
     std::string clause = BuildRestrictionInnerJoins(state);
     if (!clause.empty()) {
@@ -166,14 +207,14 @@ std::string CreateWhereClause(const Search::State& state, const std::string& str
     }
     if (bReduceLists) {
       std::string selections =
-          BuildInnerJoinFromSbFUserSelection(state, strTablePrefix, bUseStandardEquipOnly);
+          SelectionLevels(state, strTablePrefix, bUseStandardEquipOnly, without);
       if (!selections.empty()) {
         clause += joiner;
         clause += selections;
         joiner = "AND ";
       }
     }
-    return clause.empty() ? std::string() : "WHERE " + clause;
+    return clause;
   });
 }
 

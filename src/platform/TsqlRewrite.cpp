@@ -39,7 +39,8 @@ bool IsKnownKeyword(std::string_view w) {
   static const std::unordered_set<std::string_view> kWords{
       "select", "distinct", "from", "where", "and",   "or",       "not", "inner", "left",
       "join",   "on",       "as",   "in",    "order", "by",       "group", "cast", "float",
-      "coalesce", "min",    "max",  "count", "is",    "null",     "asc", "desc"};
+      "coalesce", "min",    "max",  "count", "is",    "null",     "asc", "desc",
+      "case",   "when",     "then", "else",  "end"};
   return kWords.count(w) != 0;
 }
 
@@ -66,11 +67,11 @@ bool IsOtherKeyword(std::string_view w) {
   static const std::unordered_set<std::string_view> kWords{
       "abort", "action", "add", "after", "all", "always", "any", "array", "asymmetric",
       "authorization", "autoincrement", "before", "between", "both", "break", "browse",
-      "cascade", "case", "check", "close", "clustered", "collate", "column", "compute",
+      "cascade", "check", "close", "clustered", "collate", "column", "compute",
       "conflict", "constraint", "contains", "containstable", "continue", "convert", "cross",
       "current", "current_date", "current_time", "current_timestamp", "current_user",
       "cursor", "database", "deallocate", "default", "deferrable", "deferred", "deny", "disk",
-      "distributed", "do", "double", "dump", "each", "else", "end", "errlvl", "escape",
+      "distributed", "do", "double", "dump", "each", "errlvl", "escape",
       "except", "exclude", "exclusive", "exists", "exit", "external", "fail", "fetch", "file",
       "fillfactor", "filter", "first", "following", "for", "foreign", "freetext",
       "freetexttable", "full", "function", "generated", "glob", "groups", "having",
@@ -85,9 +86,9 @@ bool IsOtherKeyword(std::string_view w) {
       "replication", "restrict", "revert", "right", "row", "rowcount", "rowguidcol", "rows",
       "rule", "save", "schema", "securityaudit", "session_user", "setuser", "similar", "some",
       "statistics", "symmetric", "system_user", "table", "tablesample", "temp", "temporary",
-      "textsize", "then", "ties", "to", "tran", "trailing", "transaction", "trigger",
+      "textsize", "ties", "to", "tran", "trailing", "transaction", "trigger",
       "try_convert", "tsequal", "unbounded", "unique", "unpivot", "updatetext", "user",
-      "using", "varying", "view", "virtual", "when", "window", "within", "without",
+      "using", "varying", "view", "virtual", "window", "within", "without",
       "writetext"};
   return kWords.count(w) != 0;
 }

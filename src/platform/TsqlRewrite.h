@@ -15,7 +15,7 @@
 // Identifiers, "quoted names", numbers, string literals, the operators
 // = <> < > <= >= + - * / , . ( ) ; and the words select distinct from where and or not
 // inner left join on as in order by group cast float coalesce min max count is null asc
-// desc pass through. A refusal raises Error 0x80040E14 (kErrBadSql) with the source
+// desc case when then else end pass through. A refusal raises Error 0x80040E14 (kErrBadSql) with the source
 // "mirel_base.Connector" and a description naming the construct and its position
 // (1-based byte offset into the text).
 #pragma once

@@ -1,5 +1,6 @@
 #include "mirel_SbF/Search.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -53,6 +54,9 @@ void Search::Activate() {
   m->m_bExcludeOldVehicles = true;
   m->m_bExcludeBuiltVehicles = true;
   m->m_lSegmentId = -1;
+  m->m_bCountVehicles = false;
+  m->m_bKeepAllValues = false;
+  m->m_colEitherOr.clear();
 }
 
 void Search::Deactivate() {
@@ -185,6 +189,34 @@ void Search::ModelExclusionList(const std::string& strData) {
 }
 int32_t Search::SegmentId() const { return m->m_lSegmentId; }
 void Search::SegmentId(int32_t lngData) { m->m_lSegmentId = lngData < 0 ? -1 : lngData; }
+
+bool Search::CountVehicles() const { return m->m_bCountVehicles; }
+void Search::CountVehicles(bool bData) { m->m_bCountVehicles = bData; }
+bool Search::KeepAllValues() const { return m->m_bKeepAllValues; }
+void Search::KeepAllValues(bool bData) { m->m_bKeepAllValues = bData; }
+
+bool IsEitherOr(const Search::State& state, const Criterion& criterion) {
+  return std::find(state.m_colEitherOr.begin(), state.m_colEitherOr.end(), criterion) !=
+         state.m_colEitherOr.end();
+}
+
+bool Search::EitherOr(const std::string& strSchema, const std::string& strSchemaLocation) const {
+  return IsEitherOr(*m, Criterion{strSchema, strSchemaLocation});
+}
+
+void Search::EitherOr(const std::string& strSchema, const std::string& strSchemaLocation,
+                      bool bData) {
+  RequireCleanTexts("EitherOr", {strSchema, strSchemaLocation});
+  WithHandler("EitherOr", [&] {
+    // They reach the state text and are compared with the rows: whole numbers only.
+    RequireWholeNumber("Schema ID", strSchema);
+    RequireWholeNumber("Schema location", strSchemaLocation);
+    const Criterion criterion{strSchema, strSchemaLocation};
+    auto& marked = m->m_colEitherOr;
+    if (bData && !IsEitherOr(*m, criterion)) marked.push_back(criterion);
+    if (!bData) marked.erase(std::remove(marked.begin(), marked.end(), criterion), marked.end());
+  });
+}
 
 namespace {
 

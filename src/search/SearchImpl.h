@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Collection.h"
 #include "mirel_SbF/ObjectControl.h"
@@ -16,6 +17,14 @@
 namespace mirel_SbF {
 
 class Pricing;  // the currency table and formatting (pricing folder)
+struct FacetCounts;  // the counts of one DoSearch call (criteria folder)
+
+// A criterion as choices and rows name it: schema id and location, as texts.
+struct Criterion {
+  std::string schema;
+  std::string location;
+  bool operator==(const Criterion&) const = default;
+};
 
 struct Search::State {
   std::shared_ptr<COMSVCSLib::ObjectContext> m_objContext;
@@ -36,7 +45,14 @@ struct Search::State {
   std::string m_strMakeInclusionList;
   std::string m_strModelExclusionList;
   int32_t m_lSegmentId = 0;
+  // Counts, kept values and either-or criteria (opt-in, see Search.h).
+  bool m_bCountVehicles = false;
+  bool m_bKeepAllValues = false;
+  std::vector<Criterion> m_colEitherOr;  // in the order they were marked
+  std::shared_ptr<const FacetCounts> m_oFacets;  // set while DoSearch counts
 };
+
+bool IsEitherOr(const Search::State& state, const Criterion& criterion);
 
 // The collections exist only while the object is activated; using one before raises the
 // run time's "object not set" error, as an unset object reference would.

@@ -1,0 +1,215 @@
+// Counts per value, kept values and either-or criteria, checked against an evaluation of the
+// test's own: the equipment rows read straight from the database, the matching vehicles and
+// the counts worked out here from the choices, on the sample and on random databases.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+#include "mirel_SbF/mirel_SbF.h"
+#include "support/RandomDatabases.h"
+#include "support/SampleData.h"
+
+namespace {
+
+using mirel_SbF::Search;
+
+struct EquipmentRow {
+  int64_t vehicle;
+  std::string schema, location, value;
+  double number;  // the value as the engine casts it
+  bool standard;
+};
+
+std::vector<EquipmentRow> ReadEquipment(const std::string& folder) {
+  std::vector<EquipmentRow> rows;
+  sqlite3* db = nullptr;
+  sqlite3_open_v2((folder + "/specs.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db,
+                     "select vehicle_id, schema_id, location, data_value, cast(data_value as real), option_id = 0 "
+                     "from equipment where location is not null",
+                     -1, &st, nullptr);
+  auto text = [&](int i) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); };
+  while (st && sqlite3_step(st) == SQLITE_ROW)
+    rows.push_back({sqlite3_column_int64(st, 0), text(1), text(2), text(3), sqlite3_column_double(st, 4),
+                    sqlite3_column_int(st, 5) != 0});
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  EXPECT_FALSE(rows.empty()) << folder;
+  return rows;
+}
+
+// A choice as the test makes it: a value, or a range with "!!" for an open side.
+struct Choice {
+  std::string schema, location, value, min = "!!", max = "!!";
+  bool range() const { return value.empty(); }
+};
+
+// The test's own account of a search without filters: which vehicles match, and how many
+// of them each value and each step leads to.
+struct Account {
+  const std::vector<EquipmentRow>& rows;
+  std::vector<Choice> choices;
+  std::set<std::pair<std::string, std::string>> eitherOr;
+  bool standardOnly = false;
+
+  bool Passes(const EquipmentRow& r, const Choice& c) const {
+    if (r.schema != c.schema || r.location != c.location) return false;
+    if (!c.range()) return r.value == c.value;
+    return (c.min == "!!" || r.number >= std::stod(c.min)) && (c.max == "!!" || r.number <= std::stod(c.max));
+  }
+
+  // The matching vehicles, leaving out the choices of `without` (an either-or criterion).
+  std::set<int64_t> Matching(const std::pair<std::string, std::string>* without) const {
+    std::map<int64_t, std::vector<const EquipmentRow*>> byVehicle;
+    for (const auto& r : rows) byVehicle[r.vehicle].push_back(&r);
+    std::set<int64_t> out;
+    for (const auto& [vehicle, own] : byVehicle) {
+      auto carries = [&](auto&& test) {
+        for (const EquipmentRow* r : own)
+          if (test(*r)) return true;
+        return false;
+      };
+      bool pass = true;
+      for (const Choice& c : choices) {
+        const std::pair<std::string, std::string> criterion{c.schema, c.location};
+        if (without && criterion == *without) continue;
+        if (!c.range() && eitherOr.count(criterion)) {
+          // Any of the criterion's value choices will do.
+          pass = pass && carries([&](const EquipmentRow& r) {
+                   for (const Choice& other : choices)
+                     if (!other.range() && other.schema == c.schema && other.location == c.location &&
+                         Passes(r, other))
+                       return true;
+                   return false;
+                 });
+        } else {
+          pass = pass && carries([&](const EquipmentRow& r) { return Passes(r, c); });
+        }
+      }
+      if (pass) out.insert(vehicle);
+    }
+    return out;
+  }
+
+  // The vehicles that count for `row`: an either-or criterion with choices without them.
+  std::set<int64_t> For(const mirel_SbF::Results& row) const {
+    const std::pair<std::string, std::string> criterion{row.Schema(), row.SchemaLocation()};
+    for (const Choice& c : choices)
+      if (eitherOr.count(criterion) && c.schema == row.Schema() && c.location == row.SchemaLocation())
+        return Matching(&criterion);
+    return Matching(nullptr);
+  }
+
+  // How many of `vehicles` carry a value of `row` that `test` accepts (on a standard row when
+  // only standard equipment counts).
+  template <class Test>
+  int32_t Count(const mirel_SbF::Results& row, const std::set<int64_t>& vehicles, Test&& test) const {
+    std::set<int64_t> found;
+    const std::string& only = row.SchemaValue();
+    for (const auto& r : rows)
+      if (r.schema == row.Schema() && r.location == row.SchemaLocation() && (!standardOnly || r.standard) &&
+          (only.empty() || only == "*" || r.value == only) && vehicles.count(r.vehicle) && test(r))
+        found.insert(r.vehicle);
+    return static_cast<int32_t>(found.size());
+  }
+};
+
+// Checks every count of the screen `s` built, and that a list row holds every value that
+// leads to a vehicle; returns how many values were checked.
+int CheckScreen(Search& s, const Account& account, const std::set<std::string>& numericItems, bool keep) {
+  int checked = 0;
+  for (const auto& row : s) {
+    const std::set<int64_t> vehicles = account.For(*row);
+    EXPECT_EQ(row->IsEitherOr(), account.eitherOr.count({row->Schema(), row->SchemaLocation()}) != 0);
+    const bool numeric = numericItems.count(row->Schema()) != 0;
+    // A list row's value as the row shows it: the number's text, or the text as stored.
+    auto shown = [&](const EquipmentRow& r) { return numeric ? mirel_SbF::DoubleToText(r.number) : r.value; };
+    std::vector<double> ladder;
+    if (row->IsMinMax())
+      for (const auto& value : *row) ladder.push_back(std::stod(value->DataValue()));
+    int listedPositive = 0;
+    for (int32_t k = 1; k <= row->Count(); ++k) {
+      const auto value = row->Item(k);
+      int32_t expected;
+      if (row->IsMinMax()) {
+        // From this step's value up to the next one's; the last step from its value up.
+        const size_t at = static_cast<size_t>(k - 1);
+        const bool last = at + 1 == ladder.size();
+        expected = account.Count(*row, vehicles, [&](const EquipmentRow& r) {
+          return r.number >= ladder[at] && (last || r.number < ladder[at + 1]);
+        });
+      } else {
+        expected = account.Count(*row, vehicles, [&](const EquipmentRow& r) { return shown(r) == value->DataValue(); });
+        if (!keep) {
+          EXPECT_GT(expected, 0) << "row " << row->RowId() << " lists " << value->DataValue();
+        }
+        listedPositive += expected > 0;
+      }
+      EXPECT_EQ(value->VehicleCount(), expected)
+          << "row " << row->RowId() << "/" << row->OrderId() << " item " << row->Schema() << " value "
+          << value->DataValue();
+      ++checked;
+    }
+    if (row->IsMinMax()) continue;
+    std::set<std::string> leading;
+    for (const auto& r : account.rows)
+      if (account.Count(*row, vehicles, [&](const EquipmentRow& o) { return &o == &r; }) > 0) leading.insert(shown(r));
+    EXPECT_EQ(listedPositive, static_cast<int>(leading.size())) << "row " << row->RowId() << " misses values";
+  }
+  return checked;
+}
+
+TEST(Counts, RandomSearchesMatchTheTestsOwnEvaluation) {
+  std::mt19937 rng(20261208);
+  int checked = 0;
+  for (int database = 0; database < 4; ++database) {
+    const std::string folder = mirel_test::MakeTempFolder("sbf_counts");
+    mirel_test::RandomDatabases data(rng, folder);
+    const std::vector<EquipmentRow> rows = ReadEquipment(folder);
+    auto pick = [&](std::vector<std::string> v) { return v[rng() % v.size()]; };
+    for (int search = 0; search < 12; ++search) {
+      Search s;
+      s.SetDatabaseInfo("Data Source=" + folder, "specs", "prj", 1, "USD");
+      s.ExcludeAdvancedVehicles(false);
+      s.ExcludeOldVehicles(false);
+      s.ExcludeBuiltVehicles(false);
+      Account account{rows, {}, {}, rng() % 3 == 0};
+      const bool keep = rng() % 3 == 0;
+      s.CountVehicles(true);
+      s.KeepAllValues(keep);
+      for (const char* schema : {"7401", "7402"})
+        if (rng() % 2) {
+          s.EitherOr(schema, "0", true);
+          account.eitherOr.insert({schema, "0"});
+        }
+      const int choices = static_cast<int>(rng() % 4);
+      for (int c = 0; c < choices; ++c) {
+        Choice choice;
+        if (rng() % 3 == 0) {
+          choice = {"135", "0", "", pick({"!!", "0", "10"}), pick({"!!", "100", "300"})};
+          s.AddMinMax(choice.schema, choice.location, "", choice.min, choice.max);
+        } else {
+          choice = {pick({"7401", "7402"}), "0", pick({"EU", "US", "JP", "x y"})};
+          s.AddSelection(choice.schema, choice.location, "", choice.value);
+        }
+        account.choices.push_back(choice);
+      }
+      try {
+        s.DoSearch(account.standardOnly);
+      } catch (const mirel_SbF::Error& e) {
+        // A negative value in a range item makes its ladder fail, with or without counts.
+        EXPECT_EQ(e.Description(), "Overflow");
+        continue;
+      }
+      checked += CheckScreen(s, account, {"1101", "135", "902"}, keep);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+  EXPECT_GT(checked, 500);
+}
+
+}  // namespace
