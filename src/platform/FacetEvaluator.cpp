@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <set>
 #include <utility>
 
 #include "platform/TextBasics.h"
@@ -31,6 +32,21 @@ constexpr std::string_view kNumericHead =
     "select distinct CAST(eq0.data_value as float) as fdata_value, sbf.criterion_schema_id, sbf.criterion_value, "
     "sbf.criterion_location, sbf.row_id, sbf.order_id, sbf.Category, sbf.multi_select_style, sbf.criterion_format ";
 constexpr std::string_view kVehiclesHead = "select distinct eq.vehicle_id ";
+// The counting queries: vehicles per value of the coded rows, per number of the numeric
+// lists, and per step of a range row's ladder.
+constexpr std::string_view kCodedCountHead =
+    "select eq0.schema_id, eq0.location, eq0.data_value, count(distinct eq0.vehicle_id) as vehicle_count ";
+constexpr std::string_view kNumericCountHead =
+    "select eq0.schema_id, eq0.location, cast(eq0.data_value as float) as fdata_value, count(distinct "
+    "eq0.vehicle_id) as vehicle_count ";
+constexpr std::string_view kStepsHead =
+    "select steps.step, count(distinct steps.vehicle_id) as vehicle_count from (select case ";
+
+// How many of `carriers` are in `chosen` (all when there is no choice).
+int64_t CountIn(const std::vector<int64_t>& carriers, const VehicleSet* chosen) {
+  if (!chosen) return static_cast<int64_t>(carriers.size());
+  return std::count_if(carriers.begin(), carriers.end(), [&](int64_t v) { return chosen->Contains(v); });
+}
 
 class Evaluator {
  public:
@@ -42,6 +58,7 @@ class Evaluator {
     if (!types.levels) return std::nullopt;
     if (m_ctx.mode == Evaluation::Facets && types.facets) {
       if (std::optional<Evaluated> shaped = Shapes()) return shaped;
+      if (std::optional<Evaluated> steps = Steps()) return steps;
     }
     if (OutermostLevels(m_t, 0, m_t.tokens.size()).empty()) return std::nullopt;
     return Evaluated{RenderAll(), nullptr};
@@ -330,7 +347,148 @@ class Evaluator {
     return done;
   }
 
+  // The numeric items (data type 1 or 2), ascending.
+  std::shared_ptr<const SchemaIds> NumericItems() {
+    const std::string key = Key('N', m_ctx.specsStamp, "numeric");
+    if (auto hit = Cached<SchemaIds>(key)) return hit;
+    auto ids = std::make_shared<SchemaIds>();
+    ids->ids = m_ctx.backend->Ids("select distinct schema_id from schema_info where data_type = 1 or data_type = 2");
+    std::sort(ids->ids.begin(), ids->ids.end());
+    std::shared_ptr<const SchemaIds> done = std::move(ids);
+    Keep(key, done, sizeof(SchemaIds) + done->ids.size() * sizeof(int64_t));
+    return done;
+  }
+
   // ---- the shapes of the library's list and vehicle queries ----
+
+  // Whether [begin, end) is only "<alias>.vehicle_id in (<level>)" and "<alias>.option_id =
+  // 0" terms joined by AND; collects the levels and the standard-equipment condition.
+  bool VehicleTerms(size_t begin, size_t end, const std::string& alias, std::vector<LevelRange>& levels,
+                    bool& standardOnly) const {
+    size_t term = begin;
+    while (term < end) {
+      size_t next = term;
+      while (next < end && !IsWord(next, "and")) {
+        if (IsWord(next, "or")) return false;
+        next = IsSymbol(next, "(") ? m_t.partner[next] + 1 : next + 1;
+      }
+      const bool qualified = IsWord(term, alias) && IsSymbol(term + 1, ".");
+      if (qualified && IsWord(term + 2, "vehicle_id") && IsWord(term + 3, "in") && IsLevelOpen(m_t, term + 4) &&
+          m_t.partner[term + 4] + 1 == next) {
+        levels.push_back(LevelRange{term + 4, m_t.partner[term + 4]});
+      } else if (qualified && IsWord(term + 2, "option_id") && IsSymbol(term + 3, "=") && next == term + 5 &&
+                 Tok(term + 4).kind == SqlToken::Kind::Number && Text(term + 4, term + 5) == "0") {
+        standardOnly = true;
+      } else {
+        return false;
+      }
+      term = next + 1;
+    }
+    return term == end + 1;
+  }
+
+  // The vehicles of the levels, intersected; null when there is none.
+  std::shared_ptr<const VehicleSet> Chosen(const std::vector<LevelRange>& levels) {
+    std::shared_ptr<const VehicleSet> chosen;
+    for (const LevelRange& level : levels) {
+      std::shared_ptr<const VehicleSet> set = LevelSet(level);
+      chosen = chosen ? std::make_shared<const VehicleSet>(VehicleSet::Intersect(*chosen, *set)) : set;
+    }
+    return chosen;
+  }
+
+  // The tokens of `expected` (words and symbols, lower case) from i on; moves i past them.
+  bool Expect(size_t& i, std::initializer_list<std::string_view> expected) const {
+    for (std::string_view e : expected) {
+      if (i >= Count() || Tok(i).lower != e ||
+          (Tok(i).kind != SqlToken::Kind::Word && Tok(i).kind != SqlToken::Kind::Symbol))
+        return false;
+      ++i;
+    }
+    return true;
+  }
+
+  // A whole-number literal at i (an optional minus, digits); moves i past it.
+  std::optional<int64_t> WholeAt(size_t& i) {
+    const std::optional<Literal> literal = NumberAt(i, Count());
+    if (!literal || !literal->integer) return std::nullopt;
+    return literal->whole;
+  }
+
+  // The counting query of a range row's ladder:
+  //   select steps.step, count(distinct steps.vehicle_id) as vehicle_count from (select case
+  //   when cast(eq0.data_value as float) < <bound 0> then 0 … else <n> end as step,
+  //   eq0.vehicle_id from equipment eq0 WHERE (eq0.schema_id = S) AND (eq0.location = L)
+  //   [AND (eq0.data_value = N'v')] [AND <vehicle terms>] ) steps group by steps.step order
+  //   by steps.step;
+  // answered whole from the item's postings.
+  std::optional<Evaluated> Steps() {
+    // The steps compare the values' numbers here: only where they are read as the engine does.
+    if (std::string_view(m_sql).substr(0, kStepsHead.size()) != kStepsHead || !m_ctx.backend->AnswersFromPostings())
+      return std::nullopt;
+    size_t i = 0;
+    if (!Expect(i, {"select", "steps", ".", "step", ",", "count", "(", "distinct", "steps", ".", "vehicle_id", ")",
+                    "as", "vehicle_count", "from", "(", "select", "case"}))
+      return std::nullopt;
+    const size_t open = i - 3;  // "(" of the derived table
+    std::vector<Literal> bounds;
+    while (IsWord(i, "when")) {
+      ++i;
+      if (!Expect(i, {"cast", "(", "eq0", ".", "data_value", "as", "float", ")", "<"})) return std::nullopt;
+      const std::optional<Literal> bound = NumberAt(i, Count());
+      if (!bound || !Expect(i, {"then"})) return std::nullopt;
+      const std::optional<int64_t> step = WholeAt(i);
+      if (!step || *step != static_cast<int64_t>(bounds.size())) return std::nullopt;
+      bounds.push_back(*bound);
+    }
+    if (!Expect(i, {"else"})) return std::nullopt;
+    const std::optional<int64_t> last = WholeAt(i);
+    if (!last || *last != static_cast<int64_t>(bounds.size()) ||
+        !Expect(i, {"end", "as", "step", ",", "eq0", ".", "vehicle_id", "from", "equipment", "eq0", "where", "(",
+                    "eq0", ".", "schema_id", "="}))
+      return std::nullopt;
+    const std::optional<int64_t> schema = WholeAt(i);
+    if (!schema || !Expect(i, {")", "and", "(", "eq0", ".", "location", "="})) return std::nullopt;
+    const std::optional<int64_t> location = WholeAt(i);
+    if (!location || !Expect(i, {")"})) return std::nullopt;
+    std::optional<std::string> value;
+    if (IsWord(i, "and") && IsSymbol(i + 1, "(") && IsWord(i + 2, "eq0") && IsSymbol(i + 3, ".") &&
+        IsWord(i + 4, "data_value") && IsSymbol(i + 5, "=") && i + 6 < Count() &&
+        Tok(i + 6).kind == SqlToken::Kind::String && IsSymbol(i + 7, ")")) {
+      value = StringAt(i + 6);
+      i += 8;
+    }
+    const size_t close = m_t.partner[open];
+    std::vector<LevelRange> levels;
+    bool standardOnly = false;
+    if (i < close && (!IsWord(i, "and") || !VehicleTerms(i + 1, close, "eq0", levels, standardOnly)))
+      return std::nullopt;
+    size_t tail = close + 1;
+    if (!Expect(tail, {"steps", "group", "by", "steps", ".", "step", "order", "by", "steps", ".", "step", ";"}) ||
+        tail != Count())
+      return std::nullopt;
+
+    const std::shared_ptr<const VehicleSet> chosen = Chosen(levels);
+    const std::shared_ptr<const Postings> postings = PostingsOf(*schema);
+    // Per step, the lists of vehicles whose value lies in it.
+    std::vector<std::vector<const std::vector<int64_t>*>> perStep(bounds.size() + 1);
+    for (const Postings::Entry& entry : postings->entries) {
+      if (entry.locationNull || entry.location != *location || (value && entry.value != *value)) continue;
+      size_t step = 0;
+      while (step < bounds.size() && Compare(entry.number, bounds[step]) >= 0) ++step;
+      perStep[step].push_back(standardOnly ? &entry.standard : &entry.all);
+    }
+    auto answer = std::make_shared<ResultRows>();
+    answer->names = {"step", "vehicle_count"};
+    for (size_t step = 0; step < perStep.size(); ++step) {
+      if (perStep[step].empty()) continue;
+      const VehicleSet carriers = VehicleSet::Union(perStep[step]);
+      const int64_t n = CountIn(carriers.Ids(), chosen.get());
+      if (n > 0) answer->rows.push_back({WholeNumber(static_cast<int64_t>(step)), WholeNumber(n)});
+    }
+    answer->bytes = answer->rows.size() * 2 * sizeof(mirel_SbF::Variant);
+    return Evaluated{std::string(), std::move(answer), true};
+  }
 
   // The first token at the top level of [begin, Count()) that is one of `words`, or Count().
   size_t FindTopLevel(size_t begin, std::initializer_list<std::string_view> words) const {
@@ -398,10 +556,14 @@ class Evaluator {
     if (from == Count() || Tok(from + 2).kind != SqlToken::Kind::Word || IsSymbol(from + 3, ".")) return std::nullopt;
     const std::string_view head = std::string_view(m_sql).substr(0, Tok(from).begin);
     const std::string alias = Tok(from + 2).lower;
-    const bool criteria = head == kCodedHead || head == kRangeHead || head == kNumericHead;
+    const bool codedCounts = head == kCodedCountHead, numericCounts = head == kNumericCountHead;
+    const bool counts = codedCounts || numericCounts;
+    const bool criteria = head == kCodedHead || head == kRangeHead || head == kNumericHead || counts;
     const bool vehicles = head.substr(0, kVehiclesHead.size()) == kVehiclesHead &&
                           (head.size() == kVehiclesHead.size() || head.substr(kVehiclesHead.size(), 2) == ", ");
     if (!(criteria && alias == "eq0") && !(vehicles && alias == "eq")) return std::nullopt;
+    // Counting per number relies on the numbers read as the engine reads them.
+    if (numericCounts && !m_ctx.backend->AnswersFromPostings()) return std::nullopt;
 
     // The WHERE clause: only "<alias>.vehicle_id in (<level>)" and "<alias>.option_id = 0".
     const size_t where = FindTopLevel(from + 3, {"where", "order", "group"});
@@ -409,28 +571,8 @@ class Evaluator {
     const size_t tail = hasWhere ? FindTopLevel(where + 1, {"order", "group"}) : where;
     std::vector<LevelRange> levels;
     bool standardOnly = false;
-    if (hasWhere) {
-      size_t term = where + 1;
-      while (term < tail) {
-        size_t next = term;
-        while (next < tail && !IsWord(next, "and")) {
-          if (IsWord(next, "or")) return std::nullopt;
-          next = IsSymbol(next, "(") ? m_t.partner[next] + 1 : next + 1;
-        }
-        const bool qualified = IsWord(term, alias) && IsSymbol(term + 1, ".");
-        if (qualified && IsWord(term + 2, "vehicle_id") && IsWord(term + 3, "in") && IsLevelOpen(m_t, term + 4) &&
-            m_t.partner[term + 4] + 1 == next) {
-          levels.push_back(LevelRange{term + 4, m_t.partner[term + 4]});
-        } else if (qualified && IsWord(term + 2, "option_id") && IsSymbol(term + 3, "=") && next == term + 5 &&
-                   Tok(term + 4).kind == SqlToken::Kind::Number && Text(term + 4, term + 5) == "0") {
-          standardOnly = true;
-        } else {
-          return std::nullopt;
-        }
-        term = next + 1;
-      }
-      if (term != tail + 1 || (levels.empty() && !standardOnly)) return std::nullopt;
-    }
+    if (hasWhere && (!VehicleTerms(where + 1, tail, alias, levels, standardOnly) || (levels.empty() && !standardOnly)))
+      return std::nullopt;
     // Elsewhere the alias may stand only for the columns the substitute carries, and the
     // table may not be read a second time.
     for (size_t i = 0; i < Count(); ++i) {
@@ -439,6 +581,7 @@ class Evaluator {
         continue;
       }
       if (i == from + 1 || i == from + 2) continue;
+      if (counts && i < from) continue;  // the head is replaced
       if (IsWord(i, "equipment")) return std::nullopt;
       // A bare column name could mean a column of the table the substitute replaces.
       const bool column = IsWord(i, "vehicle_id") || IsWord(i, "schema_id") || IsWord(i, "location") ||
@@ -461,7 +604,12 @@ class Evaluator {
     const size_t tailBegin = tail < Count() ? Tok(tail).begin : m_sql.size();
     const size_t whereBegin = hasWhere ? Tok(where).begin : tailBegin;
     auto substitute = [&](const char* table, int64_t id) {
-      std::string text = m_sql.substr(0, Tok(from + 1).begin);
+      // A counting query reads the counts the substitute carries.
+      std::string text = codedCounts ? "select eq0.schema_id, eq0.location, eq0.data_value, max(eq0.vehicle_count) as "
+                                       "vehicle_count from "
+                         : numericCounts ? "select eq0.schema_id, eq0.location, cast(eq0.data_value as float) as "
+                                           "fdata_value, max(eq0.vehicle_count) as vehicle_count from "
+                                         : m_sql.substr(0, Tok(from + 1).begin);
       text += table;
       text.append(m_sql, Tok(from + 1).end, whereBegin - Tok(from + 1).end);
       text += "WHERE " + alias + ".set_id = " + std::to_string(id) + " ";
@@ -499,11 +647,23 @@ class Evaluator {
     if (project.empty()) return std::nullopt;
     auto rows = std::make_shared<ValueRows>();
     const std::shared_ptr<const SchemaIds> items = CriteriaItems(project);
+    const std::shared_ptr<const SchemaIds> numeric = numericCounts ? NumericItems() : nullptr;
     for (int64_t schemaId : items->ids) {
       const std::shared_ptr<const Postings> postings = PostingsOf(schemaId);
+      const bool isNumeric = numeric && std::binary_search(numeric->ids.begin(), numeric->ids.end(), schemaId);
+      // Vehicles are counted per number: when two values of an item read as the same number
+      // ("12", "12.0") the count of each alone would not be the number's (which of them a
+      // criterion row joins decides it), so such a text runs as written.
+      std::set<std::pair<int64_t, double>> numbers;
       for (const Postings::Entry& entry : postings->entries) {
         if (entry.locationNull) continue;  // NULL equals no criterion location
         const std::vector<int64_t>& carriers = standardOnly ? entry.standard : entry.all;
+        if (counts) {
+          if (isNumeric && !numbers.insert({entry.location, entry.number}).second) throw NotEquivalent{};
+          const int64_t n = CountIn(carriers, chosen.get());
+          if (n > 0) rows->push_back(ValueRow{schemaId, entry.location, entry.value, n});
+          continue;
+        }
         const bool present = chosen ? std::any_of(carriers.begin(), carriers.end(),
                                                   [&](int64_t v) { return chosen->Contains(v); })
                                     : !carriers.empty();

@@ -9,6 +9,10 @@
 // hundred small queries, and each choice is read once for all the queries of a screen and the
 // clicks after it.
 //
+// Counts. The counting queries (vehicles per value, per number, per step of a range) are
+// answered from the same postings: the per-value counts as the column vehicle_count of
+// mirel_values, the steps of a range whole.
+//
 // Facets. The list queries of the search screen read from `equipment` only the distinct
 // (schema_id, location, data_value) of the rows that pass the WHERE clause (they select
 // DISTINCT or take min/max over them), and the vehicle query only distinct vehicle ids. For
@@ -54,11 +58,13 @@ inline mirel_SbF::Variant WholeNumber(int64_t v) {
   return mirel_SbF::Variant(static_cast<double>(v));
 }
 
-// The distinct (schema_id, location, data_value) of the equipment rows a statement may see.
+// The distinct (schema_id, location, data_value) of the equipment rows a statement may see,
+// and for the counting queries how many of its vehicles the value leads to.
 struct ValueRow {
   int64_t schemaId;
   int64_t location;
   std::string dataValue;
+  int64_t vehicleCount = 0;
 };
 using ValueRows = std::vector<ValueRow>;
 

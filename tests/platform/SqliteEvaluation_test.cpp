@@ -123,3 +123,39 @@ TEST(SqliteEvaluation, RandomSearchesGiveTheSameRecordSetsInEveryForm) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counting rides on the faster forms: each counting query of a screen is answered from
+// postings (none runs as written), and the counts are those of the texts as written.
+TEST(SqliteEvaluation, CountingQueriesAreAnsweredFromPostings) {
+  auto screen = [](const std::string& settings, int* rangeRows) {
+    mirel_SbF::Search s;
+    s.SetDatabaseInfo("Data Source=" + mirel_test::SampleFolder() + settings, "specs", "prj", 1, "USD");
+    s.CountVehicles(true);
+    s.EitherOr("7401", "0", true);
+    s.AddSelection("7401", "0", "", "EU");
+    s.AddSelection("7401", "0", "", "JP");
+    s.AddMinMax("1101", "0", "", "4", "6");
+    s.DoSearch();
+    std::string out;
+    for (const auto& row : s) {
+      if (rangeRows) *rangeRows += row->IsMinMax();
+      for (const auto& value : *row) out += value->DataValue() + "=" + std::to_string(value->VehicleCount()) + " ";
+      out += "\n";
+    }
+    return out;
+  };
+  int rangeRows = 0;
+  const auto before = mirel_platform::facets::EvaluationCountsForTesting();
+  const std::string fast = screen(";Evaluation=Facets;Cache MB=0", &rangeRows);
+  const auto after = mirel_platform::facets::EvaluationCountsForTesting();
+  // Three list queries, two counting queries under every choice, two more without the
+  // either-or criterion's own, one per range row.
+  EXPECT_EQ(after.facets - before.facets, 3 + 2 + 2 + rangeRows);
+  EXPECT_GT(rangeRows, 0);
+  EXPECT_EQ(fast, screen(";Evaluation=Plain", nullptr));
+  EXPECT_NE(fast.find("US="), std::string::npos) << "the either-or row lost its other values:\n" << fast;
+}
+
+}  // namespace

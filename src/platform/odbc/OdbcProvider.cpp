@@ -767,8 +767,8 @@ class PgBackend : public facets::Backend {
   std::string ValuesOf(int64_t id, const std::string& alias) const {
     const auto it = m_values.find(id);
     if (it == m_values.end()) throw facets::NotEquivalent{};
-    const std::string columns = " as " + alias + "(schema_id, location, data_value)";
-    if (it->second->empty()) return "(select null::bigint, null::bigint, null::text where false)" + columns;
+    const std::string columns = " as " + alias + "(schema_id, location, data_value, vehicle_count)";
+    if (it->second->empty()) return "(select null::bigint, null::bigint, null::text, null::bigint where false)" + columns;
     std::string out = "(values ";
     bool first = true;
     for (const facets::ValueRow& row : *it->second) {
@@ -778,7 +778,7 @@ class PgBackend : public facets::Backend {
         out += c;
         if (c == '\'') out += '\'';  // standard_conforming_strings is on in every session
       }
-      out += "'::text)";
+      out += "'::text, " + std::to_string(row.vehicleCount) + "::bigint)";
       first = false;
     }
     return out + ")" + columns;

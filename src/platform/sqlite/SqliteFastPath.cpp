@@ -31,12 +31,12 @@ struct Cursor : sqlite3_vtab_cursor {
   size_t Size() const { return vehicles ? vehicles->Size() : values ? values->size() : 0; }
 };
 
-int SetIdColumn(const ModuleAux* aux) { return aux->values ? 3 : 1; }
+int SetIdColumn(const ModuleAux* aux) { return aux->values ? 4 : 1; }
 
 int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
   auto* a = static_cast<ModuleAux*>(aux);
   const int rc = sqlite3_declare_vtab(
-      db, a->values ? "CREATE TABLE x(schema_id INTEGER, location INTEGER, data_value TEXT, set_id HIDDEN)"
+      db, a->values ? "CREATE TABLE x(schema_id INTEGER, location INTEGER, data_value TEXT, vehicle_count INTEGER, set_id HIDDEN)"
                     : "CREATE TABLE x(vehicle_id INTEGER, set_id HIDDEN)");
   if (rc != SQLITE_OK) return rc;
   auto* table = new Table{};
@@ -133,6 +133,7 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
     case 2:
       sqlite3_result_text(ctx, row.dataValue.data(), static_cast<int>(row.dataValue.size()), SQLITE_TRANSIENT);
       break;
+    case 3: sqlite3_result_int64(ctx, row.vehicleCount); break;
     default: sqlite3_result_int64(ctx, cursor->setId);
   }
   return SQLITE_OK;
