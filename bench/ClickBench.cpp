@@ -71,11 +71,18 @@ struct ClickResult {
   int32_t rows = 0;
 };
 
+// What the screen shows beyond the original's: nothing, counts per value, or counts with the
+// origin (7401) either-or.
+enum class Extras { None, Counts, EitherOr };
+
 // One stateless click (no choice: the first screen).
-ClickResult Click(const std::string& conn, const std::string& state, const Choice* choice) {
+ClickResult Click(const std::string& conn, const std::string& state, const Choice* choice,
+                  Extras extras = Extras::None) {
   mirel_SbF::Search s;
   s.SetDatabaseInfo(conn, "specs", "prj", 1, "USD,EUR");
   s.CurrentState(state);
+  s.CountVehicles(extras != Extras::None);
+  if (extras == Extras::EitherOr) s.EitherOr("7401", "0", true);
   if (choice) Add(s, *choice);
   s.DoSearch(false, "", true);
   ClickResult r;
@@ -203,7 +210,7 @@ void Run(const std::string& dir, int clicks, int plainClicks, const std::string&
   // Clicks with choices never made before: up to three earlier choices kept in the state.
   std::mt19937 rng(7);
   Floor floor(dir);
-  std::vector<double> fastTimes, plainTimes, floorTimes;
+  std::vector<double> fastTimes, plainTimes, floorTimes, countTimes, eitherOrTimes;
   std::string state;
   std::vector<Choice> made;
   for (int i = 0; i < clicks; ++i) {
@@ -215,6 +222,14 @@ void Run(const std::string& dir, int clicks, int plainClicks, const std::string&
     t0 = Clock::now();
     const ClickResult f = Click(fast, state, &choice);
     fastTimes.push_back(Ms(Clock::now() - t0));
+    // The same click with counts, and with counts and an either-or criterion.
+    t0 = Clock::now();
+    const ClickResult counted = Click(fast, state, &choice, Extras::Counts);
+    countTimes.push_back(Ms(Clock::now() - t0));
+    if (counted.rows != f.rows || counted.count != f.count) std::printf("  MISMATCH counted click %d\n", i);
+    t0 = Clock::now();
+    Click(fast, state, &choice, Extras::EitherOr);
+    eitherOrTimes.push_back(Ms(Clock::now() - t0));
     if (i < plainClicks) {
       t0 = Clock::now();
       const ClickResult p = Click(plain, state, &choice);
@@ -233,6 +248,10 @@ void Run(const std::string& dir, int clicks, int plainClicks, const std::string&
               Percentile(plainTimes, 0.5), Percentile(floorTimes, 0.5), Percentile(plainTimes, 0.5) / p50);
   std::printf("%-46s %10.1f %10.1f %10.2f\n", "click, choices not seen before (p95)", Percentile(fastTimes, 0.95),
               Percentile(plainTimes, 0.95), Percentile(floorTimes, 0.95));
+  std::printf("%-46s %10.1f %10s %10s %9s  (%.2fx the click without)\n", "click with counts (p50)",
+              Percentile(countTimes, 0.5), "", "", "", Percentile(countTimes, 0.5) / p50);
+  std::printf("%-46s %10.1f %10s %10s %9s  (%.2fx the click without)\n", "click with counts, origin either-or (p50)",
+              Percentile(eitherOrTimes, 0.5), "", "", "", Percentile(eitherOrTimes, 0.5) / p50);
 
   // The count with five choices, new ones each time and the same again.
   std::vector<double> newCounts, sameCounts, plainCounts;

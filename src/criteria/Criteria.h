@@ -62,6 +62,8 @@ struct FacetCounts {
   bool shown = false;  // counts go to the values (else they only decide which are listed)
   bool keep = false;   // values counted 0 stay listed
 
+  // The counts of an either-or criterion with choices, without them; null for any other.
+  const Table* Own(const Results& row) const;
   const Table& For(const Results& row) const;
   // The count of a value of `row`: a coded row's data value as stored, a numeric one's number.
   int32_t Coded(const Results& row, const std::string& strDataValue) const;

@@ -102,13 +102,20 @@ std::string BoundLiteral(double value, const std::string& text) {
   return literal;
 }
 
+// Whether the user made a choice of `criterion`.
+bool IsChosen(const Search::State& state, const Criterion& criterion) {
+  for (const auto& selection : SelectionsOf(state).Items())
+    if (Criterion{selection->SchemaId(), selection->SchemaLocation()} == criterion) return true;
+  return false;
+}
+
 }  // namespace
 
 bool FacetsWanted(const Search::State& state, bool bReduceLists) {
   if (state.m_bCountVehicles || state.m_bKeepAllValues) return true;
   if (!bReduceLists) return false;
-  for (const auto& selection : SelectionsOf(state).Items())
-    if (IsEitherOr(state, Criterion{selection->SchemaId(), selection->SchemaLocation()})) return true;
+  for (const Criterion& marked : state.m_colEitherOr)
+    if (IsChosen(state, marked)) return true;
   return false;
 }
 
@@ -123,22 +130,23 @@ std::shared_ptr<const FacetCounts> CountValues(const Search::State& state, const
     facets->keep = state.m_bKeepAllValues;
     facets->all = ReadCounts(state, *facets, nullptr);
     if (bReduceLists) {
-      for (const Criterion& marked : state.m_colEitherOr) {
-        bool chosen = false;
-        for (const auto& selection : SelectionsOf(state).Items())
-          chosen = chosen || Criterion{selection->SchemaId(), selection->SchemaLocation()} == marked;
-        if (chosen) facets->own.emplace_back(marked, ReadCounts(state, *facets, &marked));
-      }
+      for (const Criterion& marked : state.m_colEitherOr)
+        if (IsChosen(state, marked)) facets->own.emplace_back(marked, ReadCounts(state, *facets, &marked));
     }
     return std::shared_ptr<const FacetCounts>(std::move(facets));
   });
 }
 
-const FacetCounts::Table& FacetCounts::For(const Results& row) const {
+const FacetCounts::Table* FacetCounts::Own(const Results& row) const {
   const Criterion criterion{row.Schema(), row.SchemaLocation()};
   for (const auto& [marked, table] : own)
-    if (marked == criterion) return table;
-  return all;
+    if (marked == criterion) return &table;
+  return nullptr;
+}
+
+const FacetCounts::Table& FacetCounts::For(const Results& row) const {
+  const Table* mine = Own(row);
+  return mine ? *mine : all;
 }
 
 int32_t FacetCounts::Coded(const Results& row, const std::string& strDataValue) const {
@@ -191,8 +199,7 @@ void CountSteps(const Search::State& state, Results& row, const std::string& str
     std::vector<std::shared_ptr<Info>> steps(row.begin(), row.end());
     if (steps.empty() || steps.size() != bounds.size()) Raise(RuntimeError::Internal);
     const Criterion criterion{row.Schema(), row.SchemaLocation()};
-    bool own = false;
-    for (const auto& [marked, table] : facets.own) own = own || marked == criterion;
+    const bool own = facets.Own(row) != nullptr;
     RequireWholeNumber("Schema ID", row.Schema());
     RequireWholeNumber("Schema location", row.SchemaLocation());
 

@@ -62,6 +62,9 @@ TEST(OdbcFacets, RandomSearchesOnTheServerGiveTheSameRecordSetsWithAnswersKept) 
     s.ExcludeAdvancedVehicles(rng() % 2);
     s.ExcludeOldVehicles(rng() % 2);
     if (rng() % 4 == 0) s.MakeInclusionList(pick({"1", "2,3"}));
+    // The counting queries too, with their own texts.
+    s.CountVehicles(rng() % 2);
+    if (rng() % 3 == 0) s.EitherOr("7401", "0", true);
     for (int c = static_cast<int>(rng() % 4); c > 0; --c) {
       switch (rng() % 4) {
         case 0: s.AddSelection("7401", "0", "", pick({"US", "EU", "JP"})); break;
