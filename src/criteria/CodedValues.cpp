@@ -46,8 +46,7 @@ void AddSbFCodedValueInfo(Search::State& state, Recordset& rs) {
       // A value that opens a new order group joins a new row; it is tested against that
       // row (its own criterion), not against the row of the group before.
       if (recordOrderId != orderId) {
-        if (facets) FinishCountedRow(state, row, counter);
-        else ResultsOf(state).Add(row);
+        AppendListRow(state, row, counter);
         row = CreateResultsObject(state, rs, false);
       }
       if (IsInfoObjectSelected(state, *row, *info)) info->IsSelected(true);
@@ -64,8 +63,7 @@ void AddSbFCodedValueInfo(Search::State& state, Recordset& rs) {
       if (counter == INT16_MAX) Raise(RuntimeError::Overflow);  // the 16-bit counter
       ++counter;
     }
-    if (facets) FinishCountedRow(state, row, counter);
-    else ResultsOf(state).Add(row);
+    AppendListRow(state, row, counter);
   });
 }
 

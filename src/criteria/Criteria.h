@@ -79,9 +79,9 @@ std::shared_ptr<const FacetCounts> CountValues(const Search::State& state, const
 // values are not kept; says whether it was added.
 bool PlaceCountedValue(const Search::State& state, Results& row, std::shared_ptr<Info> info, int32_t count,
                        int16_t& counter);
-// Appends a counted list row that has values, after adding the picked values it lacks when
-// values are kept.
-void FinishCountedRow(Search::State& state, std::shared_ptr<Results> row, int16_t& counter);
+// Appends a finished list row. When counting, only a row that has values, after adding the
+// picked values it lacks when values are kept.
+void AppendListRow(Search::State& state, std::shared_ptr<Results> row, int16_t& counter);
 // Counts the matching vehicles per step of a range row's ladder; `bounds` are its values in
 // the currency the data are stored in.
 void CountSteps(const Search::State& state, Results& row, const std::string& strCriterionValue,

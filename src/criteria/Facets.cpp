@@ -172,7 +172,11 @@ bool PlaceCountedValue(const Search::State& state, Results& row, std::shared_ptr
   return true;
 }
 
-void FinishCountedRow(Search::State& state, std::shared_ptr<Results> row, int16_t& counter) {
+void AppendListRow(Search::State& state, std::shared_ptr<Results> row, int16_t& counter) {
+  if (!state.m_oFacets) {
+    ResultsOf(state).Add(row);
+    return;
+  }
   const FacetCounts& facets = *state.m_oFacets;
   if (facets.keep) {
     // A value the user picked stays on the screen, also when no vehicle in play has it.

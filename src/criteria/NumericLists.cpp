@@ -53,8 +53,7 @@ void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
       std::shared_ptr<Info> info = CreateInfoObject(DoubleToText(number), text, false);
       // A value that opens a new sub-row is tested against that sub-row (its criterion).
       if (recordOrderId != orderId) {
-        if (facets) FinishCountedRow(state, row, counter);
-        else ResultsOf(state).Add(row);
+        AppendListRow(state, row, counter);
         row = CreateResultsObject(state, rs, false);
       }
       if (IsInfoObjectSelected(state, *row, *info)) info->IsSelected(true);
@@ -69,8 +68,7 @@ void AddSbFNumericListInfo(Search::State& state, Recordset& rs) {
       if (counter == INT16_MAX) Raise(RuntimeError::Overflow);  // the 16-bit counter
       ++counter;
     }
-    if (facets) FinishCountedRow(state, row, counter);
-    else ResultsOf(state).Add(row);
+    AppendListRow(state, row, counter);
   });
 }
 
