@@ -75,6 +75,30 @@ const std::vector<Argument>& Arguments() {
       Selecting("CurrentState value", "zzz", [](Search& s, const std::string& v) { s.CurrentState("2~7401~0~~" + v + "~"); }),
       Selecting("CurrentState minimum", "99999999", [](Search& s, const std::string& v) { s.CurrentState("1~135~0~~" + v + "~!!"); }),
       Selecting("CurrentState text", "", [](Search& s, const std::string& v) { s.CurrentState(v); }),
+      Selecting("EitherOr schema", "99999", [](Search& s, const std::string& v) {
+        s.EitherOr(v, "0", true);
+        s.AddSelection(v, "0", "", "US");
+        s.AddSelection(v, "0", "", "EU");
+      }),
+      Selecting("EitherOr location", "99999", [](Search& s, const std::string& v) {
+        s.EitherOr("7401", v, true);
+        s.AddSelection("7401", v, "", "US");
+        s.AddSelection("7401", v, "", "EU");
+      }),
+      // The counting texts: an either-or value beside another, counted on the whole screen.
+      {"counted either-or value", "zzz",
+       [](const Databases& db, const std::string& v) {
+         auto search = Open(db);
+         search->CountVehicles(true);
+         search->EitherOr("7401", "0", true);
+         search->AddSelection("7401", "0", "", v);
+         search->AddSelection("7401", "0", "", "US");
+         search->DoSearch();
+         int64_t counted = 0;
+         for (const auto& row : *search)
+           for (const auto& value : *row) counted += value->VehicleCount();
+         return Count(*search) + ", counted " + std::to_string(counted);
+       }},
       {"DoSearch section", "zzz",
        [](const Databases& db, const std::string& v) {
          auto search = Open(db);
