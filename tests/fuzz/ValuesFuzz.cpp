@@ -108,6 +108,15 @@ const std::vector<Argument>& Arguments() {
       {Kind::List, [](Search& s, const std::string& v) { s.MakeInclusionList(v); Count(s); }},
       {Kind::List, [](Search& s, const std::string& v) { s.ModelExclusionList(v); Count(s); }},
       {Kind::Text, [](Search& s, const std::string& v) { s.DoSearch(false, v); }},
+      {Kind::SortList, [](Search& s, const std::string& v) { s.GetMatchingVehicles(false, true, v); }},
+      {Kind::State, [](Search& s, const std::string& v) { s.CurrentState(v); Count(s); }},
+      {Kind::Name, [](Search& s, const std::string& v) {
+         s.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", v, 1, "USD");
+         s.DoSearch();
+       }},
+      {Kind::Currencies, [](Search& s, const std::string& v) {
+         s.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 1, v);
+       }},
       // Either-or criteria: the one level of a criterion's values, and the counting texts.
       {Kind::Number, [](Search& s, const std::string& v) {
          s.EitherOr(v, "0", true);
@@ -121,15 +130,6 @@ const std::vector<Argument>& Arguments() {
          s.AddSelection("7401", "0", "", v);
          s.AddSelection("7401", "0", "", "US");
          s.DoSearch();
-       }},
-      {Kind::SortList, [](Search& s, const std::string& v) { s.GetMatchingVehicles(false, true, v); }},
-      {Kind::State, [](Search& s, const std::string& v) { s.CurrentState(v); Count(s); }},
-      {Kind::Name, [](Search& s, const std::string& v) {
-         s.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", v, 1, "USD");
-         s.DoSearch();
-       }},
-      {Kind::Currencies, [](Search& s, const std::string& v) {
-         s.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 1, v);
        }},
   };
   return arguments;
