@@ -26,6 +26,7 @@ struct Config {
   size_t maxVehicles = 1000;       // rows of the vehicle table; the count is always exact
   // Every value and range step with the number of matching vehicles it leads to, and the
   // values no matching vehicle has kept (greyed out, not offered) rather than left out.
+  // sbf-web --no-counts turns it off.
   bool counts = true;
 };
 
