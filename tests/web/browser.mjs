@@ -3,9 +3,10 @@
 // starts SBF_WEB on a free loopback port over DATA_DIR and uses it as people do: ticks
 // values, sets ranges by keyboard and pointer, reloads, sorts both ways, switches the
 // language and the currencies, picks prices in yen, narrows the window to a phone's and
-// follows the ways back from errors, saving screenshots under OUT_DIR (screen-390.png is
-// the phone). Every count is compared with a count the sqlite3 shell gives for the same
-// conditions.
+// follows the ways back from errors, checks the counts after the values and marks a row
+// either-or, saving screenshots under OUT_DIR (screen-390.png is the phone, screen-counts.png
+// greyed values). Every count is compared with a count the sqlite3 shell gives for the
+// same conditions.
 // The server is stopped at the end, also when a step fails.
 import { spawn, execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
@@ -57,6 +58,18 @@ function sqlCount(...conditions) {
   const sql = `select count(*) from version v where ${[...DEFAULT_FILTERS, ...conditions].join(' and ')};`;
   const out = execFileSync('sqlite3', ['-readonly', path.join(dataDir, 'specs.db'), sql], { encoding: 'utf8' });
   return Number(out.trim());
+}
+// Vehicles per value of an item among those passing the default filters and `conditions`:
+// { value: count }, the values no such vehicle carries absent.
+function sqlCountsPerValue(schema, ...conditions) {
+  const sql = 'select e.data_value, count(distinct v.vehicle_id) from version v join equipment e on ' +
+    `e.vehicle_id = v.vehicle_id and e.schema_id = ${schema} and e.location = 0 ` +
+    `where ${[...DEFAULT_FILTERS, ...conditions].join(' and ')} group by e.data_value;`;
+  const out = execFileSync('sqlite3', ['-readonly', '-separator', '\t', path.join(dataDir, 'specs.db'), sql], { encoding: 'utf8' });
+  return Object.fromEntries(out.trim().split('\n').filter((l) => l).map((l) => {
+    const [value, n] = l.split('\t');
+    return [value, Number(n)];
+  }));
 }
 
 // Starts the server with --port 0 and waits for the address it prints.
@@ -125,6 +138,78 @@ async function pickOption(page, selector, value, how = 'enter') {
   await navigate(page, () => page.keyboard.press('Tab'));
 }
 
+// The values of a list row as shown: code, the count after it, ticked, greyed out.
+const rowValues = (page, schema) => page.$eval(`#criteria form.list[data-schema="${schema}"]`, (form) =>
+  [...form.querySelectorAll('input[type="checkbox"]')].map((box) => ({
+    value: box.value,
+    shown: Number((box.closest('label').querySelector('.count') || { textContent: '(NaN)' }).textContent.replace(/[()]/g, '')),
+    checked: box.checked,
+    disabled: box.disabled,
+  })));
+
+// Counts after the values, greyed values that lead to no vehicle, and a row turned
+// either-or, each against the sqlite3 shell.
+async function countsAndEitherOr(browser, base) {
+  const page = await browser.newPage();
+  await page.goto(`${base}/?cat=General`);
+  await navigate(page, () => page.check('#criteria form.list[data-schema="7401"] input[type="checkbox"][value="EU"]'));
+
+  // Every make the vehicles in play carry is listed, with the European cars that have it;
+  // those without any are greyed out and cannot be ticked.
+  const inPlay = sqlCountsPerValue(111);
+  const european = sqlCountsPerValue(111, EUROPE);
+  const makes = await rowValues(page, 111);
+  check(makes.map((m) => m.value).sort().join() === Object.keys(inPlay).sort().join(),
+        `the make row lists ${makes.map((m) => m.value).join()}, the vehicles in play have ${Object.keys(inPlay).join()}`);
+  for (const make of makes) {
+    const expected = european[make.value] || 0;
+    check(make.shown === expected, `make ${make.value} shows (${make.shown}), the data says ${expected} European cars`);
+    check(make.disabled === (expected === 0), `make ${make.value} with ${expected} cars is ${make.disabled ? '' : 'not '}greyed out`);
+  }
+  check(makes.some((m) => m.disabled) && makes.some((m) => !m.disabled), 'the make row has no greyed and live values side by side');
+  const greyColour = await page.$eval('#criteria form.list[data-schema="111"] li.none label', (l) => getComputedStyle(l).color);
+  const liveColour = await page.$eval('#criteria form.list[data-schema="111"] li:not(.none) label', (l) => getComputedStyle(l).color);
+  check(greyColour !== liveColour, 'greyed values look like the others');
+  await page.screenshot({ path: path.join(outDir, 'screen-counts.png') });
+
+  // Origin either-or, by keyboard: Japan is offered again, counted without the Origin choice.
+  const JAPAN = has("e.schema_id = 7401 and e.data_value = 'JP'");
+  const eitherOr = '#criteria form.either-or[data-schema="7401"] input[type="checkbox"]';
+  check((await page.getAttribute(eitherOr, 'aria-label')) === 'Origin: either-or (any ticked value matches)',
+        'the either-or check box is not labelled with its row');
+  await page.focus(eitherOr);
+  await navigate(page, () => page.keyboard.press('Space'));
+  check(await page.isChecked(eitherOr), 'the either-or check box is not ticked after Space');
+  check(param(page, 'state').startsWith('either-or~7401~0~~~'), `the address does not carry the mark: ${param(page, 'state')}`);
+  check((await page.evaluate(() => document.activeElement.id)) === (await page.$eval(eitherOr, (b) => b.id)),
+        'the focus did not come back to the either-or check box');
+  const japanBox = '#criteria form.list[data-schema="7401"] input[type="checkbox"][value="JP"]';
+  let origins = await rowValues(page, 7401);
+  const japan = origins.find((o) => o.value === 'JP');
+  check(japan && !japan.disabled && japan.shown === sqlCount(JAPAN),
+        `Japan either-or: ${JSON.stringify(japan)}, the data says ${sqlCount(JAPAN)}`);
+  check((await count(page)) === sqlCount(EUROPE), 'marking the row either-or changed the count');
+
+  // Two values of it: the vehicles with either one.
+  await navigate(page, () => page.check(japanBox));
+  const either = sqlCount(has("e.schema_id = 7401 and (e.data_value = 'EU' or e.data_value = 'JP')"));
+  check((await count(page)) === either, `Europe or Japan: ${await count(page)} vehicles, the data says ${either}`);
+  check(either === sqlCount(EUROPE) + sqlCount(JAPAN), 'the sample has cars of both origins at once');
+  const json = await (await page.request.get(`${base}/api/screen${new URL(page.url()).search}`)).json();
+  const originRow = json.rows.find((r) => r.schema === '7401');
+  check(originRow.eitherOr && originRow.values.find((v) => v.value === 'JP').count === sqlCount(JAPAN),
+        `the JSON screen lacks the mark or the count: ${JSON.stringify(originRow)}`);
+
+  // Unmarked again, the two picks narrow to nothing, but both stay ticked and can be unticked.
+  await navigate(page, () => page.uncheck(eitherOr));
+  check((await count(page)) === 0, 'Europe and Japan together match vehicles');
+  origins = await rowValues(page, 7401);
+  check(origins.filter((o) => o.checked && !o.disabled).length === 2, `the picks are not kept: ${JSON.stringify(origins)}`);
+  await navigate(page, () => page.uncheck(japanBox));
+  check((await count(page)) === sqlCount(EUROPE), 'unticking Japan did not give the European cars back');
+  await page.close();
+}
+
 // The dollars of a price cell or choice, "€6,329.11 ($6,835.44)" -> 6835.44.
 const dollars = (text) => Number((text.match(/\$([\d,.]+)/) || [, 'NaN'])[1].replace(/,/g, ''));
 
@@ -171,7 +256,7 @@ async function run(base) {
     // Space on a check box far down the page ticks it; the page comes back at the same place
     // with the focus on that box.
     await page.setViewportSize({ width: 1280, height: 500 });
-    const sixBox = '#criteria form.list[data-schema="1101"] input[type="checkbox"]';
+    const sixBox = '#criteria form.list[data-schema="1101"] input[type="checkbox"]:not([disabled])';
     const boxId = await page.$eval(sixBox, (b) => b.id);
     await page.focus(`#${boxId}`);
     await page.$eval(`#${boxId}`, (b) => b.scrollIntoView({ block: 'center' }));
@@ -294,6 +379,8 @@ async function run(base) {
     check((await page.textContent('#error-source')) === 'mirel_SbF.ParseState', 'the error does not name its source');
     await Promise.all([page.waitForNavigation(), page.click('#clear-state')]);
     check((await count(page)) === sqlCount(), 'clearing the state does not give the first screen');
+
+    await countsAndEitherOr(browser, base);
   } finally {
     await browser.close();
     rmSync(profile, { recursive: true, force: true });

@@ -184,7 +184,9 @@ std::vector<Row> ReadRows(const mirel_SbF::Search& search) {
     row.location = result->SchemaLocation();
     row.schemaValue = result->SchemaValue();
     row.range = result->IsMinMax();
-    for (const auto& info : *result) row.values.push_back({info->FullText(), info->DataValue(), info->IsSelected()});
+    row.eitherOr = result->IsEitherOr();
+    for (const auto& info : *result)
+      row.values.push_back({info->FullText(), info->DataValue(), info->IsSelected(), info->VehicleCount()});
     rows.push_back(std::move(row));
   }
   return rows;
@@ -296,6 +298,19 @@ void CheckSelection(const Catalog& catalog, const Selection& s) {
     throw RequestError("the lower bound " + s.min + " of " + Item(s) + " is above the upper bound " + s.max);
 }
 
+void CheckEitherOr(const Catalog& catalog, const Criterion& c) {
+  if (c.schema.empty()) throw RequestError("either-or needs the item (SCHEMA, e.g. 7401 or 7401:0)");
+  bool known = false;
+  for (const auto& row : catalog.rows) {
+    if (row.schema != c.schema || row.location != c.location) continue;
+    if (!row.range) return;
+    known = true;
+  }
+  if (!known) throw RequestError("no criteria row has item " + c.schema + " at location " + c.location);
+  throw RequestError("item " + c.schema + " at location " + c.location +
+                     " is a range: either-or widens the choices of values, a range has none");
+}
+
 void Apply(mirel_SbF::Search& search, const Selection& s) {
   switch (s.kind) {
     case Selection::Value: search.AddSelection(s.schema, s.location, s.schemaValue, s.value); break;
@@ -349,9 +364,12 @@ int32_t HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduc
   return search.GetNumberOfMatchingVehicles(standardOnly, reduce) - matching;
 }
 
-std::vector<Selection> SplitState(const std::string& state) {
-  std::vector<Selection> selections;
-  if (state.empty()) return selections;
+namespace {
+
+// The state text in groups of six fields.
+std::vector<std::vector<std::string>> StateGroups(const std::string& state) {
+  std::vector<std::vector<std::string>> groups;
+  if (state.empty()) return groups;
   std::vector<std::string> fields;
   size_t start = 0;
   for (size_t at; (at = state.find('~', start)) != std::string::npos; start = at + 1)
@@ -359,25 +377,46 @@ std::vector<Selection> SplitState(const std::string& state) {
   fields.push_back(state.substr(start));
   if (fields.size() % 6 != 0)
     throw RequestError("the state text has " + std::to_string(fields.size()) + " fields, not six for each selection");
-  for (size_t i = 0; i < fields.size(); i += 6) {
+  for (size_t i = 0; i < fields.size(); i += 6)
+    groups.emplace_back(fields.begin() + static_cast<std::ptrdiff_t>(i), fields.begin() + static_cast<std::ptrdiff_t>(i + 6));
+  return groups;
+}
+
+}  // namespace
+
+std::vector<Selection> SplitState(const std::string& state) {
+  std::vector<Selection> selections;
+  for (const auto& fields : StateGroups(state)) {
+    if (fields[0] == kEitherOrMark) continue;
     Selection s;
-    s.kind = fields[i] == "1" ? Selection::Range : Selection::Value;
-    s.schema = fields[i + 1];
-    s.location = fields[i + 2];
-    s.schemaValue = fields[i + 3];
+    s.kind = fields[0] == "1" ? Selection::Range : Selection::Value;
+    s.schema = fields[1];
+    s.location = fields[2];
+    s.schemaValue = fields[3];
     if (s.kind == Selection::Range) {
-      s.min = fields[i + 4];
-      s.max = fields[i + 5];
+      s.min = fields[4];
+      s.max = fields[5];
     } else {
-      s.value = fields[i + 4];
+      s.value = fields[4];
     }
     selections.push_back(std::move(s));
   }
   return selections;
 }
 
-std::string JoinState(const std::vector<Selection>& selections) {
+std::vector<Criterion> EitherOrOf(const std::string& state) {
+  std::vector<Criterion> marked;
+  for (const auto& fields : StateGroups(state))
+    if (fields[0] == kEitherOrMark) marked.push_back({fields[1], fields[2]});
+  return marked;
+}
+
+std::string JoinState(const std::vector<Selection>& selections, const std::vector<Criterion>& eitherOr) {
   std::string state;
+  for (const auto& c : eitherOr) {
+    if (!state.empty()) state += "~";
+    state += std::string(kEitherOrMark) + "~" + c.schema + "~" + c.location + "~~~";
+  }
   for (const auto& s : selections) {
     if (!state.empty()) state += "~";
     const bool range = s.kind != Selection::Value;

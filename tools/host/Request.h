@@ -61,13 +61,21 @@ struct Value {
   std::string text;  // as shown
   std::string data;  // the value the library matches on
   bool selected = false;
+  int32_t count = -1;  // matching vehicles it leads to when the search counts, else -1
 };
 
 struct Row {
   int32_t rowId = 0, orderId = 0;
   std::string category, title, schema, location, schemaValue;
   bool range = false;
+  bool eitherOr = false;      // the criterion's value choices widen the search
   std::vector<Value> values;  // range rows: the ladder
+};
+
+// A criterion marked either-or: its item and location, as the rows and the state name them.
+struct Criterion {
+  std::string schema, location;
+  bool operator==(const Criterion&) const = default;
 };
 
 struct Category {
@@ -107,6 +115,10 @@ std::string ResolveCategory(const Catalog& catalog, const std::string& typed);
 // rows, min not above max.
 void CheckSelection(const Catalog& catalog, const Selection& selection);
 
+// RequestError unless the criterion names a row of values in the catalog: either-or widens
+// value choices, so a range or an unknown item cannot be marked.
+void CheckEitherOr(const Catalog& catalog, const Criterion& criterion);
+
 // Adds the selection to the search; bounds of a price item are converted from the primary
 // currency into the stored one (Search::PriceBoundToStored).
 void Apply(mirel_SbF::Search& search, const Selection& selection);
@@ -118,10 +130,14 @@ std::string BoundText(mirel_SbF::Search& search, const Row& row, const std::stri
 // The selections of a state text the library has accepted (six "~"-separated fields
 // each: 1 for a range or 2 for a value, schema, location, schema value, then the value
 // and an empty field or the bounds, "!!" for none), and back. Bounds are as stored.
+// The either-or marks ahead of them ("either-or~<schema>~<location>~~~") are no
+// selections: EitherOrOf reads them, JoinState writes them first.
 // RequestError for a text that is not whole selections.
 std::vector<Selection> SplitState(const std::string& state);
-std::string JoinState(const std::vector<Selection>& selections);
+std::vector<Criterion> EitherOrOf(const std::string& state);
+std::string JoinState(const std::vector<Selection>& selections, const std::vector<Criterion>& eitherOr = {});
 inline constexpr const char* kNoBound = "!!";
+inline constexpr const char* kEitherOrMark = "either-or";
 
 // Marks, in every row of the item alike, the values the state picks and the ladder values
 // that are its bounds (whatever currency the ladder is shown in).

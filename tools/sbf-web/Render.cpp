@@ -33,6 +33,11 @@ legend{font-weight:bold;font-size:.95rem;padding:.2rem 0}
 .hidden-title{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
 ul.values{display:flex;flex-wrap:wrap;gap:.2rem .9rem;list-style:none;padding:0;margin:0}
 ul.values label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
+.count{color:#4a5560;font-size:.85em}
+ul.values li.none label{color:#7a838c;cursor:default}
+ul.values li.none .count{color:inherit}
+form.either-or{margin:0 0 .4rem;font-size:.85rem;color:#4a5560}
+form.either-or label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
 .bounds{display:flex;flex-wrap:wrap;gap:.3rem 1rem;align-items:center}
 .table-wrap{overflow-x:auto;max-width:100%}
 table{border-collapse:collapse;font-size:.9rem;margin-top:.3rem}
@@ -45,9 +50,9 @@ dl.error dt{font-weight:bold}
 @media (max-width:640px){
  body{margin:0 .6rem 2rem}
  header{gap:.4rem .8rem}
- nav.tabs a,ul.values label,a.remove,#choices a,header a,.bounds label{min-height:2.75rem;display:inline-flex;align-items:center}
+ nav.tabs a,ul.values label,form.either-or label,a.remove,#choices a,header a,.bounds label{min-height:2.75rem;display:inline-flex;align-items:center}
  select,button{min-height:2.75rem;max-width:100%}
- ul.values input{width:1.3rem;height:1.3rem}
+ ul.values input,form.either-or input{width:1.3rem;height:1.3rem}
  th,td{padding:.4rem .4rem}
 }
 )";
@@ -132,6 +137,14 @@ Change Toggle(const Row& row, const Value& value) {
   return change;
 }
 
+// " (29)" after a value's text when the screen counts.
+std::string CountText(const Value& value) {
+  return value.count < 0 ? "" : " <span class=\"count\">(" + std::to_string(value.count) + ")</span>";
+}
+
+// A value that leads to no matching vehicle and is not picked: greyed, not offered.
+bool Unavailable(const Value& value) { return value.count == 0 && !value.selected; }
+
 // One bound's picker. The state's bound goes back as it is stored (kStoredBound), so that
 // a bound in another currency than the ladder's is never converted twice; a bound the
 // ladder does not show stays choosable.
@@ -160,8 +173,8 @@ std::string RenderRow(const Screen& screen, const Row& row, bool part, const Wor
   const Params& p = screen.params;
   std::string out = "<form class=\"row " + std::string(row.range ? "range" : "list") + (part ? " part" : "") +
                     "\" method=\"get\" action=" + Attr("/#" + RowId(row)) + " data-autosubmit" + RowAttributes(row) +
-                    "><fieldset><legend" + (part ? " class=\"hidden-title\"" : "") + ">" + HtmlEscape(row.title) +
-                    "</legend>" + Hidden(p) +
+                    (row.eitherOr ? " data-either-or" : "") + "><fieldset><legend" +
+                    (part ? " class=\"hidden-title\"" : "") + ">" + HtmlEscape(row.title) + "</legend>" + Hidden(p) +
                     "<input type=\"hidden\" name=\"schema\" value=" + Attr(row.schema) + ">"
                     "<input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) + ">";
   if (row.range) {
@@ -174,14 +187,32 @@ std::string RenderRow(const Screen& screen, const Row& row, bool part, const Wor
     out += "<input type=\"hidden\" name=\"op\" value=\"set\"><ul class=\"values\">";
     for (const auto& value : row.values) {
       const std::string id = "v-" + RowId(row) + "-" + IdPart(value.data);
-      out += "<li><input type=\"hidden\" name=\"off\" value=" + Attr(value.data) + "><label for=" + Attr(id) +
-             "><input type=\"checkbox\" id=" + Attr(id) + " name=\"value\" value=" + Attr(value.data) +
-             " data-value=" + Attr(value.data) + " data-toggle=" + Attr(Link(p, Toggle(row, value))) +
-             (value.selected ? " checked" : "") + ">" + HtmlEscape(value.text) + "</label></li>";
+      // A value no matching vehicle has is shown greyed and cannot be ticked; a picked one
+      // always stays, to be unticked.
+      const bool none = Unavailable(value);
+      out += none ? "<li class=\"none\">" : "<li><input type=\"hidden\" name=\"off\" value=" + Attr(value.data) + ">";
+      out += "<label for=" + Attr(id) + (none ? " title=" + Attr(w.noVehicle) : "") + "><input type=\"checkbox\" id=" +
+             Attr(id) + " name=\"value\" value=" + Attr(value.data) + " data-value=" + Attr(value.data);
+      out += none ? std::string(" disabled") : " data-toggle=" + Attr(Link(p, Toggle(row, value)));
+      if (value.count >= 0) out += " data-count=\"" + std::to_string(value.count) + "\"";
+      out += std::string(value.selected ? " checked" : "") + ">" + HtmlEscape(value.text) + CountText(value) +
+             "</label></li>";
     }
     out += "</ul><button class=\"apply\">" + HtmlEscape(w.apply) + "</button>";
   }
-  return out + "</fieldset></form>\n";
+  out += "</fieldset></form>\n";
+  if (!row.range) {
+    // Its own form: a form cannot hold another, and the row's form sends its values only.
+    const std::string id = "eo-" + RowId(row);
+    out += "<form class=\"either-or\" method=\"get\" action=" + Attr("/#" + RowId(row)) +
+           " data-autosubmit data-schema=" + Attr(row.schema) + " data-location=" + Attr(row.location) + ">" +
+           Hidden(p) + "<input type=\"hidden\" name=\"op\" value=\"either\"><input type=\"hidden\" name=\"schema\" value=" +
+           Attr(row.schema) + "><input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) + "><label for=" +
+           Attr(id) + "><input type=\"checkbox\" id=" + Attr(id) + " name=\"value\" value=\"1\" aria-label=" +
+           Attr(row.title + ": " + w.eitherOr) + (row.eitherOr ? " checked" : "") + ">" + HtmlEscape(w.eitherOr) +
+           "</label> <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>\n";
+  }
+  return out;
 }
 
 // The codes of a currency list, each once, never empty.
@@ -359,7 +390,7 @@ std::string RenderJson(const Screen& screen) {
   }
   for (const auto& row : screen.rows) {
     sbf_host::Json r = {{"rowId", row.rowId},           {"orderId", row.orderId},   {"category", row.category},
-                        {"title", row.title},           {"schema", row.schema},     {"location", row.location},
+                        {"eitherOr", row.eitherOr},     {"title", row.title},           {"schema", row.schema},     {"location", row.location},
                         {"schemaValue", row.schemaValue}, {"kind", row.range ? "range" : "list"}};
     if (row.range) {
       r["min"] = Optional(row.min);
@@ -370,10 +401,23 @@ std::string RenderJson(const Screen& screen) {
     sbf_host::Json values = sbf_host::Json::array();
     for (const auto& value : row.values) {
       sbf_host::Json v = {{"text", value.text}, {"value", value.data}, {"selected", value.selected}};
-      if (!row.range) v["toggle"] = ApiLink(p, Toggle(row, value));
+      if (!row.range && value.count >= 0) v["count"] = value.count;
+      // A value that leads to no vehicle is not offered as a change.
+      if (!row.range && !Unavailable(value)) v["toggle"] = ApiLink(p, Toggle(row, value));
       values.push_back(std::move(v));
     }
     r[row.range ? "ladder" : "values"] = std::move(values);
+    // A range's counts are of bands, not of its bounds: the vehicles from one step of the
+    // ladder up to the next (the last band open above), so that a client cannot read a
+    // count as "from this bound" or "exactly this value".
+    if (row.range && !row.values.empty() && row.values.front().count >= 0) {
+      sbf_host::Json bands = sbf_host::Json::array();
+      for (size_t i = 0; i < row.values.size(); ++i)
+        bands.push_back({{"from", row.values[i].data},
+                         {"below", i + 1 < row.values.size() ? sbf_host::Json(row.values[i + 1].data) : sbf_host::Json(nullptr)},
+                         {"count", row.values[i].count}});
+      r["bands"] = std::move(bands);
+    }
     rows.push_back(std::move(r));
   }
   for (const auto& c : screen.choices)

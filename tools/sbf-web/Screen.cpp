@@ -43,7 +43,7 @@ struct OpName {
 };
 constexpr OpName kOps[] = {
     {"pick", Change::Pick}, {"unpick", Change::Unpick}, {"set", Change::Set},     {"min", Change::Min},
-    {"max", Change::Max},   {"range", Change::Range},   {"clear", Change::Clear},
+    {"max", Change::Max},   {"range", Change::Range},   {"clear", Change::Clear},   {"either", Change::EitherOr},
 };
 
 const char* OpText(Change::Kind kind) {
@@ -126,6 +126,7 @@ void CheckChange(const Change& change, const sbf_host::Catalog& catalog) {
       sbf_host::CheckSelection(catalog, s);
       break;
     }
+    case Change::EitherOr: sbf_host::CheckEitherOr(catalog, {change.schema, change.location}); break;
     default: break;
   }
 }
@@ -149,10 +150,16 @@ std::string Stored(mirel_SbF::Search& search, const Change& change, const std::s
 // Applies the change to a Search that holds the restored selections: what the change
 // replaces or removes goes through a restore of the remaining state, what it adds through
 // the library's own add operations.
+// Either-or marks are no choices: they stay when the choices are rewritten or cleared.
 void ApplyChange(mirel_SbF::Search& search, const Change& change) {
   if (change.kind == Change::None) return;
+  const std::vector<sbf_host::Criterion> marks = sbf_host::EitherOrOf(search.CurrentState());
   if (change.kind == Change::Clear) {
-    search.CurrentState("");
+    search.CurrentState(sbf_host::JoinState({}, marks));
+    return;
+  }
+  if (change.kind == Change::EitherOr) {
+    search.EitherOr(change.schema, change.location, change.value == "1");
     return;
   }
   const std::vector<Selection> before = sbf_host::SplitState(search.CurrentState());
@@ -194,7 +201,7 @@ void ApplyChange(mirel_SbF::Search& search, const Change& change) {
       break;
     default: break;
   }
-  if (kept.size() != before.size()) search.CurrentState(sbf_host::JoinState(kept));
+  if (kept.size() != before.size()) search.CurrentState(sbf_host::JoinState(kept, marks));
   // A picked value is also the schema value, so that the library matches exactly that value.
   const std::string& s = change.schema;
   const std::string& l = change.location;
@@ -403,7 +410,7 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
   for (const auto& known : kOps)
     if (op == known.name) c.kind = known.kind;
   if (c.kind == Change::None)
-    throw RequestError("unknown op \"" + op + "\" (pick, unpick, set, min, max, range or clear)");
+    throw RequestError("unknown op \"" + op + "\" (pick, unpick, set, min, max, range, clear or either)");
   if (values.size() > 1 && c.kind != Change::Set)
     throw RequestError("the parameter \"value\" is given more than once");
   std::set<std::string> allowed;
@@ -414,6 +421,7 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
     case Change::Min:
     case Change::Max: allowed = {"schema", "loc", "sv", "value"}; break;
     case Change::Range: allowed = {"schema", "loc", "sv", "min", "max"}; break;
+    case Change::EitherOr: allowed = {"schema", "loc", "value"}; break;
     default: break;
   }
   for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "off"})
@@ -436,6 +444,9 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
   }
   c.min = p["min"];
   c.max = p["max"];
+  // An unticked check box sends no value: off.
+  if (c.kind == Change::EitherOr && c.value != "1" && c.value != "0" && !c.value.empty())
+    throw RequestError("the op either takes value 1 (either-or) or 0 (not), not \"" + c.value + "\"");
   return r;
 }
 
@@ -453,6 +464,7 @@ std::string QueryOf(const Params& params, const Change& change) {
     switch (change.kind) {
       case Change::Pick:
       case Change::Unpick:
+      case Change::EitherOr:
         pairs.insert(pairs.end(), {{"schema", change.schema}, {"loc", change.location}, {"value", change.value}});
         break;
       case Change::Set:
@@ -531,6 +543,8 @@ Screen BuildScreen(const Config& config, const Request& request) {
     for (auto& heading : screen.headings) heading.current = heading.category == screen.params.category;
 
     if (!screen.params.category.empty()) {
+      search.CountVehicles(config.counts);
+      search.KeepAllValues(config.counts);
       search.DoSearch(in.standardOnly, screen.params.category, true);
       std::vector<sbf_host::Row> rows = sbf_host::ReadRows(search);
       sbf_host::MarkPicks(search, rows, selections);

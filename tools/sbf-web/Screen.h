@@ -24,6 +24,10 @@ struct Config {
   // The version columns the vehicle table shows (and may be sorted by).
   std::vector<std::string> columns = {"name", "make", "model", "model_year", "origin", "price"};
   size_t maxVehicles = 1000;       // rows of the vehicle table; the count is always exact
+  // Every value and range step with the number of matching vehicles it leads to, and the
+  // values no matching vehicle has kept (greyed out, not offered) rather than left out.
+  // sbf-web --no-counts turns it off.
+  bool counts = true;
 };
 
 // The parameters every link and form of a screen carries, so that a URL alone restores
@@ -42,9 +46,10 @@ struct Params {
 // The one change a request asks for (query parameter op, with schema, loc, sv, value,
 // min and max as the change needs them).
 struct Change {
-  enum Kind { None, Pick, Unpick, Set, Min, Max, Range, Clear } kind = None;
+  enum Kind { None, Pick, Unpick, Set, Min, Max, Range, Clear, EitherOr } kind = None;
   std::string schema, location, schemaValue;
-  std::string value;                // Pick, Unpick: the value; Min, Max: the bound, empty clears it
+  std::string value;                // Pick, Unpick: the value; Min, Max: the bound, empty clears it;
+                                    // EitherOr: "1" marks the criterion, "0" or empty unmarks it
   std::vector<std::string> values;   // Set: the values of `offered` that are picked now
   std::vector<std::string> offered;  // Set: the values the row showed (others stay as they are)
   std::string min, max;             // Range: both bounds, empty for none

@@ -12,6 +12,7 @@ const Words kEnglish = {
     "sort ascending", "sort descending", "The request could not be answered",
     "Back to the screen without this change", "Clear the saved state and start from no choices", "Start over",
     "Back to a language the project has, keeping your choices:", "Use these currencies, keeping your choices:",
+    "either-or (any ticked value matches)", "No matching vehicle has this value",
 };
 
 const Words kGerman = {
@@ -24,6 +25,7 @@ const Words kGerman = {
     "Die Anfrage konnte nicht beantwortet werden", "Zurück zur Seite ohne diese Änderung",
     "Gespeicherten Zustand löschen und ohne Auswahl beginnen", "Neu beginnen",
     "Zurück zu einer Sprache des Projekts, mit Ihrer Auswahl:", "Diese Währungen nutzen, mit Ihrer Auswahl:",
+    "entweder-oder (ein angekreuzter Wert genügt)", "Kein passendes Fahrzeug hat diesen Wert",
 };
 
 const Words kFrench = {
@@ -36,6 +38,7 @@ const Words kFrench = {
     "trier par ordre décroissant", "La demande n’a pas pu aboutir", "Revenir à la page sans ce changement",
     "Effacer l’état enregistré et repartir sans choix", "Recommencer",
     "Revenir à une langue du projet, en gardant vos choix :", "Utiliser ces devises, en gardant vos choix :",
+    "l’un ou l’autre (une valeur cochée suffit)", "Aucun véhicule correspondant n’a cette valeur",
 };
 
 // The language ids of the library, in the order of its locale table.

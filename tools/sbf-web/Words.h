@@ -41,6 +41,8 @@ struct Words {
   const char* startOver;
   const char* otherLanguage;
   const char* otherCurrencies;
+  const char* eitherOr;   // the check box that makes a row's values widen the search
+  const char* noVehicle;  // the hint on a greyed value
 };
 
 const Words& WordsFor(int32_t language);

@@ -34,6 +34,7 @@ struct Options {
   std::string specs = "specs";
   std::string project = "prj";
   std::string columns;
+  bool noCounts = false;
   bool help = false;
 };
 
@@ -46,6 +47,8 @@ const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection
   --project NAME      project database name (default prj)
   --columns LIST      version columns of the vehicle table
                       (default name,make,model,model_year,origin,price)
+  --no-counts         no vehicle counts after the values and no greyed values:
+                      fewer queries per screen, for large data
   -h, --help          this text
 
 Pages: /  the search screen;  /api/screen  the same screen as JSON.
@@ -68,6 +71,7 @@ Options ParseOptions(int argc, char** argv) {
   app.add_option("--specs", o.specs);
   app.add_option("--project", o.project);
   app.add_option("--columns", o.columns);
+  app.add_flag("--no-counts", o.noCounts);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -96,6 +100,7 @@ sbf_web::Config MakeConfig(const Options& o) {
   sbf_web::Config config;
   config.specs = o.specs;
   config.project = o.project;
+  config.counts = !o.noCounts;
   if (!o.columns.empty()) {
     config.columns.clear();
     size_t start = 0;

@@ -59,6 +59,21 @@ sbf_host::Selection SplitSelection(const SelectionForm& f, const std::string& te
   return s;
 }
 
+// SCHEMA[:LOCATION] of --either-or, the location 0 when left out. Both go into the state
+// text and the statements: whole numbers only.
+sbf_host::Criterion SplitCriterion(const std::string& text) {
+  const size_t colon = text.find(':');
+  sbf_host::Criterion c{text.substr(0, colon), colon == std::string::npos ? "0" : text.substr(colon + 1)};
+  auto whole = [](const std::string& part) {
+    const size_t digits = part.rfind('-', 0) == 0 ? 1 : 0;
+    return part.size() > digits && part.find_first_not_of("0123456789", digits) == std::string::npos;
+  };
+  if (!whole(c.schema) || !whole(c.location))
+    throw UsageError("--either-or needs SCHEMA or SCHEMA:LOCATION (whole numbers, e.g. 7401 or 7401:0), not \"" + text +
+                     "\"");
+  return c;
+}
+
 }  // namespace
 
 std::span<const CommandInfo> Commands() { return kCommands; }
@@ -104,12 +119,20 @@ selections, applied in the order given (a --state text first):
   --max SCHEMA:LOCATION:SCHEMAVALUE:MAX          an upper bound
   --state TEXT          restore selections from a saved-state text (its price bounds
                         are in the currency prices are stored in)
+  --either-or SCHEMA[:LOCATION]
+                        the values picked of this criterion widen the search (a vehicle
+                        with any of them matches) instead of narrowing it; LOCATION is
+                        0 when left out; may be given many times; kept in the state text
   (each part may be empty, e.g. 7401:0::US; each may be given many times; sbf search
   prints the option for every value and range)
 
 output:
   --category NAME       search: one category, by name or heading (General, Engine, Body
                         in the sample)
+  --counts              search: after each value and range step the number of matching
+                        vehicles it leads to, e.g. Europe (29)
+  --keep-all            search: also list the values no matching vehicle has, marked
+                        [-] with (0) (implies --counts)
   --sort LIST           sort columns of the vehicle list (columns of version:
                         name, make, model, model_year, origin, price, ...)
   --json                machine-readable output (also for errors)
@@ -126,6 +149,7 @@ examples:
   sbf state --value 7401:0::US --min 135:0::150
   sbf price 1234567.891 GBP --currencies GBP,EUR,USD --lang 3
   sbf search --category Motor --lang 3 --currencies EUR,USD --value 7401:0::EU
+  sbf search --category General --keep-all --either-or 7401 --value 7401:0::EU --value 7401:0::JP
 )";
   return text;
 }
@@ -156,6 +180,10 @@ Command ParseCommand(const std::vector<std::string>& args) {
   app.add_option("--sort", c.sort);
   app.add_option("--category", c.category);
   app.add_flag("--json", c.json);
+  app.add_flag("--counts", c.counts);
+  app.add_flag("--keep-all", c.keepAll);
+  std::vector<std::string> eitherOr;
+  app.add_option("--either-or", eitherOr)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   std::map<const CLI::Option*, const SelectionForm*> forms;
   for (const auto& form : kSelectionForms) {
     auto* option = app.add_option(form.option)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -198,6 +226,10 @@ Command ParseCommand(const std::vector<std::string>& args) {
       throw UsageError(std::string(option) + " needs a whole number, not \"" + text + "\"");
     return static_cast<int32_t>(value);
   };
+  for (const auto& text : eitherOr) {
+    const sbf_host::Criterion criterion = SplitCriterion(text);
+    if (std::find(c.eitherOr.begin(), c.eitherOr.end(), criterion) == c.eitherOr.end()) c.eitherOr.push_back(criterion);
+  }
   if (!lang.empty() || app.count("--lang")) c.settings.language = wholeNumber("--lang", lang);
   if (app.count("--segment")) c.settings.segment = wholeNumber("--segment", segment);
 
@@ -211,6 +243,8 @@ Command ParseCommand(const std::vector<std::string>& args) {
     throw UsageError(c.name + " needs " + info->arguments);
   }
   if (!c.sort.empty() && !info->takesSort) throw UsageError("--sort goes with the vehicles command only");
+  for (const char* option : {"--counts", "--keep-all"})
+    if (app.count(option) && c.name != "search") throw UsageError(std::string(option) + " goes with the search command only");
   return c;
 }
 

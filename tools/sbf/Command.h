@@ -40,6 +40,9 @@ struct Command {
   bool noReduce = false;
   std::optional<std::string> state;               // applied before `selections`
   std::vector<sbf_host::Selection> selections;    // in command-line order
+  std::vector<sbf_host::Criterion> eitherOr;      // marked after the --state text, before the selections
+  bool counts = false;   // search: matching vehicles per value and range step
+  bool keepAll = false;  // search: also the values no matching vehicle has (count 0); counts too
   std::string sort;
   std::string category;  // search: one category (name or heading), empty for all
   bool json = false;

@@ -86,15 +86,19 @@ std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matchin
     sbf_host::Json out = {{"matching", matching}, {"rows", sbf_host::Json::array()}};
     for (const auto& row : rows) {
       sbf_host::Json values = sbf_host::Json::array();
-      for (const auto& v : row.values) values.push_back({{"text", v.text}, {"value", v.data}, {"selected", v.selected}});
+      for (const auto& v : row.values)
+        values.push_back({{"text", v.text}, {"value", v.data}, {"selected", v.selected},
+                          {"count", v.count < 0 ? sbf_host::Json(nullptr) : sbf_host::Json(v.count)}});
       out["rows"].push_back({{"rowId", row.rowId}, {"orderId", row.orderId}, {"category", row.category},
                              {"title", row.title}, {"schema", row.schema}, {"location", row.location},
-                             {"schemaValue", row.schemaValue}, {"minMax", row.range}, {"values", values}});
+                             {"schemaValue", row.schemaValue}, {"minMax", row.range}, {"eitherOr", row.eitherOr},
+                             {"values", values}});
     }
     return sbf_host::Dump(out);
   }
   std::string out, category;
   int32_t rowId = -1;
+  bool none = false;  // a value no matching vehicle has is listed
   for (const auto& row : rows) {
     if (row.category != category) {
       category = row.category;
@@ -102,19 +106,25 @@ std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matchin
       rowId = -1;
     }
     // The parts of one criteria row (one title over several items) under one title.
+    const std::string kind = std::string(row.range ? ", from ... to" : "") + (row.eitherOr ? ", either-or" : "");
     if (row.rowId == rowId)
-      out += std::string("  and") + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+      out += "  and" + kind + "   (" + OptionOf(row) + ")\n";
     else
-      out += row.title + (row.range ? ", from ... to" : "") + "   (" + OptionOf(row) + ")\n";
+      out += row.title + kind + "   (" + OptionOf(row) + ")\n";
     rowId = row.rowId;
     size_t width = 0;
     for (const auto& v : row.values) width = std::max(width, Width(v.data));
     for (const auto& v : row.values) {
-      out += std::string("  ") + (v.selected ? "[x] " : "[ ] ");
+      // [-]: a value of the list no matching vehicle has (listed with --keep-all).
+      const bool empty = !row.range && v.count == 0 && !v.selected;
+      none = none || empty;
+      out += std::string("  ") + (v.selected ? "[x] " : empty ? "[-] " : "[ ] ");
       out += v.text == v.data ? v.data : Pad(v.data, width + 2) + v.text;
+      if (v.count >= 0) out += " (" + std::to_string(v.count) + ")";
       out += "\n";
     }
   }
+  if (none) out += "\n[-] no matching vehicle has this value\n";
   return out + "\n" + std::to_string(matching) + (matching == 1 ? " vehicle matches\n" : " vehicles match\n");
 }
 

@@ -18,8 +18,9 @@ namespace sbf {
 std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun = "vehicle");
 
 // The search screen: per category its rows, each row's title with the option that picks
-// from it, then one value per line with its code and [x] on the picked ones; or every
-// property as JSON.
+// from it (and "either-or" when marked), then one value per line with its code, [x] on the
+// picked ones, [-] on a value no matching vehicle has, and its count "(29)" when counted;
+// or every property as JSON (a value's count null when not counted).
 std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matching, bool json);
 
 // Errors for stderr ("error 0x80040201 (source): description") and for --json.

@@ -58,12 +58,15 @@ void Prepare(const sbf::Command& c, bool onData, Prepared& p) {
     p.catalog = sbf_host::LoadCatalog(settings);
     p.category = sbf_host::ResolveCategory(p.catalog, c.category);
     for (const auto& s : c.selections) sbf_host::CheckSelection(p.catalog, s);
+    for (const auto& criterion : c.eitherOr) sbf_host::CheckEitherOr(p.catalog, criterion);
     sbf_host::Configure(settings, p.catalog, p.search);
     if (c.includeAdvanced) p.search.ExcludeAdvancedVehicles(false);
     if (c.includeOld) p.search.ExcludeOldVehicles(false);
     if (c.includeBuilt) p.search.ExcludeBuiltVehicles(false);
   }
   if (c.state) p.search.CurrentState(*c.state);
+  // After the state text, which replaces the marks with its own.
+  for (const auto& criterion : c.eitherOr) p.search.EitherOr(criterion.schema, criterion.location, true);
   for (const auto& s : c.selections) {
     if (onData) {
       sbf_host::Apply(p.search, s);
@@ -128,6 +131,8 @@ std::string Headings(const sbf::Command& c, Prepared& p) {
 
 // The screen as a person reads it, or every property as JSON.
 std::string Screen(const sbf::Command& c, Prepared& p) {
+  p.search.CountVehicles(c.counts || c.keepAll);
+  p.search.KeepAllValues(c.keepAll);
   p.search.DoSearch(c.settings.standardOnly, p.category, !c.noReduce);
   std::vector<sbf_host::Row> rows = sbf_host::ReadRows(p.search);
   sbf_host::MarkPicks(p.search, rows, sbf_host::SplitState(p.search.CurrentState()));
