@@ -42,6 +42,7 @@ TEST_F(SqliteProviderTest, ReturnsTypedValuesAndNull) {
   // An empty result is at its end at once and still names its columns.
   rs = SqliteExecuteQuery("select vehicle_id from equipment where vehicle_id = 99", "veh", conn);
   EXPECT_TRUE(rs->EndOfFile());
+  EXPECT_EQ(rs->RecordCount(), 0);
   EXPECT_EQ(rs->FieldCount(), 1);
 }
 

@@ -237,6 +237,9 @@ TEST(SampledbArguments, RefusesBadInputAndWritesNothing) {
     EXPECT_EQ(run.out, "") << c.message;
     EXPECT_FALSE(fs::exists(out)) << c.message;
   }
+  const auto help = Sampledb({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("sampledb synthetic --vehicles"), std::string::npos) << help.out;
 }
 
 TEST(SampledbArguments, AFailedBuildKeepsTheExistingDatabases) {
