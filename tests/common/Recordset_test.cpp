@@ -7,23 +7,17 @@
 #include <functional>
 
 #include "mirel_SbF/Error.h"
+#include "support/Raises.h"
 
 namespace mirel_SbF {
 namespace {
 
+using mirel_test::RaisesHolding;
+
 constexpr int32_t kNoCurrentRecord = static_cast<int32_t>(0x800A0BCD);
 constexpr int32_t kItemNotFound = static_cast<int32_t>(0x800A0CC1);
 constexpr int32_t kClosed = static_cast<int32_t>(0x800A0E78);
-
-// The error a call raises; number 0 when it raises none.
-Error ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e;
-  }
-  return Error(0, "", "");
-}
+const char* const kSource = "mirel_base.Recordset";
 
 TEST(MemoryRecordset, NamesAndCountAreReadableAtTheEndValuesAreNot) {
   // An empty result and one read to its end look the same to a host.
@@ -36,36 +30,20 @@ TEST(MemoryRecordset, NamesAndCountAreReadableAtTheEndValuesAreNot) {
     EXPECT_EQ(rs->FieldCount(), 2);
     EXPECT_EQ(rs->Fields(0).Name(), "vehicle_id");
     EXPECT_EQ(rs->Fields("NAME").Name(), "Name");
-    const Error e = ErrorOf([&] { rs->Fields(1).Value(); });
-    EXPECT_EQ(e.Number(), kNoCurrentRecord);
-    EXPECT_EQ(e.Source(), "mirel_base.Recordset");
-    EXPECT_NE(e.Description().find("Either BOF or EOF is True"), std::string::npos) << e.Description();
-    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }).Number(), kNoCurrentRecord);
+    EXPECT_TRUE(RaisesHolding([&] { rs->Fields(1).Value(); }, kNoCurrentRecord, kSource, "Either BOF or EOF is True"));
+    EXPECT_TRUE(RaisesHolding([&] { rs->MoveNext(); }, kNoCurrentRecord, kSource, ""));
   }
 }
 
 TEST(MemoryRecordset, UnknownFieldsAndUseAfterCloseRaise) {
   MemoryRecordset rs({"x"}, {{int32_t{1}}});
-  struct Case {
-    const char* what;
-    std::function<void()> call;
-    int32_t number;
-    const char* text;
-  } cases[] = {
-      {"name", [&] { rs.Fields("y"); }, kItemNotFound, "ordinal: y"},
-      {"position", [&] { rs.Fields(1); }, kItemNotFound, "ordinal: 1"},
-      {"negative position", [&] { rs.Fields(-1); }, kItemNotFound, "ordinal: -1"},
-  };
-  for (const auto& c : cases) {
-    const Error e = ErrorOf(c.call);
-    EXPECT_EQ(e.Number(), c.number) << c.what;
-    EXPECT_EQ(e.Source(), "mirel_base.Recordset") << c.what;
-    EXPECT_NE(e.Description().find(c.text), std::string::npos) << c.what << ": " << e.Description();
-  }
+  EXPECT_TRUE(RaisesHolding([&] { rs.Fields("y"); }, kItemNotFound, kSource, "ordinal: y"));
+  EXPECT_TRUE(RaisesHolding([&] { rs.Fields(1); }, kItemNotFound, kSource, "ordinal: 1"));
+  EXPECT_TRUE(RaisesHolding([&] { rs.Fields(-1); }, kItemNotFound, kSource, "ordinal: -1"));
   rs.Close();
   for (const auto& call : std::initializer_list<std::function<void()>>{
            [&] { rs.Fields(0); }, [&] { rs.FieldCount(); }, [&] { rs.EndOfFile(); }})
-    EXPECT_EQ(ErrorOf(call).Number(), kClosed);
+    EXPECT_TRUE(RaisesHolding(call, kClosed, kSource, ""));
 }
 
 // Record sets over one kept answer's rows read them independently: moving or closing one

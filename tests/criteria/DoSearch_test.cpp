@@ -16,55 +16,34 @@ namespace {
 
 using mirel_test::RecordingProvider;
 
-std::shared_ptr<Recordset> Titles(std::vector<int32_t> rows) {
-  std::vector<std::vector<Variant>> data;
-  for (int32_t r : rows) data.push_back({r, "title " + std::to_string(r)});
-  return std::make_shared<MemoryRecordset>(std::vector<std::string>{"sbf_row_id", "search_by_Features_text"},
-                                           std::move(data));
-}
-
-// Coded records: (row id, order id, data value).
-std::shared_ptr<Recordset> Coded(std::vector<std::tuple<int32_t, int32_t, std::string>> rows) {
-  std::vector<std::vector<Variant>> data;
-  for (auto& [row, order, value] : rows)
-    data.push_back({int32_t{7401}, "      " + value, value, int32_t{7401}, "", int32_t{0}, row, order, "General", int32_t{1}});
-  return std::make_shared<MemoryRecordset>(
-      std::vector<std::string>{"schema_id", "data_value", "full_text", "criterion_schema_id", "criterion_value",
-                               "criterion_location", "row_id", "order_id", "Category", "multi_select_style"},
-      std::move(data));
-}
-
-std::shared_ptr<Recordset> Ranges(std::vector<int32_t> rows) {
-  std::vector<std::vector<Variant>> data;
-  for (int32_t r : rows)
-    data.push_back({1.0, 3.0, int32_t{135}, "", int32_t{0}, static_cast<double>(r), 1.0, "Engine", int32_t{2}, 1.0, int32_t{0}});
-  return std::make_shared<MemoryRecordset>(
-      std::vector<std::string>{"Minimum", "Maximum", "criterion_schema_id", "criterion_value", "criterion_location",
-                               "Row_Id", "Order_Id", "Category", "multi_select_style", "criterion_increment",
-                               "criterion_format"},
-      std::move(data));
-}
-
-std::shared_ptr<Recordset> Numbers(std::vector<std::tuple<int32_t, int32_t, double>> rows) {
-  std::vector<std::vector<Variant>> data;
-  for (auto& [row, order, value] : rows)
-    data.push_back({value, int32_t{1101}, "", int32_t{0}, row, order, "Engine", int32_t{1}, int32_t{0}});
-  return std::make_shared<MemoryRecordset>(
-      std::vector<std::string>{"fdata_value", "criterion_schema_id", "criterion_value", "criterion_location",
-                               "row_id", "order_id", "Category", "multi_select_style", "criterion_format"},
-      std::move(data));
-}
-
-using CodedRows = std::vector<std::tuple<int32_t, int32_t, std::string>>;
+using CodedRows = std::vector<std::tuple<int32_t, int32_t, std::string>>;  // row id, order id, data value
 using NumberRows = std::vector<std::tuple<int32_t, int32_t, double>>;
 
 // Queues the answers of one DoSearch: titles, coded values, ranges, numeric values.
-void QueueScreen(RecordingProvider& recorder, std::vector<int32_t> titles, CodedRows coded, std::vector<int32_t> ranges,
-                 NumberRows numbers) {
-  recorder.Queue(Titles(std::move(titles)));
-  recorder.Queue(Coded(std::move(coded)));
-  recorder.Queue(Ranges(std::move(ranges)));
-  recorder.Queue(Numbers(std::move(numbers)));
+void QueueScreen(RecordingProvider& recorder, const std::vector<int32_t>& titles, const CodedRows& coded,
+                 const std::vector<int32_t>& ranges, const NumberRows& numbers) {
+  std::vector<std::vector<Variant>> t, c, r, n;
+  for (int32_t row : titles) t.push_back({row, "title " + std::to_string(row)});
+  for (const auto& [row, order, value] : coded)
+    c.push_back({int32_t{7401}, "      " + value, value, int32_t{7401}, "", int32_t{0}, row, order, "General", int32_t{1}});
+  for (int32_t row : ranges)
+    r.push_back({1.0, 3.0, int32_t{135}, "", int32_t{0}, static_cast<double>(row), 1.0, "Engine", int32_t{2}, 1.0, int32_t{0}});
+  for (const auto& [row, order, value] : numbers)
+    n.push_back({value, int32_t{1101}, "", int32_t{0}, row, order, "Engine", int32_t{1}, int32_t{0}});
+  using Names = std::vector<std::string>;
+  recorder.Queue(std::make_shared<MemoryRecordset>(Names{"sbf_row_id", "search_by_Features_text"}, std::move(t)));
+  recorder.Queue(std::make_shared<MemoryRecordset>(
+      Names{"schema_id", "data_value", "full_text", "criterion_schema_id", "criterion_value", "criterion_location",
+            "row_id", "order_id", "Category", "multi_select_style"},
+      std::move(c)));
+  recorder.Queue(std::make_shared<MemoryRecordset>(
+      Names{"Minimum", "Maximum", "criterion_schema_id", "criterion_value", "criterion_location", "Row_Id", "Order_Id",
+            "Category", "multi_select_style", "criterion_increment", "criterion_format"},
+      std::move(r)));
+  recorder.Queue(std::make_shared<MemoryRecordset>(
+      Names{"fdata_value", "criterion_schema_id", "criterion_value", "criterion_location", "row_id", "order_id",
+            "Category", "multi_select_style", "criterion_format"},
+      std::move(n)));
 }
 
 std::string Describe(const Search& search) {

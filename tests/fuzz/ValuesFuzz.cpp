@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "SqlShape.h"
+#include "common/modMisc.h"
 #include "mirel_SbF/mirel_SbF.h"
 #include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
@@ -32,17 +33,6 @@ struct Argument {
 
 void Count(Search& s) { s.GetNumberOfMatchingVehicles(); }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
-}
-
 std::string Join(const std::vector<std::string>& parts, char separator) {
   std::string out;
   for (size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(1, separator) : "") + parts[i];
@@ -59,7 +49,7 @@ std::string Harmless(Kind kind, const std::string& v) {
     case Kind::List:
     case Kind::SortList:
     case Kind::Currencies: {
-      std::vector<std::string> entries = Split(v, ',');
+      std::vector<std::string> entries = mirel_SbF::SplitText(v, ',');
       for (auto& entry : entries) {
         if (AllBlanks(entry)) continue;
         // A sort column is a name in the statement: one that reads as a single word stays
@@ -73,7 +63,7 @@ std::string Harmless(Kind kind, const std::string& v) {
       return v.empty() ? v : Join(entries, ',');
     }
     case Kind::State: {
-      std::vector<std::string> fields = Split(v, '~');
+      std::vector<std::string> fields = mirel_SbF::SplitText(v, '~');
       for (size_t i = 0; i + 5 < fields.size(); i += 6) {
         bool range = false;
         try {

@@ -1,14 +1,9 @@
 // The matching-vehicle queries: their texts, and their answers on the sample databases
 // against an independent evaluation of the same filters and selections.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <functional>
-#include <map>
 #include <set>
 
 #include "common/modMisc.h"
@@ -23,6 +18,7 @@ namespace {
 
 using mirel_test::Raises;
 using mirel_test::RecordingProvider;
+using mirel_test::SampleCount;
 
 void NoFilters(Search& s) {
   s.ExcludeAdvancedVehicles(false);
@@ -30,8 +26,9 @@ void NoFilters(Search& s) {
   s.ExcludeBuiltVehicles(false);
 }
 
-void OnSample(Search& search) {
-  search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
+Search& OnRecorder(Search& search) {
+  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  return search;
 }
 
 TEST(GetMatchingVehicles, QueryTexts) {
@@ -47,8 +44,7 @@ TEST(GetMatchingVehicles, QueryTexts) {
   for (const auto& c : cases) {
     RecordingProvider recorder;
     Search search;
-    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-    NoFilters(search);
+    NoFilters(OnRecorder(search));
     search.GetMatchingVehicles(c.standardOnly, false, c.sortList);
     ASSERT_EQ(recorder.SearchQueries().size(), 1u);
     EXPECT_EQ(recorder.SearchQueries()[0].dbName, "specs");
@@ -68,131 +64,63 @@ TEST(GetMatchingVehicles, ErrorsReachTheHost) {
     RecordingProvider recorder;
     recorder.FailQuery(2, Error(kErrBadSql, "mirel_base.Connector", "boom"));  // after the currencies
     Search search;
-    search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-    EXPECT_TRUE(Raises([&] { c.ask(search); }, c.number, c.source, c.description));
+    EXPECT_TRUE(Raises([&] { c.ask(OnRecorder(search)); }, c.number, c.source, c.description));
   }
 }
 
 // ---- the sample databases, evaluated independently ----------------------------------
 
-struct Row {
-  int schema;
-  int location;
-  std::string value;
-  int option;
-};
-
-// Every equipment row of the sample, by vehicle.
-const std::map<int, std::vector<Row>>& Equipment() {
-  static const std::map<int, std::vector<Row>> vehicles = [] {
-    std::map<int, std::vector<Row>> out;
-    for (const auto& r : mirel_test::SampleRows(
-             "select vehicle_id, schema_id, location, data_value, option_id from equipment"))
-      out[std::stoi(r[0])].push_back({std::stoi(r[1]), std::stoi(r[2]), r[3], std::stoi(r[4])});
-    return out;
-  }();
-  return vehicles;
-}
-
-using RowTest = std::function<bool(const Row&)>;
-
-bool Has(const std::vector<Row>& rows, int schema, const RowTest& test) {
-  return std::any_of(rows.begin(), rows.end(), [&](const Row& r) { return r.schema == schema && test(r); });
-}
-
-RowTest Any() { return [](const Row&) { return true; }; }
-RowTest Is(std::set<std::string> values) {
-  return [values](const Row& r) { return values.count(r.value) > 0; };
-}
-RowTest Between(double min, double max) {
-  return [=](const Row& r) {
-    double v = std::strtod(r.value.c_str(), nullptr);
-    return r.location == 0 && v >= min && v <= max;
-  };
-}
-
-// The codes of an item in the sample, in ascending order, so that the cases do not
-// depend on how the builder numbers makes and models.
-std::vector<std::string> Codes(int schema) {
-  std::set<std::string> codes;
-  for (const auto& [id, rows] : Equipment())
-    for (const auto& r : rows)
-      if (r.schema == schema) codes.insert(r.value);
-  return {codes.begin(), codes.end()};
-}
-
-bool DefaultFilters(const std::vector<Row>& rows) {
-  return Has(rows, 106, [](const Row& r) { return r.value != "A"; }) &&
-         Has(rows, 302, [](const Row& r) {
-           std::string p = r.value.substr(0, 3);
-           return p != "(O)" && p != "(+)";
-         });
-}
-
-int32_t IndependentCount(const std::function<bool(const std::vector<Row>&)>& matches) {
-  int32_t n = 0;
-  for (const auto& [id, rows] : Equipment()) n += matches(rows) ? 1 : 0;
-  return n;
-}
-
 TEST(GetNumberOfMatchingVehicles, EqualsAnIndependentCountOnTheSample) {
-  ASSERT_FALSE(Equipment().empty());
-  const std::vector<std::string> makes = Codes(111);
-  const std::vector<std::string> models = Codes(112);
-  const std::vector<std::string> groups = Codes(117);
+  // Codes of the sample in ascending order, so that the cases do not depend on how the
+  // builder numbers makes and models.
+  auto codes = [](int schema) {
+    return mirel_test::SampleColumn("select distinct data_value from equipment where schema_id = " +
+                                    std::to_string(schema) + " order by 1");
+  };
+  const std::vector<std::string> makes = codes(111), models = codes(112), groups = codes(117);
   ASSERT_GE(makes.size(), 3u);
-  ASSERT_GE(models.size(), 2u);
-  ASSERT_GE(groups.size(), 2u);
-  const std::string make1 = makes[0], make2 = makes[2];
-
-  using Rows = const std::vector<Row>&;
+  const int all = std::stoi(mirel_test::SampleColumn("select count(distinct vehicle_id) from equipment").at(0));
   struct Case {
     const char* name;
     std::function<void(Search&)> setUp;
     bool standardOnly, reduce;
-    std::function<bool(Rows)> matches;
+    int expected;
   } cases[] = {
-      {"default filters", [](Search&) {}, false, true, DefaultFilters},
-      {"no filters", NoFilters, false, true, [](Rows) { return true; }},
-      {"two makes", [&](Search& s) { s.MakeInclusionList(make1 + " , " + make2); }, false, true,
-       [&](Rows rows) { return DefaultFilters(rows) && Has(rows, 111, Is({make1, make2})); }},
+      {"default filters", [](Search&) {}, false, true, SampleCount({})},
+      {"no filters", NoFilters, false, true, all},
+      {"two makes", [&](Search& s) { s.MakeInclusionList(makes[0] + " , " + makes[2]); }, false, true,
+       SampleCount({{111, "e.data_value in ('" + makes[0] + "', '" + makes[2] + "')"}})},
       {"maker group and model exclusion",
        [&](Search& s) { s.OEMInclusionList(groups[0] + "," + groups[1]), s.ModelExclusionList(models[0] + ", " + models[1]); },
        false, true,
-       [&](Rows rows) {
-         return DefaultFilters(rows) && Has(rows, 117, Is({groups[0], groups[1]})) &&
-                Has(rows, 112, [&](const Row& r) { return r.value != models[0] && r.value != models[1]; });
-       }},
+       SampleCount({{117, "e.data_value in ('" + groups[0] + "', '" + groups[1] + "')"},
+                    {112, "e.data_value not in ('" + models[0] + "', '" + models[1] + "')"}})},
       {"origin US or JP in one selection", [](Search& s) { s.AddSelection("7401", "0", "", "US,JP"); }, false, true,
-       [](Rows rows) { return DefaultFilters(rows) && Has(rows, 7401, Is({"US", "JP"})); }},
+       SampleCount({{7401, "e.data_value in ('US', 'JP')"}})},
       {"origin EU and horsepower 70..100",
        [](Search& s) { s.AddSelection("7401", "0", "", "EU"), s.AddMinMax("135", "0", "", "70", "100"); }, false, true,
-       [](Rows rows) { return DefaultFilters(rows) && Has(rows, 7401, Is({"EU"})) && Has(rows, 135, Between(70, 100)); }},
+       SampleCount({{7401, "e.data_value = 'EU'"}, {135, "e.location = 0 and cast(e.data_value as real) between 70 and 100"}})},
       {"weight from 3000", [](Search& s) { s.AddMin("1104", "0", "", "3000"); }, false, true,
-       [](Rows rows) { return DefaultFilters(rows) && Has(rows, 1104, Between(3000, 1e300)); }},
+       SampleCount({{1104, "e.location = 0 and cast(e.data_value as real) >= 3000"}})},
       {"economy up to 20.5", [](Search& s) { s.AddMax("1106", "0", "", "20.5"); }, false, true,
-       [](Rows rows) { return DefaultFilters(rows) && Has(rows, 1106, Between(-1e300, 20.5)); }},
+       SampleCount({{1106, "e.location = 0 and cast(e.data_value as real) <= 20.5"}})},
       {"air conditioning, standard equipment only", [](Search& s) { s.AddSelection("7403", "0", "Y", "Y"); }, true, true,
-       [](Rows rows) {
-         return DefaultFilters(rows) && Has(rows, 7403, Is({"Y"})) &&
-                std::any_of(rows.begin(), rows.end(), [](const Row& r) { return r.option == 0; });
-       }},
+       SampleCount({{7403, "e.data_value = 'Y' and exists (select 1 from equipment s where s.vehicle_id = e.vehicle_id "
+                           "and s.option_id = 0)"}})},
       {"two values of one item cannot both hold",
-       [](Search& s) { s.AddSelection("7401", "0", "", "US"), s.AddSelection("7401", "0", "", "JP"); }, false, true,
-       [](Rows) { return false; }},
+       [](Search& s) { s.AddSelection("7401", "0", "", "US"), s.AddSelection("7401", "0", "", "JP"); }, false, true, 0},
       {"selections ignored without reduce", [](Search& s) { s.AddSelection("7401", "0", "", "US"); }, false, false,
-       DefaultFilters},
+       SampleCount({})},
       {"a value selection without value needs only the item", [](Search& s) { s.AddSelection("7403", "0", "", ""); },
-       false, true, [](Rows rows) { return DefaultFilters(rows) && Has(rows, 7403, Any()); }},
+       false, true, SampleCount({{7403, "e.location = 0"}})},
       {"restored open range needs only the item", [](Search& s) { s.CurrentState("1~1105~0~~!!~!!~2~7404~0~~L~"); },
-       false, true,
-       [](Rows rows) { return DefaultFilters(rows) && Has(rows, 1105, Any()) && Has(rows, 7404, Is({"L"})); }},
+       false, true, SampleCount({{1105, "e.location = 0"}, {7404, "e.data_value = 'L'"}})},
   };
   for (const auto& c : cases) {
     Search search;
-    OnSample(search);
+    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
     c.setUp(search);
-    EXPECT_EQ(search.GetNumberOfMatchingVehicles(c.standardOnly, c.reduce), IndependentCount(c.matches)) << c.name;
+    EXPECT_EQ(search.GetNumberOfMatchingVehicles(c.standardOnly, c.reduce), c.expected) << c.name;
   }
 }
 
@@ -200,7 +128,7 @@ TEST(GetNumberOfMatchingVehicles, EqualsAnIndependentCountOnTheSample) {
 // order, as many as the count.
 TEST(GetMatchingVehicles, SortedListOnTheSample) {
   Search search;
-  OnSample(search);
+  search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
   search.AddSelection("7401", "0", "", "JP");
   auto rs = search.GetMatchingVehicles(false, true, "[model_year] , name");
   ASSERT_EQ(rs->FieldCount(), 3);
@@ -212,8 +140,7 @@ TEST(GetMatchingVehicles, SortedListOnTheSample) {
     EXPECT_LE(previous, current);
     previous = current;
   }
-  EXPECT_GT(seen.size(), 0u);
-  EXPECT_EQ(static_cast<int32_t>(seen.size()), search.GetNumberOfMatchingVehicles());
+  EXPECT_EQ(static_cast<int>(seen.size()), SampleCount({{7401, "e.data_value = 'JP'"}}));
 
   // A name with a quote and a bracket in it stays one name: the engine looks for that column.
   EXPECT_TRUE(mirel_test::RaisesHolding([&] { search.GetMatchingVehicles(false, true, "[no \"such]] column]"); },
@@ -225,7 +152,7 @@ TEST(GetMatchingVehicles, SortedListOnTheSample) {
 TEST(GetMatchingVehicles, SortColumnsThatAreNotNamesAreRefused) {
   RecordingProvider recorder;
   Search search;
-  search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
+  OnRecorder(search);
   for (const char* column :
        {"[a]b", "[a", "a]", "[]", "[ ]", "[a]]", "[a] desc", "[a].[b]", "[a\tb]", "name desc", "1a"}) {
     EXPECT_TRUE(Raises([&] { search.GetMatchingVehicles(false, true, std::string("name, ") + column); }, kErrObject,
@@ -247,24 +174,17 @@ TEST(GetNumberOfMatchingVehicles, HostileValuesInEveryTextArgument) {
   const std::string folder = mirel_test::MakeTempFolder("sbf-hostile");
   for (const char* db : {"specs.db", "prj.db"})
     std::filesystem::copy_file(mirel_test::SampleFolder() + "/" + db, folder + "/" + db);
-  auto exec = [&](const char* sql) {
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open((folder + "/specs.db").c_str(), &raw), SQLITE_OK);
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-  };
-  exec("create table canary (a int); insert into canary values (1);");
+  mirel_test::ExecSql(folder + "/specs.db", "create table canary (a int); insert into canary values (1);");
 
   for (const auto& finding : mirel_test::RunHostileMatrix("Provider=SQLite;Data Source=" + folder, "specs", "prj"))
     ADD_FAILURE() << finding.argument << " <- \"" << finding.value << "\": " << finding.what;
 
-  exec("select a from canary;");
+  EXPECT_EQ(mirel_test::RowsOf(folder, "select a from canary"), (std::vector<std::vector<std::string>>{{"1"}}));
   Search search;
   search.SetDatabaseInfo("Provider=SQLite;Data Source=" + folder, "specs", "prj", 1, "USD");
   NoFilters(search);
-  EXPECT_EQ(search.GetNumberOfMatchingVehicles(), static_cast<int32_t>(Equipment().size()));
+  EXPECT_EQ(mirel_test::RowsOf(folder, "select count(distinct vehicle_id) from equipment").at(0).at(0),
+            std::to_string(search.GetNumberOfMatchingVehicles()));
 }
 
 }  // namespace

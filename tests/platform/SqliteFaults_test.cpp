@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
@@ -18,59 +17,33 @@
 namespace {
 
 namespace fs = std::filesystem;
-using mirel_test::Raises;
+using mirel_test::RaisesHolding;
 
-using DbHandle = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
-
-DbHandle Open(const fs::path& file, int flags = SQLITE_OPEN_READWRITE) {
-  sqlite3* raw = nullptr;
-  sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
-  return DbHandle(raw, &sqlite3_close);
-}
-
-// The numbers of the pages of `index` of kind `type` (2 interior, 10 leaf), from SQLite's
-// own page statistics.
-std::vector<int64_t> PagesOf(const fs::path& file, const std::string& name, int type) {
-  std::vector<int64_t> pages;
-  DbHandle db = Open(file, SQLITE_OPEN_READONLY);
-  sqlite3_stmt* stmt = nullptr;
-  const std::string sql = "select pageno from dbstat where name = '" + name + "'";
-  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return pages;
-  std::ifstream in(file, std::ios::binary);
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    const int64_t page = sqlite3_column_int64(stmt, 0);
-    in.seekg((page - 1) * 4096 + (page == 1 ? 100 : 0));
-    if (in.get() == type) pages.push_back(page);
-  }
-  sqlite3_finalize(stmt);
-  return pages;
-}
-
-void Patch(const fs::path& file, int64_t offset, const std::string& bytes) {
+// Writes `bytes` at `offset` into each page of `name` (a table or index of specs.db in
+// `folder`) of kind `type` (2 interior index, 10 leaf index, 13 leaf table), the kinds read
+// from SQLite's own page statistics.
+void Patch(const std::string& folder, const std::string& name, int type, int64_t offset, const std::string& bytes) {
+  const fs::path file = fs::path(folder) / "specs.db";
   std::fstream f(file, std::ios::binary | std::ios::in | std::ios::out);
-  f.seekp(offset);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  for (const auto& row : mirel_test::RowsOf(folder, "select pageno from dbstat where name = '" + name + "'")) {
+    const int64_t page = std::stoll(row.at(0));
+    f.seekg((page - 1) * 4096 + (page == 1 ? 100 : 0));
+    if (f.get() != type) continue;
+    // A pointer of an interior page made to lead back to the page itself.
+    const std::string text = bytes.empty() ? std::string{static_cast<char>(page >> 24), static_cast<char>(page >> 16),
+                                                         static_cast<char>(page >> 8), static_cast<char>(page)}
+                                           : bytes;
+    f.seekp((page - 1) * 4096 + offset);
+    f.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
 }
-
-std::string BigEndian32(int64_t v) {
-  return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                     static_cast<char>(v)};
-}
-
-struct Fault {
-  const char* name;
-  std::function<void(const fs::path& specs)> apply;
-};
 
 class SqliteFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = mirel_test::MakeTempFolder("sbf_faults");
     for (const char* db : {"specs.db", "prj.db"})
       fs::copy_file(fs::path(mirel_test::SampleFolder()) / db, fs::path(folder) / db);
     fs::copy_file(fs::path(folder) / "specs.db", fs::path(folder) / "good.db");
-    // A short timeout: a damaged file must not make a query wait for long.
-    conn = "Provider=SQLite;Data Source=" + folder + ";Command Timeout=2";
   }
 
   // The vehicles matching "Europe" and the rows of the Engine screen, or the error.
@@ -87,40 +60,34 @@ class SqliteFaults : public ::testing::Test {
     }
   }
 
-  std::string folder;
-  std::string conn;
+  const std::string folder = mirel_test::MakeTempFolder("sbf_faults");
+  // A short timeout: a damaged file must not make a query wait for long.
+  const std::string conn = "Provider=SQLite;Data Source=" + folder + ";Command Timeout=2";
+  const fs::path specs = fs::path(folder) / "specs.db";
 };
 
 TEST_F(SqliteFaults, EveryFaultEndsInAnAnswerOrAClearErrorAndTheNextQueryWorks) {
-  const fs::path specs = fs::path(folder) / "specs.db";
   const std::string sound = Ask();
   ASSERT_EQ(sound.rfind("error", 0), std::string::npos) << sound;
-  const std::vector<Fault> faults = {
+  const std::pair<const char*, std::function<void()>> faults[] = {
       {"an index page that leads back to itself",
-       [](const fs::path& f) {
+       [&] {
          for (const char* index : {"equipment_schema_value", "equipment_schema_location", "equipment_vehicle"})
-           for (int64_t page : PagesOf(f, index, 2)) Patch(f, (page - 1) * 4096 + 8, BigEndian32(page));
+           Patch(folder, index, 2, 8, "");
        }},
-      {"index pages of garbage",
-       [](const fs::path& f) {
-         for (int64_t page : PagesOf(f, "equipment_schema_value", 10))
-           Patch(f, (page - 1) * 4096 + 8, std::string(4000, '\x5A'));
-       }},
-      {"table pages of garbage",
-       [](const fs::path& f) {
-         for (int64_t page : PagesOf(f, "equipment", 13)) Patch(f, (page - 1) * 4096 + 3, std::string(64, '\xFF'));
-       }},
-      {"a file cut in half", [](const fs::path& f) { fs::resize_file(f, fs::file_size(f) / 2); }},
-      {"an empty file", [](const fs::path& f) { fs::resize_file(f, 0); }},
+      {"index pages of garbage", [&] { Patch(folder, "equipment_schema_value", 10, 8, std::string(4000, '\x5A')); }},
+      {"table pages of garbage", [&] { Patch(folder, "equipment", 13, 3, std::string(64, '\xFF')); }},
+      {"a file cut in half", [&] { fs::resize_file(specs, fs::file_size(specs) / 2); }},
+      {"an empty file", [&] { fs::resize_file(specs, 0); }},
       {"a text file instead of a database",
-       [](const fs::path& f) {
-         fs::remove(f);
-         std::ofstream(f) << std::string(8192, 'x');
+       [&] {
+         fs::remove(specs);
+         std::ofstream(specs) << std::string(8192, 'x');
        }},
   };
-  for (const Fault& fault : faults) {
-    SCOPED_TRACE(fault.name);
-    fault.apply(specs);
+  for (const auto& [name, apply] : faults) {
+    SCOPED_TRACE(name);
+    apply();
     // As a host that starts on the damaged file: nothing read before is in memory.
     mirel_platform::SqliteCloseCachedConnections();
     const std::string answer = Ask();
@@ -141,15 +108,15 @@ TEST_F(SqliteFaults, EveryFaultEndsInAnAnswerOrAClearErrorAndTheNextQueryWorks) 
 }
 
 TEST_F(SqliteFaults, ALockedFileIsAClearErrorAndIsReadAgainOnceReleased) {
-  DbHandle writer = Open(fs::path(folder) / "specs.db");
-  ASSERT_EQ(sqlite3_exec(writer.get(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; "
-                                       "UPDATE version SET name = name;",
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(specs.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(writer, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE version SET name = name;",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   const std::string locked = Ask();
   EXPECT_NE(locked.find("locked"), std::string::npos) << locked;
-  ASSERT_EQ(sqlite3_exec(writer.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
-  writer.reset();
+  sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(writer);
   EXPECT_EQ(Ask().rfind("error", 0), std::string::npos);
 }
 
@@ -160,35 +127,28 @@ TEST_F(SqliteFaults, AFileChangedInPlaceOrReplacedIsNeverAnsweredFromWhatWasKept
   s.AddSelection("7401", "0", "", "EU");
   const std::string first = mirel_SbF::CStr(s.GetMatchingVehicles()->Fields("vehicle_id").Value());
   // In place: the same file, one of the matching cars fewer.
-  {
-    DbHandle db = Open(fs::path(folder) / "specs.db");
-    ASSERT_EQ(sqlite3_exec(db.get(), ("DELETE FROM equipment WHERE vehicle_id = " + first).c_str(), nullptr, nullptr,
-                           nullptr),
-              SQLITE_OK);
-  }
-  const std::string inPlace = Ask();
-  EXPECT_NE(inPlace, before);
+  mirel_test::ExecSql(specs.string(), "DELETE FROM equipment WHERE vehicle_id = " + first);
+  EXPECT_NE(Ask(), before);
   // Replaced by another file: the sound copy again.
   fs::copy_file(fs::path(folder) / "good.db", fs::path(folder) / "new.db");
-  fs::rename(fs::path(folder) / "new.db", fs::path(folder) / "specs.db");
+  fs::rename(fs::path(folder) / "new.db", specs);
   EXPECT_EQ(Ask(), before);
 }
 
-TEST_F(SqliteFaults, AQueryOverTheCommandTimeoutIsCancelledAndTheConnectionStaysUsable) {
+TEST_F(SqliteFaults, AQueryOverTheCommandTimeoutOrTheResultLimitIsRefused) {
   // Three copies of the equipment table joined with each other: far longer than a second.
   const std::string slow = "select count(*) as n from equipment a, equipment b, equipment c where a.option_id = 0;";
-  const std::string conn1s = "Provider=SQLite;Data Source=" + folder + ";Command Timeout=1";
-  EXPECT_TRUE(Raises([&] { mirel_platform::SqliteExecuteQuery(slow, "specs", conn1s); },
-                     mirel_SbF::kErrUnspecified, "mirel_base.Connector",
-                     "The query in database \"specs\" ran longer than the command timeout of 1 s and was cancelled "
-                     "(the connection string's \"Command Timeout\")."));
-  EXPECT_EQ(Ask().rfind("error", 0), std::string::npos);
-}
-
-TEST_F(SqliteFaults, AResultLargerThanTheLimitIsRefused) {
-  EXPECT_TRUE(mirel_test::RaisesHolding(
-      [&] { mirel_platform::SqliteExecuteQuery("select a.vehicle_id from equipment a, equipment b;", "specs",
-                                               "Provider=SQLite;Data Source=" + folder + ";Max Result MB=1"); },
+  EXPECT_TRUE(mirel_test::Raises(
+      [&] { mirel_platform::SqliteExecuteQuery(slow, "specs", "Data Source=" + folder + ";Command Timeout=1"); },
+      mirel_SbF::kErrUnspecified, "mirel_base.Connector",
+      "The query in database \"specs\" ran longer than the command timeout of 1 s and was cancelled "
+      "(the connection string's \"Command Timeout\")."));
+  EXPECT_EQ(Ask().rfind("error", 0), std::string::npos) << "the connection stays usable";
+  EXPECT_TRUE(RaisesHolding(
+      [&] {
+        mirel_platform::SqliteExecuteQuery("select a.vehicle_id from equipment a, equipment b;", "specs",
+                                           "Data Source=" + folder + ";Max Result MB=1");
+      },
       mirel_SbF::kErrUnspecified, "mirel_base.Connector", "larger than 1 MB"));
 }
 

@@ -1,67 +1,57 @@
+// The embedded engine: typed values, three-part names, errors, and the kept read-only
+// connection.
 #include "platform/sqlite/SqliteProvider.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <filesystem>
-#include <memory>
-
 #include "mirel_SbF/Error.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 
-namespace fs = std::filesystem;
 using mirel_platform::SqliteExecuteQuery;
+using mirel_SbF::Variant;
 
 namespace {
-
-void Build(const fs::path& file, const char* sql) {
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(file.string().c_str(), &raw), SQLITE_OK);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
-  ASSERT_EQ(sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
-}
 
 class SqliteProviderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = mirel_test::MakeTempFolder("sqlite_provider");
-    Build(dir / "veh.db", "create table equipment(vehicle_id integer, data_value text, price real, big integer, note text);"
-                          "insert into equipment values (1, 'O''Brien', 1.5, 5000000000, null), (2, 'S', 2.0, 7, 'x');");
-    Build(dir / "prj.db", "create table features(row_id integer, category text); insert into features values (10, 'Comfort');");
-    conn = "Provider=SQLite;Data Source=" + dir.string();
+    mirel_test::ExecSql(dir + "/veh.db",
+                        "create table equipment(vehicle_id integer, data_value text, price real, big integer, note text);"
+                        "insert into equipment values (1, 'O''Brien', 1.5, 5000000000, null), (2, 'S', 2.0, 7, 'x');");
+    mirel_test::ExecSql(dir + "/prj.db",
+                        "create table features(row_id integer, category text); insert into features values (10, 'Comfort');");
   }
   void TearDown() override { mirel_platform::SqliteCloseCachedConnections(); }
   ::testing::AssertionResult Raises(const std::string& sql, const std::string& db, int32_t number, const std::string& part) {
     return mirel_test::RaisesHolding([&] { SqliteExecuteQuery(sql, db, conn); }, number, "mirel_base.Connector", part);
   }
-  fs::path dir;
-  std::string conn;
+  const std::string dir = mirel_test::MakeTempFolder("sqlite_provider");
+  std::string conn = "Provider=SQLite;Data Source=" + dir;
 };
 
 TEST_F(SqliteProviderTest, ReturnsTypedValuesAndNull) {
   auto rs = SqliteExecuteQuery("select vehicle_id, data_value, price, big, note from equipment where data_value = N'O''Brien';", "veh", conn);
   ASSERT_EQ(rs->RecordCount(), 1);
-  EXPECT_EQ(rs->Fields("vehicle_id").Value(), mirel_SbF::Variant(int32_t{1}));
-  EXPECT_EQ(rs->Fields("data_value").Value(), mirel_SbF::Variant("O'Brien"));
-  EXPECT_EQ(rs->Fields("price").Value(), mirel_SbF::Variant(1.5));
-  EXPECT_EQ(rs->Fields("big").Value(), mirel_SbF::Variant(5000000000.0));
+  EXPECT_EQ(rs->Fields("vehicle_id").Value(), Variant(int32_t{1}));
+  EXPECT_EQ(rs->Fields("data_value").Value(), Variant("O'Brien"));
+  EXPECT_EQ(rs->Fields("price").Value(), Variant(1.5));
+  EXPECT_EQ(rs->Fields("big").Value(), Variant(5000000000.0));
   EXPECT_TRUE(rs->Fields("note").Value().IsNull());
+  // An empty result is at its end at once and still names its columns.
+  rs = SqliteExecuteQuery("select vehicle_id from equipment where vehicle_id = 99", "veh", conn);
+  EXPECT_TRUE(rs->EndOfFile());
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_EQ(rs->FieldCount(), 1);
 }
 
 TEST_F(SqliteProviderTest, ThreePartNamesReachOtherAndSameDatabase) {
   auto rs = SqliteExecuteQuery("select f.row_id, '#'+f.category as c from prj..features f", "veh", conn);
   ASSERT_EQ(rs->RecordCount(), 1);
-  EXPECT_EQ(rs->Fields("c").Value(), mirel_SbF::Variant("#Comfort"));
+  EXPECT_EQ(rs->Fields("c").Value(), Variant("#Comfort"));
   auto self = SqliteExecuteQuery("select count(*) as n from veh..equipment e inner join prj..features f on (1 = 1)", "veh", conn);
-  EXPECT_EQ(self->Fields("n").Value(), mirel_SbF::Variant(int32_t{2}));
-}
-
-TEST_F(SqliteProviderTest, EmptyResultIsAtEndAtOnce) {
-  auto rs = SqliteExecuteQuery("select vehicle_id from equipment where vehicle_id = 99", "veh", conn);
-  EXPECT_TRUE(rs->EndOfFile());
-  EXPECT_EQ(rs->RecordCount(), 0);
-  EXPECT_EQ(rs->FieldCount(), 1);
+  EXPECT_EQ(self->Fields("n").Value(), Variant(int32_t{2}));
 }
 
 TEST_F(SqliteProviderTest, ReportsErrors) {

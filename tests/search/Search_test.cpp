@@ -18,6 +18,11 @@ using mirel_test::Raises;
 using mirel_test::RecordingProvider;
 using Call = std::function<void(Search&)>;
 
+Search& OnSample(Search& search) {
+  search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "EUR,USD");
+  return search;
+}
+
 TEST(Search, MessagesNumbersAndSources) {
   const std::string object = "mirel_SbF";
   struct Case { Call call; int32_t number; std::string source, description; } cases[] = {
@@ -41,27 +46,16 @@ TEST(Search, MessagesNumbersAndSources) {
       {[](Search&) { Search(false).Count(); }, 91, object, "Object variable or With block variable not set"},
       {[](Search& s) { s.PriceBoundToStored("902", "1"); }, 91, object + ".PriceBoundToStored",
        "Object variable or With block variable not set"},
+      // A price bound is a plain decimal text.
+      {[](Search& s) { OnSample(s).PriceBoundToStored("902", "5,000"); }, 13, object + ".PriceBoundToStored", "Type mismatch"},
+      {[](Search& s) { OnSample(s).PriceBoundToStored("902", "1.2.3"); }, 13, object + ".PriceBoundToStored", "Type mismatch"},
+      {[](Search& s) { OnSample(s).PriceBoundToStored("902", "1e5"); }, 13, object + ".PriceBoundToStored", "Type mismatch"},
+      {[](Search& s) { OnSample(s).FormatPriceBound("902", ""); }, 13, object + ".FormatPriceBound", "Type mismatch"},
+      {[](Search& s) { OnSample(s).FormatPriceBound("902", "5-1"); }, 13, object + ".FormatPriceBound", "Type mismatch"},
   };
   for (const auto& c : cases) {
     Search search;
     EXPECT_TRUE(Raises([&] { c.call(search); }, c.number, c.source, c.description));
-  }
-  // A price bound is a plain decimal text.
-  struct Bound { const char* procedure; const char* amount; } bounds[] = {
-      {"PriceBoundToStored", "5,000"}, {"PriceBoundToStored", "1.2.3"}, {"PriceBoundToStored", "1e5"},
-      {"FormatPriceBound", ""},        {"FormatPriceBound", "5-1"},
-  };
-  for (const Bound& b : bounds) {
-    Search search;
-    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "EUR,USD");
-    const std::string procedure = b.procedure;
-    EXPECT_TRUE(Raises(
-        [&] {
-          if (procedure == "PriceBoundToStored") search.PriceBoundToStored("902", b.amount);
-          else search.FormatPriceBound("902", b.amount);
-        },
-        13, object + "." + procedure, "Type mismatch"))
-        << b.amount;
   }
 }
 

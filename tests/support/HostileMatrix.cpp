@@ -164,46 +164,18 @@ Outcome Ask(const Argument& argument, const Databases& db, const std::string& va
 
 const std::vector<std::string>& HostileValues() {
   static const std::vector<std::string> values = {
-      "x' OR '1'='1",
-      "x'" + kDrop,
-      "x\xC0\xA7" + kDrop,                     // overlong "'"
-      "x\xC0\xA7 or data_value <> \xC0\xA7",    // counts everything if decoded as quotes
-      "x\\'" + kDrop,                          // a backslash escape where strings are not standard
-      "x\\'' OR 1=1 OR ''='",
-      "\\",
-      "x\\\n",
-      "x'N'y",
-      "x'\n'y",
-      "x' 'y",
-      "x\xEF\xBC\x87 OR 1=1",                  // fullwidth apostrophe: a letter, stays inside
-      "x\xCA\xBC OR 1=1",                      // modifier letter apostrophe
-      std::string("x\0y", 3),
-      "\xFF",
-      "x\xED\xA0\x80",                         // an encoded surrogate
-      "x\xF4\x90\x80\x80",                     // past U+10FFFF
-      "1; DROP TABLE specs.canary",
-      "7401 OR 1=1",
-      "0) OR (1=1",
-      "+5",
-      ".5",
-      "5.",
-      "1e5",
-      "0x41",
-      "--5",
-      "5--",
-      "[x]",
-      "\"x\"",
-      "x$$; DROP TABLE specs.canary; $$",
-      "E'\\x27'",
-      "U&'\\0027'",
-      "x::text",
-      "x'||'y",
-      "x/*",
-      "*/",
-      ";",
-      "~",
-      "\t\r\n",
-      std::string(3000, '\''),
+      // Quotes that end the literal, and look-alikes: overlong "'" (the second counts everything
+      // if decoded as quotes), a backslash escape where strings are not standard, fullwidth and
+      // modifier-letter apostrophes (letters, they stay inside).
+      "x' OR '1'='1", "x'" + kDrop, "x\xC0\xA7" + kDrop, "x\xC0\xA7 or data_value <> \xC0\xA7", "x\\'" + kDrop,
+      "x\\'' OR 1=1 OR ''='", "\\", "x\\\n", "x\xEF\xBC\x87 OR 1=1", "x\xCA\xBC OR 1=1",
+      // Adjacent literals; text that is not UTF-8 (a NUL, a lone byte, a surrogate, past U+10FFFF).
+      "x'N'y", "x'\n'y", "x' 'y", std::string("x\0y", 3), "\xFF", "x\xED\xA0\x80", "x\xF4\x90\x80\x80",
+      // Numbers and names the engines read differently, second statements, comments, other
+      // dialects' quoting.
+      "1; DROP TABLE specs.canary", "7401 OR 1=1", "0) OR (1=1", "+5", ".5", "5.", "1e5", "0x41", "--5", "5--", "[x]",
+      "\"x\"", "x$$; DROP TABLE specs.canary; $$", "E'\\x27'", "U&'\\0027'", "x::text", "x'||'y", "x/*", "*/", ";", "~",
+      "\t\r\n", std::string(3000, '\''),
   };
   return values;
 }

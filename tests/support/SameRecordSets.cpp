@@ -1,7 +1,12 @@
 #include "support/SameRecordSets.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <sstream>
+
+#include "mirel_SbF/Connector.h"
+#include "mirel_SbF/Error.h"
 
 namespace mirel_test {
 
@@ -78,6 +83,38 @@ std::string DifferenceOf(const std::string& sql, const Table& plain, const Table
   }
   if (plain.rows != fast.rows) return "other rows or order:" + Describe(plain.rows) + "\nagainst" + Describe(fast.rows);
   return {};
+}
+
+DifferentialProvider::DifferentialProvider(const std::string& name, std::string plain, std::vector<std::string> forms,
+                                           Run run)
+    : m_plain(std::move(plain)), m_forms(std::move(forms)), m_run(std::move(run)) {
+  mirel_base::RegisterProvider(name, [this](const std::string& sql, const std::string& db, const std::string& conn) {
+    return Compare(sql, db, conn);
+  });
+}
+
+std::shared_ptr<mirel_SbF::Recordset> DifferentialProvider::Compare(const std::string& sql, const std::string& db,
+                                                                    const std::string& conn) {
+  std::shared_ptr<mirel_SbF::Recordset> plain;
+  try {
+    plain = m_run(sql, db, conn, m_plain);
+  } catch (const mirel_SbF::Error& e) {
+    for (const std::string& form : m_forms) {
+      try {
+        m_run(sql, db, conn, form);
+        ADD_FAILURE() << form << " answered where the text as written fails (" << e.Description() << "): " << sql;
+      } catch (const mirel_SbF::Error&) {
+      }
+    }
+    throw;
+  }
+  const Table expected = ReadTable(*plain);
+  for (const std::string& form : m_forms) {
+    const std::string difference = DifferenceOf(sql, expected, ReadTable(*m_run(sql, db, conn, form)));
+    EXPECT_TRUE(difference.empty()) << form << ": " << difference << "\n" << sql;
+  }
+  ++m_compared;
+  return m_run(sql, db, conn, m_plain);
 }
 
 }  // namespace mirel_test

@@ -4,6 +4,8 @@
 // with equal sort values may come either way).
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,5 +23,24 @@ Table ReadTable(mirel_SbF::Recordset& rs);
 
 // Empty when `fast` is the record set `plain` is for the text `sql`, else what differs.
 std::string DifferenceOf(const std::string& sql, const Table& plain, const Table& fast);
+
+// An engine for differential tests, registered as Provider=<name>: it runs each text the
+// library composes as written (`run` with the setting `plain`) and then with each setting of
+// `forms`, fails the test where a record set differs or where a form answers a text that
+// fails as written, and hands back the text's own result.
+class DifferentialProvider {
+ public:
+  using Run = std::function<std::shared_ptr<mirel_SbF::Recordset>(const std::string& sql, const std::string& db,
+                                                                    const std::string& conn, const std::string& setting)>;
+  DifferentialProvider(const std::string& name, std::string plain, std::vector<std::string> forms, Run run);
+  int Compared() const { return m_compared; }  // texts compared in every form
+
+ private:
+  std::shared_ptr<mirel_SbF::Recordset> Compare(const std::string& sql, const std::string& db, const std::string& conn);
+  std::string m_plain;
+  std::vector<std::string> m_forms;
+  Run m_run;
+  int m_compared = 0;
+};
 
 }  // namespace mirel_test

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <vector>
 
 namespace mirel_test {
@@ -28,6 +30,24 @@ TempFolders& Folders() {
   return folders;
 }
 
+using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+
+Db Open(const std::string& file, int flags) {
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
+  return Db(raw, &sqlite3_close);
+}
+
+// Runs `line` through the shell, appending what it writes to stdout to `out`.
+int Run(const std::string& line, std::string& out) {
+  FILE* pipe = popen(line.c_str(), "r");
+  if (!pipe) return -1;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace
 
 std::string MakeTempFolder(const std::string& prefix) {
@@ -40,15 +60,26 @@ std::string MakeTempFolder(const std::string& prefix) {
   return buffer.data();
 }
 
+std::string ShellQuote(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 int RunCommand(const std::string& command, std::string& output) {
   output.clear();
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  char chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return Run(command + " 2>&1", output);
+}
+
+CommandRun RunApart(const std::string& command) {
+  static const std::string errFile = MakeTempFolder("sbf-run") + "/stderr";
+  CommandRun run;
+  run.status = Run(command + " 2>" + ShellQuote(errFile), run.out);
+  std::ifstream in(errFile);
+  std::stringstream err;
+  err << in.rdbuf();
+  run.err = err.str();
+  return run;
 }
 
 const std::string& SampleFolder() {
@@ -63,10 +94,8 @@ const std::string& SampleFolder() {
       return;
     }
     std::string log;
-    int status = RunCommand(std::string("\"") + MIREL_SAMPLEDB_EXE + "\" cars --cars \"" + cars +
-                                "\" --out \"" + out + "\"",
-                            log);
-    if (status != 0) {
+    if (RunCommand(ShellQuote(MIREL_SAMPLEDB_EXE) + " cars --cars " + ShellQuote(cars) + " --out " + ShellQuote(out),
+                   log) != 0) {
       failure = "building the sample databases failed: " + log;
       return;
     }
@@ -88,16 +117,14 @@ std::string SampleConnection() {
   return "Provider=SQLite;Data Source=" + SampleFolder();
 }
 
-std::vector<std::vector<std::string>> SampleRows(const std::string& sql) {
+std::vector<std::vector<std::string>> RowsOf(const std::string& folder, const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
-  const std::string path = SampleFolder() + "/specs.db";
-  sqlite3* db = nullptr;
+  const Db db = Open(folder + "/specs.db", SQLITE_OPEN_READONLY);
   sqlite3_stmt* st = nullptr;
-  const std::string attach = "attach database '" + SampleFolder() + "/prj.db' as prj";
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-      sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-    ADD_FAILURE() << path << ": " << sqlite3_errmsg(db) << " in " << sql;
+  const std::string attach = "attach database '" + folder + "/prj.db' as prj";
+  if (sqlite3_exec(db.get(), attach.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << folder << ": " << sqlite3_errmsg(db.get()) << " in " << sql;
   } else {
     while (sqlite3_step(st) == SQLITE_ROW) {
       std::vector<std::string>& row = rows.emplace_back();
@@ -108,9 +135,10 @@ std::vector<std::vector<std::string>> SampleRows(const std::string& sql) {
     }
   }
   sqlite3_finalize(st);
-  sqlite3_close(db);
   return rows;
 }
+
+std::vector<std::vector<std::string>> SampleRows(const std::string& sql) { return RowsOf(SampleFolder(), sql); }
 
 std::vector<std::string> SampleColumn(const std::string& sql) {
   std::vector<std::string> column;
@@ -118,16 +146,27 @@ std::vector<std::string> SampleColumn(const std::string& sql) {
   return column;
 }
 
-int SampleCount(const std::vector<std::pair<int, std::string>>& conditions) {
+std::vector<std::string> SampleVehicles(const std::vector<std::pair<int, std::string>>& conditions) {
   auto has = [](int schema, const std::string& condition) {
     return "exists (select 1 from equipment e where e.vehicle_id = v.vehicle_id and e.schema_id = " +
            std::to_string(schema) + " and (" + condition + "))";
   };
-  std::string sql = "select count(*) from version v where " + has(106, "e.data_value <> 'A'") + " and " +
+  std::string sql = "select v.vehicle_id from version v where " + has(106, "e.data_value <> 'A'") + " and " +
                     has(302, "substr(e.data_value, 1, 3) not in ('(O)', '(+)')");
   for (const auto& [schema, condition] : conditions) sql += " and " + has(schema, condition);
-  const std::vector<std::string> count = SampleColumn(sql);
-  return count.empty() ? -1 : std::stoi(count[0]);
+  return SampleColumn(sql + " order by v.vehicle_id");
+}
+
+int SampleCount(const std::vector<std::pair<int, std::string>>& conditions) {
+  return static_cast<int>(SampleVehicles(conditions).size());
+}
+
+void ExecSql(const std::string& file, const std::string& sql) {
+  const Db db = Open(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  char* message = nullptr;
+  if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
+    ADD_FAILURE() << file << ": " << (message ? message : sqlite3_errmsg(db.get())) << " in " << sql.substr(0, 200);
+  sqlite3_free(message);
 }
 
 mirel_SbF::Search::State NewState(const std::string& connection, int32_t language) {

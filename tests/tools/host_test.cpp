@@ -16,29 +16,15 @@ namespace {
 using sbf_host::Selection;
 
 sbf_host::Settings Sample(int32_t language = 1, const std::string& currencies = "USD") {
-  sbf_host::Settings settings;
-  settings.connection = mirel_test::SampleConnection();
-  settings.language = language;
-  settings.currencies = currencies;
-  return settings;
+  return {mirel_test::SampleConnection(), "specs", "prj", language, currencies, false, {}, {}, {}, {}};
 }
 
 Selection Pick(const std::string& schema, const std::string& value) {
-  Selection s;
-  s.schema = schema;
-  s.location = "0";
-  s.value = value;
-  return s;
+  return {Selection::Value, schema, "0", "", value, "", ""};
 }
 
 Selection Range(const std::string& schema, const std::string& min, const std::string& max) {
-  Selection s;
-  s.kind = Selection::Range;
-  s.schema = schema;
-  s.location = "0";
-  s.min = min;
-  s.max = max;
-  return s;
+  return {Selection::Range, schema, "0", "", "", min, max};
 }
 
 // The message of the RequestError `call` raises; "" when it raises none.
@@ -53,54 +39,46 @@ std::string Refusal(const std::function<void()>& call) {
 
 TEST(HostCheck, RefusesWhatTheProjectDoesNotHaveAndSaysWhatItHas) {
   const sbf_host::Catalog catalog = sbf_host::LoadCatalog(Sample());
-  auto configure = [](sbf_host::Settings settings) {
-    const sbf_host::Catalog c = sbf_host::LoadCatalog(settings);
-    mirel_SbF::Search search;
-    sbf_host::Configure(settings, c, search);
+  auto check = [&](const Selection& s) { return [&catalog, s] { sbf_host::CheckSelection(catalog, s); }; };
+  auto configure = [](std::function<void(sbf_host::Settings&)> set) {
+    return [set] {
+      sbf_host::Settings settings = Sample();
+      set(settings);
+      mirel_SbF::Search search;
+      sbf_host::Configure(settings, sbf_host::LoadCatalog(settings), search);
+    };
   };
   struct Case {
-    const char* name;
     std::function<void()> call;
     const char* message;  // a part of it
   } cases[] = {
-      {"language without texts", [] { sbf_host::LoadCatalog(Sample(8)); },
+      {[] { sbf_host::LoadCatalog(Sample(8)); },
        "no texts in language 8; it has 1 (English (United Kingdom)), 3 (German), 5 (French) and 7"},
-      {"lower-case currency", [] { sbf_host::LoadCatalog(Sample(1, "usd")); },
-       "unknown currency \"usd\" (codes are upper case: USD)"},
-      {"unknown currency", [] { sbf_host::LoadCatalog(Sample(1, "EUR,XYZ")); }, "the project has CHF, CZK"},
-      {"stored currency missing", [] { sbf_host::LoadCatalog(Sample(1, "EUR")); },
-       "prices are stored in USD, which must be among the currencies"},
-      {"category", [&] { sbf_host::ResolveCategory(catalog, "Engin"); },
+      {[] { sbf_host::LoadCatalog(Sample(1, "usd")); }, "unknown currency \"usd\" (codes are upper case: USD)"},
+      {[] { sbf_host::LoadCatalog(Sample(1, "EUR,XYZ")); }, "the project has CHF, CZK"},
+      {[] { sbf_host::LoadCatalog(Sample(1, "EUR")); }, "prices are stored in USD, which must be among the currencies"},
+      {[&] { sbf_host::ResolveCategory(catalog, "Engin"); },
        "unknown category \"Engin\" (the categories are General, Engine and Body)"},
-      {"text shown instead of the code", [&] { sbf_host::CheckSelection(catalog, Pick("7401", "Europe")); },
-       "\"Europe\" is the text shown; the value of \"Europe\" in item 7401 at location 0 is EU"},
-      {"unknown value", [&] { sbf_host::CheckSelection(catalog, Pick("7401", "XX")); },
-       "\"XX\" is not a value of item 7401 at location 0 (the values are EU, JP and US)"},
-      {"unknown item", [&] { sbf_host::CheckSelection(catalog, Pick("9999", "EU")); },
-       "no criteria row has item 9999 at location 0"},
-      {"no item", [&] { sbf_host::CheckSelection(catalog, Pick("", "EU")); }, "a selection needs its item"},
-      {"a value of a range", [&] { sbf_host::CheckSelection(catalog, Pick("1104", "2000")); }, "is a range"},
-      {"a range of a coded item", [&] { sbf_host::CheckSelection(catalog, Range("7401", "1", "2")); },
-       "item 7401 at location 0 is picked by value, not by a range"},
-      {"min above max", [&] { sbf_host::CheckSelection(catalog, Range("135", "300", "100")); },
-       "the lower bound 300 of item 135 at location 0 is above the upper bound 100"},
-      {"bound no number", [&] { sbf_host::CheckSelection(catalog, Range("135", "1,5", "100")); },
-       "the lower bound \"1,5\" of item 135 at location 0 is not a number"},
-      {"make by name", [&] { auto s = Sample(); s.make = "01,Audi"; configure(s); },
-       "the makes: \"Audi\" is a name; its code is 02"},
-      {"unknown make code", [&] { auto s = Sample(); s.make = "99"; configure(s); },
-       "no vehicle has code \"99\" of item 111 (the codes are 01, 02"},
-      {"unknown segment", [&] { auto s = Sample(); s.segment = 99; configure(s); },
-       "unknown segment 99 (the segments are 1 and 2)"},
+      {check(Pick("7401", "Europe")), "\"Europe\" is the text shown; the value of \"Europe\" in item 7401 at location 0 is EU"},
+      {check(Pick("7401", "XX")), "\"XX\" is not a value of item 7401 at location 0 (the values are EU, JP and US)"},
+      {check(Pick("9999", "EU")), "no criteria row has item 9999 at location 0"},
+      {check(Pick("", "EU")), "a selection needs its item"},
+      {check(Pick("1104", "2000")), "is a range"},
+      {check(Range("7401", "1", "2")), "item 7401 at location 0 is picked by value, not by a range"},
+      {check(Range("135", "300", "100")), "the lower bound 300 of item 135 at location 0 is above the upper bound 100"},
+      {check(Range("135", "1,5", "100")), "the lower bound \"1,5\" of item 135 at location 0 is not a number"},
+      {configure([](auto& s) { s.make = "01,Audi"; }), "the makes: \"Audi\" is a name; its code is 02"},
+      {configure([](auto& s) { s.make = "99"; }), "no vehicle has code \"99\" of item 111 (the codes are 01, 02"},
+      {configure([](auto& s) { s.segment = 99; }), "unknown segment 99 (the segments are 1 and 2)"},
   };
   for (const auto& c : cases) {
     const std::string message = Refusal(c.call);
-    EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": \"" << message << "\"";
+    EXPECT_NE(message.find(c.message), std::string::npos) << "\"" << message << "\"";
   }
   // What people type is accepted: a category in any case or as its heading in the language.
   EXPECT_EQ(sbf_host::ResolveCategory(catalog, "general"), "General");
   EXPECT_EQ(sbf_host::ResolveCategory(sbf_host::LoadCatalog(Sample(3)), "Motor"), "Engine");
-  EXPECT_EQ(Refusal([&] { sbf_host::CheckSelection(catalog, Range("135", "100", "100")); }), "");
+  EXPECT_EQ(Refusal(check(Range("135", "100", "100"))), "");
 }
 
 TEST(HostCheck, PriceRangesPickedInThreeCurrenciesCountAsTheStoredPrices) {
@@ -113,20 +91,18 @@ TEST(HostCheck, PriceRangesPickedInThreeCurrenciesCountAsTheStoredPrices) {
     ASSERT_NE(price, nullptr);
     ASSERT_GT(price->values.size(), 6u);
     // Two rungs of the ladder, as a user picks them: amounts of the primary currency.
-    const std::string& min = price->values[2].data;
-    const std::string& max = price->values[6].data;
+    const Selection picked = Range("902", price->values[2].data, price->values[6].data);
     mirel_SbF::Search search;
     sbf_host::Configure(settings, catalog, search);
-    sbf_host::CheckSelection(catalog, Range("902", min, max));
-    sbf_host::Apply(search, Range("902", min, max));
+    sbf_host::CheckSelection(catalog, picked);
+    sbf_host::Apply(search, picked);
     // The stored prices are USD: the bounds converted through the euro rates.
-    const std::string rate =
-        "(select conversion from prj.currency_symbol where code = 'USD') / "
-        "(select conversion from prj.currency_symbol where code = '" + currency + "')";
-    const int expected = mirel_test::SampleCount(
-        {{902, "cast(e.data_value as real) between " + min + " * " + rate + " - 0.005 and " + max + " * " + rate + " + 0.005"}});
+    const std::string rate = "(select conversion from prj.currency_symbol where code = 'USD') / "
+                             "(select conversion from prj.currency_symbol where code = '" + currency + "')";
+    const int expected = mirel_test::SampleCount({{902, "cast(e.data_value as real) between " + picked.min + " * " +
+                                                            rate + " - 0.005 and " + picked.max + " * " + rate + " + 0.005"}});
     EXPECT_GT(expected, 0) << currency;
-    EXPECT_EQ(search.GetNumberOfMatchingVehicles(), expected) << currency << " " << min << " to " << max;
+    EXPECT_EQ(search.GetNumberOfMatchingVehicles(), expected) << currency << " " << picked.min << " to " << picked.max;
 
     // Shown again in the current currency, the bounds are the rungs picked, marked in the ladder.
     search.DoSearch(false, "General", true);
@@ -137,7 +113,7 @@ TEST(HostCheck, PriceRangesPickedInThreeCurrenciesCountAsTheStoredPrices) {
       std::vector<std::string> marked;
       for (const auto& v : row.values)
         if (v.selected) marked.push_back(v.data);
-      EXPECT_EQ(marked, (std::vector<std::string>{min, max})) << currency;
+      EXPECT_EQ(marked, (std::vector<std::string>{picked.min, picked.max})) << currency;
       const Selection stored = sbf_host::SplitState(search.CurrentState()).at(0);
       EXPECT_EQ(sbf_host::BoundText(search, row, stored.min), price->values[2].text) << currency;
     }

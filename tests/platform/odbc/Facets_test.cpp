@@ -13,45 +13,15 @@
 
 namespace {
 
-class DifferentialServer {
- public:
-  explicit DifferentialServer(std::string server) : m_server(std::move(server)) {
-    mirel_base::RegisterProvider("ServerDifferential", [this](const std::string& sql, const std::string& db,
-                                                              const std::string&) { return Run(sql, db); });
-  }
-  int Compared() const { return m_compared; }
-
- private:
-  std::shared_ptr<mirel_SbF::Recordset> Run(const std::string& sql, const std::string& db) {
-    auto run = [&](const std::string& extra) { return mirel_platform::OdbcExecuteQuery(sql, db, m_server + extra); };
-    std::shared_ptr<mirel_SbF::Recordset> plain;
-    try {
-      plain = run("");
-    } catch (const mirel_SbF::Error& e) {
-      try {
-        run(";Cache Seconds=600");
-        ADD_FAILURE() << "the faster form answered where the text fails (" << e.Description() << "): " << sql;
-      } catch (const mirel_SbF::Error&) {
-      }
-      throw;
-    }
-    const mirel_test::Table expected = mirel_test::ReadTable(*plain);
-    // Computed, then kept; and the levels alone.
-    for (const char* form : {";Cache Seconds=600", ";Cache Seconds=600", ";Cache Seconds=601;Evaluation=Levels"}) {
-      auto rs = run(form);
-      const std::string difference = mirel_test::DifferenceOf(sql, expected, mirel_test::ReadTable(*rs));
-      EXPECT_TRUE(difference.empty()) << form << ": " << difference << "\n" << sql;
-    }
-    ++m_compared;
-    return run("");
-  }
-  std::string m_server;
-  int m_compared = 0;
-};
-
 TEST(OdbcFacets, RandomSearchesOnTheServerGiveTheSameRecordSetsWithAnswersKept) {
   MIREL_REQUIRE_SERVER(server);
-  DifferentialServer provider(server->connection);
+  // Each text as written, computed in the faster form, then from what was kept; and the
+  // levels alone.
+  mirel_test::DifferentialProvider provider(
+      "ServerDifferential", "", {";Cache Seconds=600", ";Cache Seconds=600", ";Cache Seconds=601;Evaluation=Levels"},
+      [&](const std::string& sql, const std::string& db, const std::string&, const std::string& setting) {
+        return mirel_platform::OdbcExecuteQuery(sql, db, server->connection + setting);
+      });
   const auto before = mirel_platform::facets::EvaluationCountsForTesting();
   std::mt19937 rng(1207);
   auto pick = [&](std::vector<std::string> v) { return v[rng() % v.size()]; };

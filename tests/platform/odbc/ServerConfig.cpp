@@ -1,6 +1,7 @@
 #include "ServerConfig.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "support/SampleData.h"
 
@@ -17,33 +18,18 @@ std::optional<ServerConfig> TestServer() {
 }
 
 std::string WithEntry(const std::string& connection, const std::string& key, const std::string& value) {
+  std::istringstream in(connection);
   std::string out;
-  bool replaced = false;
-  size_t start = 0;
-  while (start <= connection.size()) {
-    size_t end = connection.find(';', start);
-    if (end == std::string::npos) end = connection.size();
-    const std::string entry = connection.substr(start, end - start);
-    if (!entry.empty()) {
-      const std::string name = entry.substr(0, entry.find('='));
-      if (name == key) {
-        out += key + "=" + value + ";";
-        replaced = true;
-      } else {
-        out += entry + ";";
-      }
-    }
-    start = end + 1;
-  }
-  if (!replaced) out += key + "=" + value + ";";
-  return out;
+  for (std::string entry; std::getline(in, entry, ';');)
+    if (!entry.empty() && entry.substr(0, entry.find('=')) != key) out += entry + ";";
+  return out + key + "=" + value + ";";
 }
 
 int ControlServer(const ServerConfig& server, const std::string& command) {
   std::string output;
-  const std::string line = std::string("\"") + MIREL_SOURCE_DIR + "/tools/pg/server.sh\" " + command + " \"" +
-                           server.folder + "\"" + (command == "start" ? " " + server.port : "");
-  return RunCommand(line, output);
+  return RunCommand(ShellQuote(std::string(MIREL_SOURCE_DIR) + "/tools/pg/server.sh") + " " + command + " " +
+                        ShellQuote(server.folder) + (command == "start" ? " " + server.port : ""),
+                    output);
 }
 
 }  // namespace mirel_test

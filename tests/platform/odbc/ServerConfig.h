@@ -16,7 +16,7 @@ struct ServerConfig {
 
 std::optional<ServerConfig> TestServer();
 
-// The connection string with `key` set to `value` (added when absent).
+// The connection string with `key` set to `value` (its entry last, replacing any earlier one).
 std::string WithEntry(const std::string& connection, const std::string& key, const std::string& value);
 
 // Runs tools/pg/server.sh COMMAND FOLDER [PORT]; returns its exit status.
