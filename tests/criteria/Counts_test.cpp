@@ -2,7 +2,6 @@
 // test's own: the equipment rows read straight from the database, the matching vehicles and
 // the counts worked out here from the choices, on the sample and on random databases.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <map>
 #include <random>
@@ -25,19 +24,10 @@ struct EquipmentRow {
 
 std::vector<EquipmentRow> ReadEquipment(const std::string& folder) {
   std::vector<EquipmentRow> rows;
-  sqlite3* db = nullptr;
-  sqlite3_open_v2((folder + "/specs.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db,
-                     "select vehicle_id, schema_id, location, data_value, cast(data_value as real), option_id = 0 "
-                     "from equipment where location is not null",
-                     -1, &st, nullptr);
-  auto text = [&](int i) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); };
-  while (st && sqlite3_step(st) == SQLITE_ROW)
-    rows.push_back({sqlite3_column_int64(st, 0), text(1), text(2), text(3), sqlite3_column_double(st, 4),
-                    sqlite3_column_int(st, 5) != 0});
-  sqlite3_finalize(st);
-  sqlite3_close(db);
+  for (const auto& r : mirel_test::RowsOf(folder, "select vehicle_id, schema_id, location, data_value, "
+                                                  "cast(data_value as real), option_id = 0 from equipment "
+                                                  "where location is not null"))
+    rows.push_back({std::stoll(r[0]), r[1], r[2], r[3], std::stod(r[4]), r[5] == "1"});
   EXPECT_FALSE(rows.empty()) << folder;
   return rows;
 }
