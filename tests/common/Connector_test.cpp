@@ -46,11 +46,5 @@ TEST(Connector, FailuresCarryTheConnectorSource) {
                               mirel_SbF::kErrUnspecified, kConnectorSource, c.text));
 }
 
-TEST(Connector, BadSqlOnTheSampleIsReportedAsADO) {
-  EXPECT_TRUE(RaisesHolding(
-      [] { Connector().ExecuteQuery("select nothing_here from equipment", "specs", mirel_test::SampleConnection()); },
-      mirel_SbF::kErrBadSql, kConnectorSource, "nothing_here"));
-}
-
 }  // namespace
 }  // namespace mirel_base

@@ -1,5 +1,4 @@
-// The embedded engine: typed values, three-part names, errors, and the kept read-only
-// connection.
+// The embedded engine: typed values, errors, and the kept read-only connection.
 #include "platform/sqlite/SqliteProvider.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +19,6 @@ class SqliteProviderTest : public ::testing::Test {
     mirel_test::ExecSql(dir + "/veh.db",
                         "create table equipment(vehicle_id integer, data_value text, price real, big integer, note text);"
                         "insert into equipment values (1, 'O''Brien', 1.5, 5000000000, null), (2, 'S', 2.0, 7, 'x');");
-    mirel_test::ExecSql(dir + "/prj.db",
-                        "create table features(row_id integer, category text); insert into features values (10, 'Comfort');");
   }
   void TearDown() override { mirel_platform::SqliteCloseCachedConnections(); }
   ::testing::AssertionResult Raises(const std::string& sql, const std::string& db, int32_t number, const std::string& part) {
@@ -44,14 +41,6 @@ TEST_F(SqliteProviderTest, ReturnsTypedValuesAndNull) {
   EXPECT_TRUE(rs->EndOfFile());
   EXPECT_EQ(rs->RecordCount(), 0);
   EXPECT_EQ(rs->FieldCount(), 1);
-}
-
-TEST_F(SqliteProviderTest, ThreePartNamesReachOtherAndSameDatabase) {
-  auto rs = SqliteExecuteQuery("select f.row_id, '#'+f.category as c from prj..features f", "veh", conn);
-  ASSERT_EQ(rs->RecordCount(), 1);
-  EXPECT_EQ(rs->Fields("c").Value(), Variant("#Comfort"));
-  auto self = SqliteExecuteQuery("select count(*) as n from veh..equipment e inner join prj..features f on (1 = 1)", "veh", conn);
-  EXPECT_EQ(self->Fields("n").Value(), Variant(int32_t{2}));
 }
 
 TEST_F(SqliteProviderTest, ReportsErrors) {

@@ -12,18 +12,6 @@ namespace {
 
 using mirel_test::Raises;
 
-TEST(CurrentState, WorkedExample) {
-  Search search;
-  search.AddSelection("740", "0", "", "D");
-  search.AddMinMax("135", "0", "", "100", "250");
-  search.AddMax("136", "1", "", "4.5");
-  const std::string state = search.CurrentState();
-  EXPECT_EQ(state, "2~740~0~~D~~1~135~0~~100~250~1~136~1~~!!~4.5");
-  Search restored;
-  restored.CurrentState(state);
-  EXPECT_EQ(restored.CurrentState(), state);
-}
-
 // Every write replaces the selections held before; an unreadable text keeps the groups
 // before the fault (error 0: none).
 TEST(CurrentState, TextsReadBackOrStopAtTheFault) {

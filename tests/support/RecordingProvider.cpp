@@ -10,9 +10,7 @@ bool IsCurrencyQuery(const std::string& sql) {
   return sql.rfind("Select Code,Symbol,symbolafter,decimals,conversion from currency_symbol", 0) == 0;
 }
 
-}  // namespace
-
-std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::CurrencyTable() {
+std::shared_ptr<mirel_SbF::Recordset> CurrencyTable() {
   using mirel_SbF::Variant;
   return std::make_shared<mirel_SbF::MemoryRecordset>(
       std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
@@ -23,6 +21,8 @@ std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::CurrencyTable() {
           {"CHF", "CHF", int32_t{1}, int32_t{2}, 0.96},
       });
 }
+
+}  // namespace
 
 std::vector<RecordedQuery> RecordingProvider::SearchQueries() const {
   std::vector<RecordedQuery> out;

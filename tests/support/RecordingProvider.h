@@ -35,7 +35,6 @@ class RecordingProvider {
   // EUR 1 "€", USD 1.1 "$", GBP 0.7 "£", CHF 0.96 "CHF" (symbol after the amount).
   // Turn off to answer them from the queue like any other query.
   void AnswerCurrencies(bool on) { m_answerCurrencies = on; }
-  static std::shared_ptr<mirel_SbF::Recordset> CurrencyTable();
 
   const std::vector<RecordedQuery>& Queries() const { return m_queries; }
   // Every query but the currency-table ones.

@@ -49,8 +49,12 @@ std::string Describe(const Rows& rows) {
   return out + (rows.size() > 20 ? "\n  …" : "");
 }
 
-}  // namespace
+struct Table {
+  std::vector<std::string> names;
+  std::vector<std::vector<std::string>> rows;  // each value printed with its type
+};
 
+// Reads all rows (the names when there is a row to read them from).
 Table ReadTable(mirel_SbF::Recordset& rs) {
   Table t;
   if (!rs.EndOfFile())
@@ -63,6 +67,7 @@ Table ReadTable(mirel_SbF::Recordset& rs) {
   return t;
 }
 
+// Empty when `fast` is the record set `plain` is for the text `sql`, else what differs.
 std::string DifferenceOf(const std::string& sql, const Table& plain, const Table& fast) {
   if (plain.names != fast.names) return "other column names";
   const std::string lower = Lower(sql);
@@ -84,6 +89,8 @@ std::string DifferenceOf(const std::string& sql, const Table& plain, const Table
   if (plain.rows != fast.rows) return "other rows or order:" + Describe(plain.rows) + "\nagainst" + Describe(fast.rows);
   return {};
 }
+
+}  // namespace
 
 DifferentialProvider::DifferentialProvider(const std::string& name, std::string plain, std::vector<std::string> forms,
                                            Run run)

@@ -13,17 +13,6 @@
 
 namespace mirel_test {
 
-struct Table {
-  std::vector<std::string> names;
-  std::vector<std::vector<std::string>> rows;  // each value printed with its type
-};
-
-// Reads all rows (the names when there is a row to read them from).
-Table ReadTable(mirel_SbF::Recordset& rs);
-
-// Empty when `fast` is the record set `plain` is for the text `sql`, else what differs.
-std::string DifferenceOf(const std::string& sql, const Table& plain, const Table& fast);
-
 // An engine for differential tests, registered as Provider=<name>: it runs each text the
 // library composes as written (`run` with the setting `plain`) and then with each setting of
 // `forms`, fails the test where a record set differs or where a form answers a text that
