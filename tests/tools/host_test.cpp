@@ -54,22 +54,13 @@ TEST(HostCheck, RefusesWhatTheProjectDoesNotHaveAndSaysWhatItHas) {
   } cases[] = {
       {[] { sbf_host::LoadCatalog(Sample(8)); },
        "no texts in language 8; it has 1 (English (United Kingdom)), 3 (German), 5 (French) and 7"},
-      {[] { sbf_host::LoadCatalog(Sample(1, "usd")); }, "unknown currency \"usd\" (codes are upper case: USD)"},
-      {[] { sbf_host::LoadCatalog(Sample(1, "EUR,XYZ")); }, "the project has CHF, CZK"},
       {[] { sbf_host::LoadCatalog(Sample(1, "EUR")); }, "prices are stored in USD, which must be among the currencies"},
-      {[&] { sbf_host::ResolveCategory(catalog, "Engin"); },
-       "unknown category \"Engin\" (the categories are General, Engine and Body)"},
       {check(Pick("7401", "Europe")), "\"Europe\" is the text shown; the value of \"Europe\" in item 7401 at location 0 is EU"},
       {check(Pick("7401", "XX")), "\"XX\" is not a value of item 7401 at location 0 (the values are EU, JP and US)"},
       {check(Pick("9999", "EU")), "no criteria row has item 9999 at location 0"},
       {check(Pick("", "EU")), "a selection needs its item"},
       {check(Pick("1104", "2000")), "is a range"},
-      {check(Range("7401", "1", "2")), "item 7401 at location 0 is picked by value, not by a range"},
-      {check(Range("135", "300", "100")), "the lower bound 300 of item 135 at location 0 is above the upper bound 100"},
-      {check(Range("135", "1,5", "100")), "the lower bound \"1,5\" of item 135 at location 0 is not a number"},
-      {configure([](auto& s) { s.make = "01,Audi"; }), "the makes: \"Audi\" is a name; its code is 02"},
       {configure([](auto& s) { s.make = "99"; }), "no vehicle has code \"99\" of item 111 (the codes are 01, 02"},
-      {configure([](auto& s) { s.segment = 99; }), "unknown segment 99 (the segments are 1 and 2)"},
   };
   for (const auto& c : cases) {
     const std::string message = Refusal(c.call);

@@ -119,19 +119,6 @@ TEST(SbfCounts, BadOptionsAreRefusedBeforeTheLibraryIsAsked) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
-// The state text both hosts rewrite: the marks stay apart from the selections and come
-// back first.
-TEST(HostState, EitherOrMarksAreNoSelectionsAndSurviveARewrite) {
-  const std::string state = "either-or~7401~0~~~~either-or~117~0~~~~2~7401~0~EU~EU~~1~135~0~~100~!!";
-  const std::vector<sbf_host::Selection> selections = sbf_host::SplitState(state);
-  const std::vector<sbf_host::Criterion> marks = sbf_host::EitherOrOf(state);
-  ASSERT_EQ(selections.size(), 2u);
-  EXPECT_EQ(selections[0].value, "EU");
-  EXPECT_EQ(marks, (std::vector<sbf_host::Criterion>{{"7401", "0"}, {"117", "0"}}));
-  EXPECT_EQ(sbf_host::JoinState(selections, marks), state);
-  EXPECT_EQ(sbf_host::JoinState({}, {{"7401", "0"}}), "either-or~7401~0~~~");
-}
-
 }  // namespace
 
 #endif  // MIREL_SBF_EXE

@@ -149,7 +149,7 @@ TEST(Sbf, MistakesAreNamedWithTheSameExitCodesAsSbfWeb) {
       {"count vehicles", 64, "unexpected argument \"vehicles\""},
       {"price one USD", 64, "AMOUNT must be a number"},
       {"price 1", 64, "price needs AMOUNT FROM"},
-      // What the data does not have, before the library is asked (the words: host_test).
+      // What the data does not have, before the library is asked (the same check: host_test).
       {"search --category Engin", 64, "unknown category \"Engin\" (the categories are General, Engine and Body)"},
       {"count --value 7401:0::Europe", 64, "\"Europe\" is the text shown; the value of \"Europe\" in item 7401"},
       {"count --make Audi", 64, "\"Audi\" is a name; its code is 02"},
