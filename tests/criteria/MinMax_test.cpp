@@ -147,32 +147,5 @@ TEST(GetSbFMinMaxInfo, QueryText) {
   EXPECT_NE(queries[1].sql.find("AND eq0.option_id = 0 "), std::string::npos);
 }
 
-// The range query on the real engine: each row spans what the vehicles hold, and every
-// row of the sample builds.
-TEST(GetSbFMinMaxInfo, SampleRangesSpanTheData) {
-  Search::State state = mirel_test::NewState(mirel_test::SampleConnection(), 3);
-  state.m_oPricing = std::make_shared<Pricing>();
-  state.m_oPricing->InitPricing("EUR,USD", state.m_strDbConn, "prj");
-  InitSbFTitleText(state, "");
-  auto rs = GetSbFMinMaxInfo(state, "", false, false);
-  int rows = 0;
-  for (; !rs->EndOfFile(); ++rows) {
-    const int32_t schema = CLng(rs->Fields("criterion_schema_id").Value());
-    const auto span = mirel_test::SampleRows("select min(cast(data_value as real)), max(cast(data_value as real)) "
-                                             "from equipment where schema_id = " + std::to_string(schema));
-    const double min = std::stod(span.at(0).at(0)), max = std::stod(span.at(0).at(1));
-    EXPECT_DOUBLE_EQ(CDbl(rs->Fields("Minimum").Value()), min) << schema;
-    EXPECT_DOUBLE_EQ(CDbl(rs->Fields("Maximum").Value()), max) << schema;
-    AddSbFMinMaxInfo(state, *rs);
-    auto row = state.m_colResults->Item(state.m_colResults->Count());
-    EXPECT_GT(row->Count(), 1) << schema;
-    if (schema != 902) {  // prices are converted into euros first
-      EXPECT_LE(CDbl(Variant(row->Item(1)->DataValue())), min) << schema;
-      EXPECT_GE(CDbl(Variant(row->Item(row->Count())->DataValue())), max) << schema;
-    }
-  }
-  EXPECT_GE(rows, 5);
-}
-
 }  // namespace
 }  // namespace mirel_SbF

@@ -1,9 +1,12 @@
 // The command-line host, run as a user runs it, on the sample databases; counts are
-// checked against SQL written here from the data's meaning, not against the library.
+// checked against SQL written here from the data's meaning, not against the library. The
+// counts after values (--counts) are the library's (tested with it): here they only have
+// to agree with each other and with the matching count sbf prints.
 #include <gtest/gtest.h>
 
 #ifdef MIREL_SBF_EXE
 
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -149,7 +152,7 @@ TEST(Sbf, MistakesAreNamedWithTheSameExitCodesAsSbfWeb) {
       {"count vehicles", 64, "unexpected argument \"vehicles\""},
       {"price one USD", 64, "AMOUNT must be a number"},
       {"price 1", 64, "price needs AMOUNT FROM"},
-      // What the data does not have, before the library is asked (the words: host_test).
+      // What the data does not have, before the library is asked (the same check: host_test).
       {"search --category Engin", 64, "unknown category \"Engin\" (the categories are General, Engine and Body)"},
       {"count --value 7401:0::Europe", 64, "\"Europe\" is the text shown; the value of \"Europe\" in item 7401"},
       {"count --make Audi", 64, "\"Audi\" is a name; its code is 02"},
@@ -157,6 +160,13 @@ TEST(Sbf, MistakesAreNamedWithTheSameExitCodesAsSbfWeb) {
       {"count --segment 99", 64, "unknown segment 99"},
       {"headings --lang 8", 64, "no texts in language 8"},
       {"count --currencies usd", 64, "codes are upper case: USD"},
+      {"count --either-or 9999", 64, "no criteria row has item 9999 at location 0"},
+      {"count --either-or 7401:3", 64, "no criteria row has item 7401 at location 3"},
+      {"count --either-or 135", 64, "item 135 at location 0 is a range"},
+      {"count --either-or x", 64, "--either-or needs SCHEMA or SCHEMA:LOCATION"},
+      {"count --either-or 7401:", 64, "not \"7401:\""},
+      {"count --counts", 64, "--counts goes with the search command only"},
+      {"vehicles --keep-all", 64, "--keep-all goes with the search command only"},
       // The library's own errors.
       {"vehicles --sort nosuch", 2, "error 0x80040E14 (mirel_base.Connector): "},
       {"state --state x~1~0~~D~", 2, "(mirel_SbF.ParseState)"},
@@ -245,6 +255,72 @@ TEST(Sbf, MissingDataNamesTheFolderAndHowToBuildIt) {
   EXPECT_TRUE(ParseJson(json.out).contains("error")) << json.out;
 }
 
+// The count after a value's line, e.g. "  [x] EU  Europe (52)" -> 52; -1 when the line is
+// missing or has no count.
+int CountOf(const std::string& out, const std::string& line) {
+  std::smatch m;
+  const std::regex pattern("\n" + line + " \\((\\d+)\\)\n");
+  return std::regex_search(out, m, pattern) ? std::stoi(m[1]) : -1;
+}
+
+int Matching(const std::string& out) {
+  std::smatch m;
+  return std::regex_search(out, m, std::regex("\n(\\d+) vehicles? match")) ? std::stoi(m[1]) : -1;
+}
+
+TEST(SbfCounts, TheScreenShowsCountsKeptValuesAndEitherOrRows) {
+  const std::string general = "search --category General --value 7401:0::EU";
+  const std::string both = general + " --value 7401:0::JP";
+  struct Case {
+    std::string args;
+    std::vector<std::string> shown, absent;
+  } cases[] = {
+      {general, {"  [x] EU  Europe\n"}, {"Europe (", "[-]"}},
+      {general + " --counts", {"  [x] EU  Europe ("}, {"JP  Japan", "[-]"}},
+      {general + " --keep-all", {"  [-] JP  Japan (0)\n", "\n[-] no matching vehicle has this value\n"}, {}},
+      {both + " --either-or 7401:0 --counts",
+       {"Origin, either-or   (--value 7401:0:*:VALUE)\n", "  [x] JP  Japan ("}, {"[-] JP"}},
+      {"search --category Engine --counts --min 135:0::100", {"  [x] 100 ("}, {}},
+  };
+  for (const auto& c : cases) {
+    const auto run = Sbf(c.args);
+    EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
+    for (const auto& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << c.args << " lacks " << text << "\n" << run.out;
+    for (const auto& text : c.absent) EXPECT_EQ(run.out.find(text), std::string::npos) << c.args << " has " << text << "\n" << run.out;
+  }
+  // The counts agree with the matching line: Europe alone, then either of two origins.
+  const auto europe = Sbf(general + " --counts");
+  EXPECT_EQ(CountOf(europe.out, "  \\[x\\] EU  Europe"), Matching(europe.out)) << europe.out;
+  const auto either = Sbf(both + " --either-or 7401 --keep-all");
+  const int eu = CountOf(either.out, "  \\[x\\] EU  Europe"), jp = CountOf(either.out, "  \\[x\\] JP  Japan");
+  EXPECT_GT(eu, 0);
+  EXPECT_GT(jp, 0);
+  EXPECT_EQ(eu + jp, Matching(either.out)) << either.out;
+}
+
+TEST(SbfCounts, JsonCarriesCountsAndMarks) {
+  auto origin = [](const std::string& args) {
+    const Json screen = Json::parse(Sbf("search --category General --json " + args).out);
+    for (const auto& row : screen["rows"])
+      if (row["schema"] == "7401") return row;
+    return Json();
+  };
+  const Json plain = origin("--value 7401:0::EU");
+  EXPECT_FALSE(plain["eitherOr"].get<bool>());
+  EXPECT_TRUE(plain["values"][0]["count"].is_null()) << plain;
+  const Json kept = origin("--value 7401:0::EU --keep-all --either-or 7401");
+  EXPECT_TRUE(kept["eitherOr"].get<bool>());
+  for (const auto& value : kept["values"]) EXPECT_GT(value["count"].get<int>(), 0) << kept;
+}
+
+TEST(SbfCounts, TheMarkTravelsInTheStateText) {
+  const auto state = Sbf("state --either-or 7401 --value 7401:0::EU");
+  EXPECT_EQ(state.out, "either-or~7401~0~~~~2~7401~0~~EU~\n");
+  const std::string restored = "--state 'either-or~7401~0~~~~2~7401~0~~EU~' --value 7401:0::JP";
+  EXPECT_EQ(Sbf("count " + restored).out, Sbf("count --either-or 7401 --value 7401:0::EU --value 7401:0::JP").out);
+  EXPECT_NE(Sbf("search --category General " + restored).out.find("Origin, either-or"), std::string::npos);
+}
+
 TEST(Sbf, HelpListsEveryCommandAndOption) {
   const auto run = Sbf("--help", false);
   EXPECT_EQ(run.status, 0);
@@ -252,7 +328,8 @@ TEST(Sbf, HelpListsEveryCommandAndOption) {
        {"count", "vehicles", "state", "price", "headings", "search", "--data", "--conn", "--specs", "--project",
         "--lang", "--currencies", "--include-advanced", "--include-old", "--include-built", "--oem", "--make",
         "--exclude-model", "--segment", "--standard-only", "--no-reduce", "--value", "--range", "--min", "--max",
-        "--state", "--sort", "--category", "--json", "Exit status"})
+        "--state", "--sort", "--category", "--counts", "--keep-all", "--either-or SCHEMA[:LOCATION]", "--json",
+        "Exit status"})
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   EXPECT_EQ(Sbf("", false).status, 64);
 }

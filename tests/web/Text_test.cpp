@@ -8,8 +8,6 @@
 
 namespace {
 
-using sbf_web::BuildQuery;
-using sbf_web::HtmlEscape;
 using sbf_web::ParseQuery;
 using sbf_web::UrlDecode;
 using sbf_web::UrlEncode;
@@ -18,18 +16,6 @@ struct Case {
   std::string input;
   std::string expected;
 };
-
-TEST(WebText, HtmlEscapeTurnsEveryMarkupCharacterIntoAnEntity) {
-  const Case cases[] = {
-      {"plain text", "plain text"},
-      {"<script>alert('x')</script>", "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
-      {"a \"quoted\" & value", "a &quot;quoted&quot; &amp; value"},
-      {"&amp;", "&amp;amp;"},
-      {"Année-modèle 0–60", "Année-modèle 0–60"},  // UTF-8 passes through
-      {"", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(HtmlEscape(c.input), c.expected) << c.input;
-}
 
 TEST(WebText, UrlEncodeKeepsOnlyUnreservedCharacters) {
   const Case cases[] = {
@@ -55,14 +41,6 @@ TEST(WebText, UrlDecodeReadsWhatUrlEncodeWritesForEveryByteAndRefusesBrokenEscap
   for (const auto& c : cases) EXPECT_EQ(UrlDecode(c.input), c.expected) << c.input;
   for (const char* bad : {"%", "%4", "%G1", "abc%2", "%%41"})
     EXPECT_THROW(UrlDecode(bad), std::invalid_argument) << bad;
-}
-
-TEST(WebText, QueryRoundTripKeepsOrderEmptyValuesAndSeparatorsInValues) {
-  const std::vector<std::pair<std::string, std::string>> pairs = {
-      {"state", "2~7401~0~~a&b=c~"}, {"cat", ""}, {"cur", "EUR,USD"}, {"x y", "1+1"}};
-  const std::string query = BuildQuery(pairs);
-  EXPECT_EQ(query, "state=2~7401~0~~a%26b%3Dc~&cat=&cur=EUR%2CUSD&x%20y=1%2B1");
-  EXPECT_EQ(ParseQuery(query), pairs);
 }
 
 TEST(WebText, ParseQuerySkipsEmptyPiecesAndReadsBareKeys) {
