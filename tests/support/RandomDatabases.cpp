@@ -34,8 +34,11 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) : fo
   int64_t id = chance(20) ? int64_t{3000000000} : 1 + static_cast<int64_t>(rng() % 1000);
   for (int i = 0; i < vehicles; ++i) {
     id += 1 + static_cast<int64_t>(rng() % 3);
+    // Some vehicles have optional equipment only: no standard row at all.
+    const bool optionalOnly = chance(8);
     auto row = [&](int schema, const std::string& value, int location = 0) {
-      specs += Insert("equipment", {number(id), number(schema), number(location), Quote(value), chance(25) ? "7" : "0"});
+      specs += Insert("equipment", {number(id), number(schema), number(location), Quote(value),
+                                    optionalOnly || chance(25) ? "7" : "0"});
     };
     if (chance(90)) row(106, chance(15) ? "A" : "N");
     if (chance(90)) row(302, pick({"(O)1970", "(+)1972", "1976", "1980"}));

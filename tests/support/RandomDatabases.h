@@ -10,9 +10,9 @@ namespace mirel_test {
 
 // One random pair of databases of the library's schema (specs.db and prj.db in `dir`): a
 // few dozen vehicles with filter items, coded and numeric items (multi-valued, at two
-// locations, standard or optional), value texts with quotes, blanks and non-ASCII letters,
-// numbers the cast reads oddly, and a screen of criteria rows of every kind, in two
-// sections and a segment.
+// locations, standard or optional, some vehicles with optional rows only), value texts
+// with quotes, blanks and non-ASCII letters, numbers the cast reads oddly, and a screen of
+// criteria rows of every kind, in two sections and a segment.
 struct RandomDatabases {
   std::string folder;
   std::vector<std::string> codedValues = {"EU", "US", "JP", "O'Brien", "x y", "\xC3\xA9t\xC3\xA9", "*", ""};
