@@ -92,7 +92,8 @@ FacetCounts::Table ReadCounts(const Search::State& state, const FacetCounts& fac
 
 // A ladder value as a number literal of the statement: as the value's text shows it when
 // that is a plain decimal, else written out in full.
-std::string BoundLiteral(double value, const std::string& text) {
+std::string BoundLiteral(double value) {
+  const std::string text = DoubleToText(value);
   if (IsDecimalNumber(text)) return text;
   char buffer[400];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
@@ -213,9 +214,8 @@ void CountSteps(const Search::State& state, Results& row, const std::string& str
     sql += "select steps.step, count(distinct steps.vehicle_id) as vehicle_count ";
     sql += "from (select case ";
     for (size_t k = 0; k < steps.size(); ++k) {
-      const double value = bounds[k];
       sql += "when cast(eq0.data_value as float) < ";
-      sql += BoundLiteral(value, DoubleToText(value));
+      sql += BoundLiteral(bounds[k]);
       sql += " then " + std::to_string(k) + " ";
     }
     sql += "else " + std::to_string(steps.size()) + " end as step, eq0.vehicle_id ";
