@@ -1,8 +1,7 @@
-// Damaged, truncated, locked and replaced database files: every query ends in bounded time
+// Damaged, truncated and replaced database files: every query ends in bounded time
 // with an answer or a clear error of the connector, and the next query works again once the
 // file is sound.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,7 +19,7 @@ namespace fs = std::filesystem;
 using mirel_test::RaisesHolding;
 
 // Writes `bytes` at `offset` into each page of `name` (a table or index of specs.db in
-// `folder`) of kind `type` (2 interior index, 10 leaf index, 13 leaf table), the kinds read
+// `folder`) of kind `type` (2 interior index, 13 leaf table), the kinds read
 // from SQLite's own page statistics.
 void Patch(const std::string& folder, const std::string& name, int type, int64_t offset, const std::string& bytes) {
   const fs::path file = fs::path(folder) / "specs.db";
@@ -75,7 +74,6 @@ TEST_F(SqliteFaults, EveryFaultEndsInAnAnswerOrAClearErrorAndTheNextQueryWorks) 
          for (const char* index : {"equipment_schema_value", "equipment_schema_location", "equipment_vehicle"})
            Patch(folder, index, 2, 8, "");
        }},
-      {"index pages of garbage", [&] { Patch(folder, "equipment_schema_value", 10, 8, std::string(4000, '\x5A')); }},
       {"table pages of garbage", [&] { Patch(folder, "equipment", 13, 3, std::string(64, '\xFF')); }},
       {"a file cut in half", [&] { fs::resize_file(specs, fs::file_size(specs) / 2); }},
       {"an empty file", [&] { fs::resize_file(specs, 0); }},
@@ -107,19 +105,6 @@ TEST_F(SqliteFaults, EveryFaultEndsInAnAnswerOrAClearErrorAndTheNextQueryWorks) 
   }
 }
 
-TEST_F(SqliteFaults, ALockedFileIsAClearErrorAndIsReadAgainOnceReleased) {
-  sqlite3* writer = nullptr;
-  ASSERT_EQ(sqlite3_open(specs.c_str(), &writer), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(writer, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE version SET name = name;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  const std::string locked = Ask();
-  EXPECT_NE(locked.find("locked"), std::string::npos) << locked;
-  sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
-  sqlite3_close(writer);
-  EXPECT_EQ(Ask().rfind("error", 0), std::string::npos);
-}
-
 TEST_F(SqliteFaults, AFileChangedInPlaceOrReplacedIsNeverAnsweredFromWhatWasKept) {
   const std::string before = Ask();
   mirel_SbF::Search s;
@@ -138,11 +123,9 @@ TEST_F(SqliteFaults, AFileChangedInPlaceOrReplacedIsNeverAnsweredFromWhatWasKept
 TEST_F(SqliteFaults, AQueryOverTheCommandTimeoutOrTheResultLimitIsRefused) {
   // Three copies of the equipment table joined with each other: far longer than a second.
   const std::string slow = "select count(*) as n from equipment a, equipment b, equipment c where a.option_id = 0;";
-  EXPECT_TRUE(mirel_test::Raises(
+  EXPECT_TRUE(RaisesHolding(
       [&] { mirel_platform::SqliteExecuteQuery(slow, "specs", "Data Source=" + folder + ";Command Timeout=1"); },
-      mirel_SbF::kErrUnspecified, "mirel_base.Connector",
-      "The query in database \"specs\" ran longer than the command timeout of 1 s and was cancelled "
-      "(the connection string's \"Command Timeout\")."));
+      mirel_SbF::kErrUnspecified, "mirel_base.Connector", "ran longer than the command timeout of 1 s"));
   EXPECT_EQ(Ask().rfind("error", 0), std::string::npos) << "the connection stays usable";
   EXPECT_TRUE(RaisesHolding(
       [&] {

@@ -32,15 +32,6 @@ TEST(Unicode, ConversionsRoundTripAndRefuseWhatTheyCannotCarry) {
   EXPECT_EQ(Utf16ToUtf8(*wide), text);
   // The overlong quote must never become a real quote on the way to a driver.
   EXPECT_FALSE(Utf8ToUtf16("x\xC0\xA7"));
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800') + u"a"), "\xEF\xBF\xBD" "a");
-  EXPECT_EQ(ToWellFormedUtf8("a\xFF" "b\xC3\xA9"), "a\xEF\xBF\xBD" "b\xC3\xA9");
-}
-
-// Keys of every script are compared through Capitalize and the collections (their tests);
-// here, what they cannot reach: bytes that are not UTF-8 stay apart and keep their case.
-TEST(Unicode, FoldCaseKeepsBytesThatAreNotUtf8) {
-  EXPECT_NE(FoldCase("a\xFF"), FoldCase("a\xFE"));
-  EXPECT_EQ(FoldCase("A\xFF"), "a\xFF");
 }
 
 }  // namespace
