@@ -3,8 +3,6 @@
 // default to standard_conforming_strings = off, where a backslash escapes a quote.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "mirel_SbF/mirel_SbF.h"
 #include "ServerConfig.h"
 #include "support/HostileMatrix.h"
@@ -12,18 +10,7 @@
 
 namespace {
 
-// Runs `sql` as the server's superuser (on standard input: the server's user may not be
-// able to read our files); returns psql's output.
-std::string AsSuperuser(const mirel_test::ServerConfig& server, const std::string& sql) {
-  const std::string file = mirel_test::MakeTempFolder("sbf-sql") + "/script.sql";
-  std::ofstream(file) << sql;
-  std::string out;
-  const int status = mirel_test::RunCommand(std::string("\"") + MIREL_SOURCE_DIR + "/tools/pg/server.sh\" psql \"" +
-                                                server.folder + "\" -A -t <\"" + file + "\"",
-                                            out);
-  EXPECT_EQ(status, 0) << sql << "\n" << out;
-  return out;
-}
+using mirel_test::AsSuperuser;
 
 TEST(OdbcServer, HostileValuesChangeNothingForAnOwnerWithoutStandardStrings) {
   MIREL_REQUIRE_SERVER(server);

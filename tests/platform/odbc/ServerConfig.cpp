@@ -1,5 +1,7 @@
 #include "ServerConfig.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -30,6 +32,18 @@ int ControlServer(const ServerConfig& server, const std::string& command) {
   return RunCommand(ShellQuote(std::string(MIREL_SOURCE_DIR) + "/tools/pg/server.sh") + " " + command + " " +
                         ShellQuote(server.folder) + (command == "start" ? " " + server.port : ""),
                     output);
+}
+
+std::string AsSuperuser(const ServerConfig& server, const std::string& sql) {
+  // On standard input: the server's user may not be able to read our files.
+  const std::string file = MakeTempFolder("sbf-sql") + "/script.sql";
+  std::ofstream(file) << sql;
+  std::string out;
+  const int status = RunCommand(ShellQuote(std::string(MIREL_SOURCE_DIR) + "/tools/pg/server.sh") + " psql " +
+                                    ShellQuote(server.folder) + " -A -t <" + ShellQuote(file),
+                                out);
+  EXPECT_EQ(status, 0) << sql << "\n" << out;
+  return out;
 }
 
 }  // namespace mirel_test

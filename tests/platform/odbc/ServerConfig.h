@@ -22,6 +22,10 @@ std::string WithEntry(const std::string& connection, const std::string& key, con
 // Runs tools/pg/server.sh COMMAND FOLDER [PORT]; returns its exit status.
 int ControlServer(const ServerConfig& server, const std::string& command);
 
+// Runs `sql` as the server's superuser (psql -A -t); returns its output, failing the test
+// when psql fails.
+std::string AsSuperuser(const ServerConfig& server, const std::string& sql);
+
 }  // namespace mirel_test
 
 #define MIREL_REQUIRE_SERVER(var)                                                     \
