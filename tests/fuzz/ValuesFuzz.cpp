@@ -6,7 +6,6 @@
 // shape.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,23 +14,12 @@
 #include "mirel_SbF/mirel_SbF.h"
 #include "platform/TextBasics.h"
 #include "platform/TsqlRewrite.h"
+#include "support/HostileMatrix.h"
 #include "support/RecordingProvider.h"
 
 namespace {
 
-using mirel_SbF::Search;
-
-// How a harmless value in the same place is made from the fuzzed one: it must have the
-// same structure (empty or not, "!!" for no bound, as many list entries), so that only an
-// escape changes the shape.
-enum class Kind { Number, Text, List, SortList, State, Name, Currencies };
-
-struct Argument {
-  Kind kind;
-  std::function<void(Search&, const std::string&)> use;
-};
-
-void Count(Search& s) { s.GetNumberOfMatchingVehicles(); }
+using Kind = mirel_test::ValueKind;
 
 std::string Join(const std::vector<std::string>& parts, char separator) {
   std::string out;
@@ -41,6 +29,9 @@ std::string Join(const std::vector<std::string>& parts, char separator) {
 
 bool AllBlanks(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
+// How a harmless value in the same place is made from the fuzzed one: it must have the
+// same structure (empty or not, "!!" for no bound, as many list entries), so that only an
+// escape changes the shape.
 std::string Harmless(Kind kind, const std::string& v) {
   switch (kind) {
     case Kind::Number: return v.empty() || v == "!!" ? v : "1";
@@ -62,6 +53,7 @@ std::string Harmless(Kind kind, const std::string& v) {
       }
       return v.empty() ? v : Join(entries, ',');
     }
+    case Kind::InState: return v;  // not fuzzed
     case Kind::State: {
       std::vector<std::string> fields = mirel_SbF::SplitText(v, '~');
       for (size_t i = 0; i + 5 < fields.size(); i += 6) {
@@ -82,57 +74,12 @@ std::string Harmless(Kind kind, const std::string& v) {
   return v;
 }
 
-const std::vector<Argument>& Arguments() {
-  static const std::vector<Argument> arguments = {
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddSelection(v, "0", "", "US"); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddSelection("7401", v, "", "US"); Count(s); }},
-      {Kind::Text, [](Search& s, const std::string& v) { s.AddSelection("7401", "0", v, "US"); Count(s); }},
-      {Kind::List, [](Search& s, const std::string& v) { s.AddSelection("7401", "0", "", v); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddMinMax(v, "0", "", "1", "2"); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddMinMax("135", v, "", "1", "2"); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddMinMax("135", "0", "", v, "2"); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddMinMax("135", "0", "", "1", v); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddMin("135", "0", "", v); Count(s); }},
-      {Kind::Number, [](Search& s, const std::string& v) { s.AddMax("135", "0", "", v); Count(s); }},
-      {Kind::List, [](Search& s, const std::string& v) { s.OEMInclusionList(v); Count(s); }},
-      {Kind::List, [](Search& s, const std::string& v) { s.MakeInclusionList(v); Count(s); }},
-      {Kind::List, [](Search& s, const std::string& v) { s.ModelExclusionList(v); Count(s); }},
-      {Kind::Text, [](Search& s, const std::string& v) { s.DoSearch(false, v); }},
-      {Kind::SortList, [](Search& s, const std::string& v) { s.GetMatchingVehicles(false, true, v); }},
-      {Kind::State, [](Search& s, const std::string& v) { s.CurrentState(v); Count(s); }},
-      {Kind::Name, [](Search& s, const std::string& v) {
-         s.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", v, 1, "USD");
-         s.DoSearch();
-       }},
-      {Kind::Currencies, [](Search& s, const std::string& v) {
-         s.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 1, v);
-       }},
-      // Either-or criteria: the one level of a criterion's values, and the counting texts.
-      {Kind::Number, [](Search& s, const std::string& v) {
-         s.EitherOr(v, "0", true);
-         s.AddSelection(v, "0", "", "US");
-         s.AddSelection(v, "0", "", "EU");
-         Count(s);
-       }},
-      {Kind::List, [](Search& s, const std::string& v) {
-         s.CountVehicles(true);
-         s.EitherOr("7401", "0", true);
-         s.AddSelection("7401", "0", "", v);
-         s.AddSelection("7401", "0", "", "US");
-         s.DoSearch();
-       }},
-  };
-  return arguments;
-}
-
 // The texts the library sends for `value` in `argument`, or nothing when it refused.
-bool Compose(const Argument& argument, const std::string& value, std::vector<std::string>& texts) {
+bool Compose(const mirel_test::TextArgument& argument, const std::string& value, std::vector<std::string>& texts) {
   mirel_test::RecordingProvider recorder;
   recorder.AnswerCurrencies(true);
   try {
-    Search search;
-    search.SetDatabaseInfo(mirel_test::RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-    argument.use(search, value);
+    argument.ask({mirel_test::RecordingProvider::kConnection, "specs", "prj"}, value);
   } catch (const mirel_SbF::Error&) {
     return false;
   }
@@ -153,8 +100,11 @@ std::string EngineShape(const std::string& sql, mirel_platform::Dialect target) 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const Argument& argument = Arguments()[data[0] % Arguments().size()];
+  const auto& arguments = mirel_test::TextArguments();
+  const mirel_test::TextArgument& argument = arguments[data[0] % arguments.size()];
   const std::string value(reinterpret_cast<const char*>(data + 1), size - 1);
+  // A field inside a saved state: the state's own argument covers what the field can do.
+  if (argument.kind == Kind::InState) return 0;
   std::vector<std::string> harmless, fuzzed;
   if (!Compose(argument, value, fuzzed)) return 0;
   if (!Compose(argument, Harmless(argument.kind, value), harmless))
