@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,18 @@ class DifferentialProvider {
   Run m_run;
   int m_compared = 0;
 };
+
+// What random searches choose from besides the items they use (7401 and 7402 coded, 1101,
+// 135 and 902 numeric): coded values and sections of the screen.
+struct SearchChoices {
+  std::vector<std::string> codedValues;
+  std::vector<std::string> sections;
+};
+
+// One random search on `connection` through every call that composes a text (a screen, the
+// count, a vehicle list, the headings), with random filters, choices, counts, kept values
+// and either-or criteria. False when the library raised an error (a differential engine
+// behind `connection` has checked that every form raised it too).
+bool RandomSearch(std::mt19937& rng, const std::string& connection, const SearchChoices& choices);
 
 }  // namespace mirel_test
