@@ -58,8 +58,6 @@ TEST(Pricing, ErrorsNumbersAndSources) {
   RecordingProvider recorder;
   struct Case { std::function<void()> call; int32_t number; const char *source, *description; } cases[] = {
       {[] { Loaded(""); }, kErrObject, "mirel_SbF", "No Currencies specified"},
-      {[] { Pricing().InitPricing("USD", "", "prj"); }, kErrObject, "mirel_SbF",
-       "Missing project database connection string"},
       {[] { Loaded("GBP").ConvertPrice(1, "JPY", "GBP"); }, kErrPricing, "mirel_SbF",
        "'From Currency Code' requested was not specified"},
       {[] { Loaded("GBP").ConvertPrice(1, "GBP", "JPY"); }, kErrPricing, "mirel_SbF",
