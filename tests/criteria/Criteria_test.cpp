@@ -1,7 +1,5 @@
-// Row titles (query text, forward-only look-up) and the row and value factories.
+// Row titles (query text, forward-only look-up) and the marks of chosen values.
 #include "criteria/Criteria.h"
-
-#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -52,35 +50,6 @@ TEST(GetTitleText, MovesForwardOnly) {
   EXPECT_TRUE(Raises([&] { GetTitleText(state, 30); }, 94, source, "Invalid use of Null"));  // a Null title
   // A row id behind the position.
   EXPECT_TRUE(Raises([&] { GetTitleText(state, 10); }, kErrObject, source, "Unable to locate matching row_id"));
-}
-
-TEST(CreateResultsObject, FillsTheRowFromTheRecord) {
-  RecordingProvider recorder;
-  recorder.Queue(Titles({{25, "origin and group"}}));
-  Search::State state = NewState(RecordingProvider::kConnection, 1);
-  InitSbFTitleText(state, "");
-  const std::vector<std::string> columns{"category",    "multi_select_style", "order_id",       "row_id",
-                                         "criterion_schema_id", "criterion_location", "criterion_value"};
-  MemoryRecordset record(columns, {{"General", int32_t{1}, int32_t{2}, int32_t{25}, int32_t{117}, int32_t{0}, "*"}});
-  auto list = CreateResultsObject(state, record, false);
-  EXPECT_EQ(std::make_tuple(list->Category(), list->OrderId(), list->RowId(), list->Schema(), list->SchemaLocation(),
-                            list->SchemaValue(), list->TitleText()),
-            std::make_tuple("General", 2, 25, "117", "0", "*", "Origin and group"));
-  EXPECT_TRUE(list->IsListBox());
-  EXPECT_TRUE(CreateResultsObject(state, record, true)->IsMinMax());
-  EXPECT_FALSE(record.EndOfFile());
-
-  MemoryRecordset nulls(columns, {{"General", int32_t{1}, int32_t{1}, int32_t{25}, int32_t{117}, int32_t{0},
-                                   Variant::Null()}});
-  EXPECT_TRUE(Raises([&] { CreateResultsObject(state, nulls, false); }, 94, "mirel_SbF.CreateResultsObject",
-                     "Invalid use of Null"));
-}
-
-TEST(CreateInfoObject, TrimsOnlyTheDataValue) {
-  auto info = CreateInfoObject("      12a ", " Twelve ", true);
-  EXPECT_EQ(info->DataValue(), "12a");
-  EXPECT_EQ(info->FullText(), " Twelve ");
-  EXPECT_TRUE(info->IsSelected());
 }
 
 TEST(IsInfoObjectSelected, MarkingRules) {

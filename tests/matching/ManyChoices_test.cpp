@@ -8,13 +8,8 @@
 namespace mirel_SbF {
 namespace {
 
-struct Answer {
-  int32_t count = 0;
-  int32_t rows = 0;
-  std::string firstVehicles;
-};
-
-Answer Ask(int repeats) {
+// The vehicle count, the number of screen rows and the first five vehicles, as one text.
+std::string Ask(int repeats) {
   Search s;
   s.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
   for (int i = 0; i < repeats; ++i) {
@@ -22,24 +17,18 @@ Answer Ask(int repeats) {
     s.AddMinMax("135", "0", "", "70", "200");
     s.AddMax("1104", "0", "", "3500");
   }
-  Answer a;
-  a.count = s.GetNumberOfMatchingVehicles();
+  std::string answer = std::to_string(s.GetNumberOfMatchingVehicles()) + " vehicles, ";
   s.DoSearch(false, "", true);
-  a.rows = s.Count();
+  answer += std::to_string(s.Count()) + " rows:";
   auto rs = s.GetMatchingVehicles(false, true, "name");
-  for (int i = 0; i < 5 && !rs->EndOfFile(); ++i, rs->MoveNext()) a.firstVehicles += CStr(rs->Fields("name").Value()) + ";";
-  return a;
+  for (int i = 0; i < 5 && !rs->EndOfFile(); ++i, rs->MoveNext()) answer += " " + CStr(rs->Fields("name").Value());
+  return answer;
 }
 
 TEST(ManyChoices, AHundredNestedChoicesGiveTheAnswerOfTheirDistinctChoices) {
-  const Answer few = Ask(1);
-  ASSERT_GT(few.count, 0);
-  for (int repeats : {4, 34}) {  // 12 and 102 selections
-    const Answer many = Ask(repeats);
-    EXPECT_EQ(many.count, few.count) << repeats;
-    EXPECT_EQ(many.rows, few.rows) << repeats;
-    EXPECT_EQ(many.firstVehicles, few.firstVehicles) << repeats;
-  }
+  const std::string few = Ask(1);
+  ASSERT_NE(few.rfind("0 vehicles", 0), 0u) << few;
+  for (int repeats : {4, 34}) EXPECT_EQ(Ask(repeats), few) << repeats;  // 12 and 102 selections
 }
 
 }  // namespace

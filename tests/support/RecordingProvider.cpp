@@ -1,6 +1,7 @@
 #include "support/RecordingProvider.h"
 
 #include "mirel_SbF/Connector.h"
+#include "mirel_SbF/Error.h"
 
 namespace mirel_test {
 
@@ -34,7 +35,7 @@ std::vector<RecordedQuery> RecordingProvider::SearchQueries() const {
 RecordingProvider::RecordingProvider() {
   mirel_base::RegisterProvider("Recording",
                                [this](const std::string& sql, const std::string& db,
-                                      const std::string& conn) { return Run(sql, db, conn); });
+                                      const std::string&) { return Run(sql, db); });
 }
 
 RecordingProvider::~RecordingProvider() {
@@ -46,28 +47,12 @@ RecordingProvider::~RecordingProvider() {
   });
 }
 
-void RecordingProvider::FailQuery(int number, mirel_SbF::Error error) {
-  m_failNumber = number;
-  m_failure = std::move(error);
-}
-
-std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::Run(const std::string& sql,
-                                                             const std::string& db,
-                                                             const std::string& conn) {
-  m_queries.push_back({sql, db, conn});
-  if (static_cast<int>(m_queries.size()) == m_failNumber) throw m_failure;
+std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::Run(const std::string& sql, const std::string& db) {
+  m_queries.push_back({sql, db});
   if (m_answerCurrencies && IsCurrencyQuery(sql)) return CurrencyTable();
   if (m_nextAnswer < m_answers.size()) return m_answers[m_nextAnswer++];
   return std::make_shared<mirel_SbF::MemoryRecordset>(std::vector<std::string>{"vehicle_id"},
                                                       std::vector<std::vector<mirel_SbF::Variant>>{});
-}
-
-std::shared_ptr<mirel_SbF::Recordset> OneColumn(const std::string& name,
-                                                const std::vector<mirel_SbF::Variant>& values) {
-  std::vector<std::vector<mirel_SbF::Variant>> rows;
-  for (const auto& v : values) rows.push_back({v});
-  return std::make_shared<mirel_SbF::MemoryRecordset>(std::vector<std::string>{name},
-                                                      std::move(rows));
 }
 
 }  // namespace mirel_test

@@ -1,13 +1,12 @@
 // RecordingProvider: an engine for tests, registered as Provider=Recording. It records
-// every query (text, database name, connection string) and answers each with the next
-// canned record set (an empty one when none is queued), or fails the Nth query.
+// every query (text and database name) and answers each with the next canned record set
+// (an empty one when none is queued).
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "mirel_SbF/Error.h"
 #include "mirel_SbF/Recordset.h"
 
 namespace mirel_test {
@@ -15,7 +14,6 @@ namespace mirel_test {
 struct RecordedQuery {
   std::string sql;
   std::string dbName;
-  std::string dbConn;
 };
 
 class RecordingProvider {
@@ -28,8 +26,6 @@ class RecordingProvider {
   RecordingProvider& operator=(const RecordingProvider&) = delete;
 
   void Queue(std::shared_ptr<mirel_SbF::Recordset> rs) { m_answers.push_back(std::move(rs)); }
-  // The query with this 1-based number raises `error` instead of answering.
-  void FailQuery(int number, mirel_SbF::Error error);
 
   // Currency-table queries (run by SetDatabaseInfo) are answered from a fixed table:
   // EUR 1 "€", USD 1.1 "$", GBP 0.7 "£", CHF 0.96 "CHF" (symbol after the amount).
@@ -41,19 +37,12 @@ class RecordingProvider {
   std::vector<RecordedQuery> SearchQueries() const;
 
  private:
-  std::shared_ptr<mirel_SbF::Recordset> Run(const std::string& sql, const std::string& db,
-                                            const std::string& conn);
+  std::shared_ptr<mirel_SbF::Recordset> Run(const std::string& sql, const std::string& db);
 
   std::vector<RecordedQuery> m_queries;
   std::vector<std::shared_ptr<mirel_SbF::Recordset>> m_answers;
   size_t m_nextAnswer = 0;
-  int m_failNumber = 0;
   bool m_answerCurrencies = true;
-  mirel_SbF::Error m_failure{0, "", ""};
 };
-
-// One-column record set helper: rows of single values.
-std::shared_ptr<mirel_SbF::Recordset> OneColumn(const std::string& name,
-                                                const std::vector<mirel_SbF::Variant>& values);
 
 }  // namespace mirel_test
