@@ -1,4 +1,5 @@
-// The host example of the README: count and list the matching vehicles of the sample.
+// A host like the README's example, built against the installed package: counts the
+// matching vehicles of the sample and prints the selections' state text.
 //   host <folder with specs.db and prj.db>
 #include <mirel_SbF/mirel_SbF.h>
 
@@ -16,16 +17,6 @@ int main(int argc, char** argv) {
     search.AddSelection("7401", "0", "", "EU");     // origin: Europe
     search.AddMinMax("135", "0", "", "70", "100");  // 70 to 100 hp
     std::cout << search.GetNumberOfMatchingVehicles() << " vehicles\n";
-
-    auto rs = search.GetMatchingVehicles(false, true, "name");
-    for (; !rs->EndOfFile(); rs->MoveNext())
-      std::cout << mirel_SbF::CStr(rs->Fields("name").Value()) << "\n";
-    search.DoSearch(false, "Engine");
-    for (const auto& row : search) {
-      std::cout << row->TitleText() << ":";
-      for (const auto& value : *row) std::cout << " " << (value->IsSelected() ? "*" : "") << value->FullText();
-      std::cout << "\n";
-    }
     std::cout << "state: " << search.CurrentState() << "\n";
   } catch (const mirel_SbF::Error& e) {
     std::cerr << "error " << std::hex << static_cast<uint32_t>(e.Number()) << " (" << e.Source()

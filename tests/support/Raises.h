@@ -13,9 +13,9 @@
 
 namespace mirel_test {
 
-inline ::testing::AssertionResult RaisesError(const std::function<void()>& call, int32_t number,
-                                              const std::string& source, const std::string& description,
-                                              bool whole) {
+// The whole description, or with `whole` false a description that holds it.
+inline ::testing::AssertionResult Raises(const std::function<void()>& call, int32_t number, const std::string& source,
+                                         const std::string& description, bool whole = true) {
   try {
     call();
   } catch (const mirel_SbF::Error& e) {
@@ -28,16 +28,10 @@ inline ::testing::AssertionResult RaisesError(const std::function<void()>& call,
   return ::testing::AssertionFailure() << "no error; wanted " << number << " " << source << ": " << description;
 }
 
-// The whole description.
-inline ::testing::AssertionResult Raises(const std::function<void()>& call, int32_t number, const std::string& source,
-                                         const std::string& description) {
-  return RaisesError(call, number, source, description, true);
-}
-
 // A description that holds `part`.
 inline ::testing::AssertionResult RaisesHolding(const std::function<void()>& call, int32_t number,
                                                 const std::string& source, const std::string& part) {
-  return RaisesError(call, number, source, part, false);
+  return Raises(call, number, source, part, false);
 }
 
 }  // namespace mirel_test

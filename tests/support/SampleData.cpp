@@ -8,14 +8,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <vector>
 
 namespace mirel_test {
 namespace {
 
+// The temporary folders made, removed when the program ends.
 struct TempFolders {
   std::mutex mutex;
   std::vector<std::filesystem::path> paths;
@@ -24,11 +25,6 @@ struct TempFolders {
     for (const auto& path : paths) std::filesystem::remove_all(path, ignored);
   }
 };
-
-TempFolders& Folders() {
-  static TempFolders folders;
-  return folders;
-}
 
 using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
@@ -55,8 +51,9 @@ std::string MakeTempFolder(const std::string& prefix) {
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (!mkdtemp(buffer.data())) throw std::runtime_error("cannot create a temporary folder");
-  std::lock_guard<std::mutex> lock(Folders().mutex);
-  Folders().paths.emplace_back(buffer.data());
+  static TempFolders folders;
+  std::lock_guard<std::mutex> lock(folders.mutex);
+  folders.paths.emplace_back(buffer.data());
   return buffer.data();
 }
 
@@ -76,9 +73,7 @@ CommandRun RunApart(const std::string& command) {
   CommandRun run;
   run.status = Run(command + " 2>" + ShellQuote(errFile), run.out);
   std::ifstream in(errFile);
-  std::stringstream err;
-  err << in.rdbuf();
-  run.err = err.str();
+  run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return run;
 }
 
@@ -89,10 +84,6 @@ const std::string& SampleFolder() {
   std::call_once(once, [] {
     std::string out = MakeTempFolder("sbf-sample");
     std::string cars = std::string(MIREL_SOURCE_DIR) + "/node_modules/vega-datasets/data/cars.json";
-    if (!std::filesystem::exists(cars)) {
-      failure = "the cars data is missing (" + cars + "); run npm ci in the source folder";
-      return;
-    }
     std::string log;
     if (RunCommand(ShellQuote(MIREL_SAMPLEDB_EXE) + " cars --cars " + ShellQuote(cars) + " --out " + ShellQuote(out),
                    log) != 0) {
@@ -120,21 +111,14 @@ std::string SampleConnection() {
 std::vector<std::vector<std::string>> RowsOf(const std::string& folder, const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
   const Db db = Open(folder + "/specs.db", SQLITE_OPEN_READONLY);
-  sqlite3_stmt* st = nullptr;
-  const std::string attach = "attach database '" + folder + "/prj.db' as prj";
-  if (sqlite3_exec(db.get(), attach.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+  const std::string attach = "attach database '" + folder + "/prj.db' as prj; ";
+  auto add = [](void* out, int n, char** values, char**) {
+    auto& row = static_cast<std::vector<std::vector<std::string>>*>(out)->emplace_back();
+    for (int i = 0; i < n; ++i) row.emplace_back(values[i] ? values[i] : "");
+    return 0;
+  };
+  if (sqlite3_exec(db.get(), (attach + sql).c_str(), add, &rows, nullptr) != SQLITE_OK)
     ADD_FAILURE() << folder << ": " << sqlite3_errmsg(db.get()) << " in " << sql;
-  } else {
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      std::vector<std::string>& row = rows.emplace_back();
-      for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        const auto* text = sqlite3_column_text(st, i);
-        row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-      }
-    }
-  }
-  sqlite3_finalize(st);
   return rows;
 }
 
