@@ -20,18 +20,26 @@ using mirel_test::Raises;
 using mirel_test::RecordingProvider;
 using mirel_test::SampleCount;
 
-void NoFilters(Search& s) {
-  s.ExcludeAdvancedVehicles(false);
-  s.ExcludeOldVehicles(false);
-  s.ExcludeBuiltVehicles(false);
-}
-
-Search& OnRecorder(Search& search) {
+// The vehicle lists' texts; anything in a sort list that is neither a plain nor a bracketed
+// name is refused before any text reaches the engine.
+TEST(GetMatchingVehicles, QueryTextsAndSortColumnsThatAreNotNames) {
+  RecordingProvider recorder;
+  Search search;
   search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 1, "USD");
-  return search;
-}
+  for (const char* column :
+       {"[a]b", "[a", "a]", "[]", "[ ]", "[a]]", "[a] desc", "[a].[b]", "[a\tb]", "name desc", "1a"}) {
+    EXPECT_TRUE(Raises([&] { search.GetMatchingVehicles(false, true, std::string("name, ") + column); }, kErrObject,
+                       "mirel_SbF.AddTablePrefixToCommaDelimitedList",
+                       std::string("Sort column is not a column name: \"") + column + "\""));
+  }
+  EXPECT_TRUE(recorder.SearchQueries().empty()) << "a refused text reached the engine";
+  // A bracketed name that is not well-formed UTF-8 could not be passed on unchanged.
+  EXPECT_THROW(AddTablePrefixToCommaDelimitedList("v", "[\xC3\xA9\xC3]"), Error);
+  EXPECT_EQ(AddTablePrefixToCommaDelimitedList("v", "[\xC3\xA9]"), "v.[\xC3\xA9]");
 
-TEST(GetMatchingVehicles, QueryTexts) {
+  search.ExcludeAdvancedVehicles(false);
+  search.ExcludeOldVehicles(false);
+  search.ExcludeBuiltVehicles(false);
   struct Case { bool standardOnly; const char* sortList; const char* expected; } cases[] = {
       {false, "", "select distinct eq.vehicle_id from equipment eq ;"},
       {true, "col1, col2",
@@ -42,13 +50,10 @@ TEST(GetMatchingVehicles, QueryTexts) {
        "version v on (v.vehicle_id = eq.vehicle_id) order by v.[list price], v.[a]]b], v.name;"},
   };
   for (const auto& c : cases) {
-    RecordingProvider recorder;
-    Search search;
-    NoFilters(OnRecorder(search));
     search.GetMatchingVehicles(c.standardOnly, false, c.sortList);
-    ASSERT_EQ(recorder.SearchQueries().size(), 1u);
-    EXPECT_EQ(recorder.SearchQueries()[0].sql, c.expected);
+    EXPECT_EQ(recorder.SearchQueries().back().sql, c.expected);
   }
+  EXPECT_EQ(recorder.SearchQueries().size(), std::size(cases));
 }
 
 // ---- the sample databases, evaluated independently ----------------------------------
@@ -136,24 +141,6 @@ TEST(GetMatchingVehicles, SortedListOnTheSample) {
     previous = current;
   }
   EXPECT_EQ(static_cast<int>(seen.size()), SampleCount({{7401, "e.data_value = 'JP'"}}));
-}
-
-// Anything in a sort list that is neither a plain nor a bracketed name is refused before
-// any text reaches the engine.
-TEST(GetMatchingVehicles, SortColumnsThatAreNotNamesAreRefused) {
-  RecordingProvider recorder;
-  Search search;
-  OnRecorder(search);
-  for (const char* column :
-       {"[a]b", "[a", "a]", "[]", "[ ]", "[a]]", "[a] desc", "[a].[b]", "[a\tb]", "name desc", "1a"}) {
-    EXPECT_TRUE(Raises([&] { search.GetMatchingVehicles(false, true, std::string("name, ") + column); }, kErrObject,
-                       "mirel_SbF.AddTablePrefixToCommaDelimitedList",
-                       std::string("Sort column is not a column name: \"") + column + "\""));
-  }
-  EXPECT_TRUE(recorder.SearchQueries().empty()) << "a refused text reached the engine";
-  // A bracketed name that is not well-formed UTF-8 could not be passed on unchanged.
-  EXPECT_THROW(AddTablePrefixToCommaDelimitedList("v", "[\xC3\xA9\xC3]"), Error);
-  EXPECT_EQ(AddTablePrefixToCommaDelimitedList("v", "[\xC3\xA9]"), "v.[\xC3\xA9]");
 }
 
 // Hostile values x every text argument on SQLite, against a copy of the sample that holds a
