@@ -1,5 +1,5 @@
-// The composed WHERE clause, character for character, and the refusals that keep host
-// input from changing it.
+// The composed WHERE clause, character for character (either-or criteria too), and the
+// bounds it refuses (the other fields' refusals: the hostile matrix).
 #include "matching/WhereClause.h"
 
 #include <gtest/gtest.h>
@@ -13,20 +13,14 @@
 namespace mirel_SbF {
 namespace {
 
-Search::State NoFilters() { return mirel_test::NewState(""); }
+using mirel_platform::Dialect;
+using mirel_platform::RewriteTsql;
 
-void AddValue(Search::State& state, const std::string& schema, const std::string& location,
-              const std::string& schemaValue, const std::string& value) {
-  auto s = CreateSbFUserSelectionObject(0, schema, location, schemaValue, "!!", "!!", value);
-  s->SetType_Value();
-  state.m_colSelections->Add(s);
-}
-
-void AddRange(Search::State& state, const std::string& schema, const std::string& location,
-              const std::string& min, const std::string& max) {
-  auto s = CreateSbFUserSelectionObject(0, schema, location, "", min, max, "!!");
-  s->SetType_MinMax();
-  state.m_colSelections->Add(s);
+// A value choice, or a range choice from `min` to `max` when `value` is "!!".
+void Add(Search::State& state, const std::string& schema, const std::string& location, const std::string& value,
+         const std::string& min = "!!", const std::string& max = "!!") {
+  const int16_t type = value == "!!" ? 1 : 2;
+  state.m_colSelections->Add(CreateSbFUserSelectionObject(type, schema, location, "", min, max, value));
 }
 
 using S = Search::State&;
@@ -37,76 +31,43 @@ TEST(CreateWhereClause, FilterAndSwitchCombinations) {
   struct Case {
     const char* name;
     std::function<void(S)> setUp;
-    const char* prefix;
-    bool standardOnly, reduce;
+    bool standardOnly;
     std::string expected;
   } cases[] = {
-      {"nothing to restrict", [](S) {}, "eq", false, false, ""},
-      {"standard equipment only", [](S) {}, "eq", true, true, "WHERE eq.option_id = 0 "},
-      {"advanced only", [](S s) { s.m_bExcludeAdvancedVehicles = true; }, "eq0", false, true,
-       "WHERE eq0.vehicle_id in (" + In("schema_id = 106 AND (data_value <> N'A')) ")},
-      {"selections ignored without reduce", [](S s) { AddValue(s, "7401", "0", "", "US"); }, "eq", false, false, ""},
-      {"standard switch stays on the outer table", [](S s) { AddValue(s, "7401", "0", "", "US"); }, "eq", true, true,
-       "WHERE eq.option_id = 0 AND eq.vehicle_id in (" + In("schema_id = 7401 AND (data_value = N'US')AND Location = 0 ) ")},
       {"filter, standard switch and selections in that order",
-       [](S s) { s.m_bExcludeAdvancedVehicles = true, AddValue(s, "7401", "0", "", "S"); }, "eq", true, true,
+       [](S s) { s.m_bExcludeAdvancedVehicles = true, Add(s, "7401", "0", "S"); }, true,
        "WHERE eq.vehicle_id in (" + In("schema_id = 106 AND (data_value <> N'A')) ") + "AND eq.option_id = 0 AND " +
            "eq.vehicle_id in (" + In("schema_id = 7401 AND (data_value = N'S')AND Location = 0 ) ")},
-      {"range open on both sides", [](S s) { AddRange(s, "135", "0", "!!", "!!"); }, "eq", false, true,
-       "WHERE eq.vehicle_id in (" + In("schema_id = 135 AND Location = 0 ) ")},
       {"value selection with no value stands without a value condition",
-       [](S s) { AddValue(s, "7401", "0", "", "US"), AddValue(s, "7403", "0", "", ""); }, "eq", false, true,
+       [](S s) { Add(s, "7401", "0", "US"), Add(s, "7403", "0", ""); }, false,
        "WHERE eq.vehicle_id in (" + In("schema_id = 7403 AND Location = 0 AND vehicle_id in (") +
            In("schema_id = 7401 AND (data_value = N'US')AND Location = 0 ) ) ")},
-      {"several OR-joined entries bind as one condition", [](S s) { s.m_strMakeInclusionList = "3, 5"; }, "eq", false,
-       true, "WHERE eq.vehicle_id in (" + In("schema_id = 111 AND ((data_value = N'3') OR (data_value = N'5'))) ")},
-      {"quote inside an entry is doubled", [](S s) { s.m_strOEMInclusionList = "O'Brien"; }, "eq", false, true,
+      {"several OR-joined entries bind as one condition", [](S s) { s.m_strMakeInclusionList = "3, 5"; }, false,
+       "WHERE eq.vehicle_id in (" + In("schema_id = 111 AND ((data_value = N'3') OR (data_value = N'5'))) ")},
+      {"quote inside an entry is doubled", [](S s) { s.m_strOEMInclusionList = "O'Brien"; }, false,
        "WHERE eq.vehicle_id in (" + In("schema_id = 117 AND (data_value = N'O''Brien')) ")},
   };
   for (const auto& c : cases) {
-    Search::State state = NoFilters();
+    Search::State state = mirel_test::NewState("");
     c.setUp(state);
-    EXPECT_EQ(CreateWhereClause(state, c.prefix, c.standardOnly, c.reduce), c.expected) << c.name;
+    EXPECT_EQ(CreateWhereClause(state, "eq", c.standardOnly, true), c.expected) << c.name;
   }
 }
 
 TEST(BuildRestrictionInnerJoins, AgeAndListFilters) {
-  const std::string notOld = "(LEFT(data_value, 3) <> N'(O)') ";
   struct Case { const char* name; std::function<void(S)> setUp; std::string expected; } cases[] = {
-      {"old and built", [](S s) { s.m_bExcludeOldVehicles = s.m_bExcludeBuiltVehicles = true; },
-       In("schema_id = 302 AND " + notOld + "AND (LEFT(data_value, 3) <> N'(+)')  ")},
       {"advanced and old", [](S s) { s.m_bExcludeAdvancedVehicles = s.m_bExcludeOldVehicles = true; },
-       In("schema_id = 106 AND (data_value <> N'A') AND vehicle_id in (") + In("schema_id = 302 AND " + notOld + ") ")},
-      {"model exclusion of two", [](S s) { s.m_strModelExclusionList = "7, 9"; },
-       In("schema_id = 112 AND (data_value <> N'7') AND (data_value <> N'9')")},
+       In("schema_id = 106 AND (data_value <> N'A') AND vehicle_id in (") +
+           In("schema_id = 302 AND (LEFT(data_value, 3) <> N'(O)') ) ")},
       {"oem, make and model nest in that order",
        [](S s) { s.m_strOEMInclusionList = "4", s.m_strMakeInclusionList = "12", s.m_strModelExclusionList = "7"; },
        In("schema_id = 112 AND (data_value <> N'7')AND vehicle_id in (") +
            In("schema_id = 111 AND (data_value = N'12')AND vehicle_id in (") + In("schema_id = 117 AND (data_value = N'4')) ) ")},
-      {"nothing", [](S) {}, ""},
   };
   for (const auto& c : cases) {
-    Search::State state = NoFilters();
+    Search::State state = mirel_test::NewState("");
     c.setUp(state);
     EXPECT_EQ(BuildRestrictionInnerJoins(state), c.expected) << c.name;
-  }
-}
-
-// Each unquoted field refuses what is not a number (the forms: SqlText.Forms and the test below).
-TEST(CreateWhereClause, RefusesNumbersThatAreNotNumbers) {
-  struct Case { std::function<void(S)> setUp; const char *field, *text; } cases[] = {
-      {[](S s) { AddValue(s, "7401 OR 1=1", "0", "", "US"); }, "Schema ID", "7401 OR 1=1"},
-      {[](S s) { AddValue(s, "7401", "0; drop table equipment", "", "US"); }, "Schema location", "0; drop table equipment"},
-      {[](S s) { AddRange(s, "135", "0", "100 or 1=1", "!!"); }, "Minimum value", "100 or 1=1"},
-      {[](S s) { AddRange(s, "135", "0", "!!", "2e5"); }, "Maximum value", "2e5"},
-  };
-  for (const auto& c : cases) {
-    Search::State state = NoFilters();
-    c.setUp(state);
-    const std::string field = c.field;
-    const char* form = field.find("value") != std::string::npos ? " is not a decimal number: \"" : " is not a whole number: \"";
-    EXPECT_TRUE(mirel_test::Raises([&] { CreateWhereClause(state, "eq", false, true); }, kErrObject,
-                                   "mirel_SbF.CreateVehicleSql", field + form + c.text + "\""));
   }
 }
 
@@ -119,27 +80,42 @@ TEST(CreateWhereClause, BoundsTheLibraryAcceptsAreTheNumbersTheRewriteReads) {
       {"123456789012345678901234567890.5", true},     {"+5", false},   {".5", false},
       {"5.", false},  {"-.5", false}, {"--5", false}, {"1e5", false},  {"0x1F", false},
   };
+  const std::string select = "select distinct eq.vehicle_id from equipment eq ";
   for (const Case& c : cases) {
-    Search::State state = NoFilters();
-    AddRange(state, "135", "0", c.bound, "!!");
-    std::string sql = "select distinct eq.vehicle_id from equipment eq ";
-    bool library = true;
-    try {
-      sql += CreateWhereClause(state, "eq", false, true);
-    } catch (const Error& e) {
-      library = false;
-      EXPECT_EQ(e.Source(), "mirel_SbF.CreateVehicleSql");
-      sql += std::string("where cast(data_value as float) >= ") + c.bound;
+    Search::State state = mirel_test::NewState("");
+    Add(state, "135", "0", "!!", c.bound);
+    if (c.accepted) {
+      EXPECT_NO_THROW(RewriteTsql(select + CreateWhereClause(state, "eq", false, true), Dialect::PostgreSQL))
+          << c.bound;
+      continue;
     }
-    bool rewrite = true;
-    try {
-      mirel_platform::RewriteTsql(sql, mirel_platform::Dialect::PostgreSQL);
-    } catch (const Error&) {
-      rewrite = false;
-    }
-    EXPECT_EQ(library, c.accepted) << c.bound;
-    EXPECT_EQ(rewrite, c.accepted) << c.bound << ": " << sql;
+    EXPECT_TRUE(mirel_test::RaisesHolding([&] { CreateWhereClause(state, "eq", false, true); }, kErrObject,
+                                          "mirel_SbF.CreateVehicleSql", c.bound));
+    EXPECT_THROW(RewriteTsql(select + "where cast(data_value as float) >= " + c.bound, Dialect::PostgreSQL), Error)
+        << c.bound;
   }
+}
+
+// Either-or criteria: one level for all value choices of a marked criterion, and the clause
+// without a criterion's own choices for its counts.
+TEST(WhereTerms, ValueChoicesOfAnEitherOrCriterionMakeOneLevel) {
+  Search::State state = mirel_test::NewState("");
+  Add(state, "7401", "0", "EU");
+  Add(state, "135", "0", "!!", "100");
+  Add(state, "7401", "0", "JP");
+  Add(state, "7402", "0", "V");
+  state.m_colEitherOr.push_back(Criterion{"7401", "0"});
+  const std::string outer = "eq0.vehicle_id in (" +
+                            In("schema_id = 7402 AND (data_value = N'V')AND Location = 0 AND vehicle_id in (") +
+                            In("schema_id = 135 AND Location = 0 AND cast(data_value as float) >= 100 ");
+  EXPECT_EQ(WhereTerms(state, "eq0", false, true, nullptr),
+            outer + "AND vehicle_id in (" +
+                In("schema_id = 7401 AND ((data_value = N'EU') OR (data_value = N'JP'))AND Location = 0 ) ) ) "));
+  EXPECT_EQ(WhereTerms(state, "eq0", false, true, &state.m_colEitherOr[0]), outer + ") ) ");
+  // A choice without a value lets every value of the criterion pass.
+  Add(state, "7401", "0", "");
+  EXPECT_NE(WhereTerms(state, "eq0", false, true, nullptr).find(In("schema_id = 7401 AND Location = 0 ) ) ) ")),
+            std::string::npos);
 }
 
 }  // namespace

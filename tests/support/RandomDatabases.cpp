@@ -17,7 +17,7 @@ std::string Insert(const std::string& table, const std::vector<std::string>& val
 
 }  // namespace
 
-RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) : folder(dir) {
+RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) {
   auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
   auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
   auto number = [](int64_t n) { return std::to_string(n); };
@@ -58,7 +58,7 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) : fo
   for (const std::string& v : codedValues)
     for (int lang : {1, 3})
       if (chance(60)) specs += Insert("schema_text", {"7401", Quote(v), Quote("name of " + v), number(lang)});
-  mirel_test::ExecSql(folder + "/specs.db",
+  mirel_test::ExecSql(dir + "/specs.db",
                       "BEGIN;" + specs + "COMMIT;CREATE INDEX equipment_schema_value ON equipment(schema_id, "
                       "data_value, vehicle_id);CREATE INDEX equipment_vehicle ON equipment(vehicle_id);");
 
@@ -93,7 +93,7 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) : fo
       prj += Insert("search_by_features_text", {number(rowId), Quote("row " + number(rowId)), number(lang)});
     if (chance(50)) prj += Insert("search_by_features_segmentation", {"1", number(rowId)});
   }
-  mirel_test::ExecSql(folder + "/prj.db", prj);
+  mirel_test::ExecSql(dir + "/prj.db", prj);
 }
 
 }  // namespace mirel_test

@@ -14,7 +14,6 @@ namespace mirel_test {
 // with quotes, blanks and non-ASCII letters, numbers the cast reads oddly, and a screen of
 // criteria rows of every kind, in two sections and a segment.
 struct RandomDatabases {
-  std::string folder;
   std::vector<std::string> codedValues = {"EU", "US", "JP", "O'Brien", "x y", "\xC3\xA9t\xC3\xA9", "*", ""};
   std::vector<std::string> numberValues = {"12", "12.0", "1.5", "100", "250", "7", "abc", "", "1e3", "0", "7 "};
 

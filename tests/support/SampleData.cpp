@@ -122,11 +122,9 @@ std::vector<std::vector<std::string>> RowsOf(const std::string& folder, const st
   return rows;
 }
 
-std::vector<std::vector<std::string>> SampleRows(const std::string& sql) { return RowsOf(SampleFolder(), sql); }
-
 std::vector<std::string> SampleColumn(const std::string& sql) {
   std::vector<std::string> column;
-  for (auto& row : SampleRows(sql)) column.push_back(row.empty() ? "" : std::move(row[0]));
+  for (auto& row : RowsOf(SampleFolder(), sql)) column.push_back(row.empty() ? "" : std::move(row[0]));
   return column;
 }
 

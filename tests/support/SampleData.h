@@ -24,9 +24,7 @@ std::string SampleConnection();
 // SQLite directly rather than through the library, each column as text (NULL as ""):
 // the tests' own account of the data.
 std::vector<std::vector<std::string>> RowsOf(const std::string& folder, const std::string& sql);
-// RowsOf the sample.
-std::vector<std::vector<std::string>> SampleRows(const std::string& sql);
-// The first column of each of those rows.
+// The first column of each row of `sql` on the sample (RowsOf).
 std::vector<std::string> SampleColumn(const std::string& sql);
 // The ids of the vehicles that pass the default filters (not advanced, not old, not
 // built) and meet every condition, each a test on their equipment row `e` of one item,
