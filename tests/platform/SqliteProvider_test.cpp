@@ -1,8 +1,7 @@
-// The embedded engine: typed values, errors, and the kept read-only connection.
+// The embedded engine: typed values and errors (a write is refused as a text, before the engine reads it).
 #include "platform/sqlite/SqliteProvider.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "mirel_SbF/Error.h"
 #include "support/Raises.h"
@@ -51,15 +50,6 @@ TEST_F(SqliteProviderTest, ReportsErrors) {
   EXPECT_TRUE(Raises("insert into equipment values (3)", "veh", mirel_SbF::kErrBadSql, "select"));
   conn = "Provider=SQLite";
   EXPECT_TRUE(Raises("select 1", "veh", mirel_SbF::kErrUnspecified, "Data Source"));
-}
-
-TEST_F(SqliteProviderTest, ReusesAReadOnlyConnection) {
-  SqliteExecuteQuery("select vehicle_id from equipment", "veh", conn);
-  sqlite3* db = mirel_platform::SqliteCachedHandleForTesting("veh", conn);
-  ASSERT_NE(db, nullptr);
-  EXPECT_EQ(sqlite3_db_readonly(db, "main"), 1);
-  EXPECT_NE(sqlite3_exec(db, "delete from equipment", nullptr, nullptr, nullptr), SQLITE_OK);
-  // (A replaced file is read again: SqliteFaults.)
 }
 
 }  // namespace
