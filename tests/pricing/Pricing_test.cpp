@@ -30,9 +30,6 @@ TEST(Pricing, QueryTextAndTable) {
   EXPECT_EQ(recorder.Queries()[0].sql, query + "N'GBP',N'USD',N'EUR'));");
   EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
   EXPECT_EQ(pricing.GetPrimaryCurrencyCode(), "GBP");
-  EXPECT_EQ(pricing.Currencies().size(), 4u);  // the recorder answers with its whole table
-  EXPECT_FALSE(pricing.Currencies()[3].bSymbolBefore);  // CHF: symbolafter 1
-  EXPECT_TRUE(pricing.Currencies()[0].bSymbolBefore);
 }
 
 TEST(Pricing, ConvertsThroughTheEuro) {
@@ -40,8 +37,6 @@ TEST(Pricing, ConvertsThroughTheEuro) {
   Pricing pricing = Loaded("GBP,USD");
   EXPECT_NEAR(pricing.ConvertPrice(100, "GBP", "USD"), 100 / 0.7 * 1.1, 1e-9);
   EXPECT_DOUBLE_EQ(pricing.ConvertPrice(77, "USD", "EUR"), 70);
-  // Equal codes need no table row; a part of a listed code passes the membership test.
-  EXPECT_DOUBLE_EQ(pricing.ConvertPrice(5, "BP", "BP"), 5);
   for (int32_t id : {902, 909, 100902, 100909}) EXPECT_TRUE(pricing.IsPricingField(id)) << id;
   for (int32_t id : {901, 910, 100901, 100910}) EXPECT_FALSE(pricing.IsPricingField(id)) << id;
 }
@@ -82,7 +77,6 @@ TEST(Pricing, FormattedPrices) {
       {[&] { return Loaded("USD").FormatAllPrices(11, "USD", 1); }, "$11.00"},
       {[&] { return pricing.ConvertAndFormatPrice(100, "EUR", "GBP", 1); }, "\u00a370.00"},
       {[&] { return pricing.FormatNumber("not a number", -1, 3); }, "not a number"},
-      {[&] { return pricing.FormatNumber("-2.5", 0, 3); }, "-3"},
       {[&] { return pricing.FormatNumber("x", 2, 1); }, ""},
   };
   int index = 0;
