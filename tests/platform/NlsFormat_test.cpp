@@ -1,5 +1,5 @@
 // The Windows formatting functions: value parsing, rounding, grouping, the currency and
-// number patterns and the size protocol.
+// number patterns, each called as the pricing calls them (the size first).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -62,21 +62,6 @@ TEST(GetNumberFormatA, NegativeOrdersAndTheCurrencyOrderFallback) {
   for (uint32_t order = 0; order < 5; ++order) EXPECT_EQ(Number("-1", Num(1, order)), expected[order]);
   for (uint32_t order = 5; order < 16; ++order) EXPECT_EQ(Number("-1", Num(1, order)), "-1.0") << order;
   EXPECT_EQ(Number("-1", Num(1, 16)), "<fail>");
-}
-
-// The locale table's values are pinned through the prices of every language (Pricing).
-TEST(BufferProtocol, SizeQueryThenExactBuffer) {
-  NUMBERFMTA f = Num(2);
-  const int size = GetNumberFormatA(1033, 0, "1234", &f, nullptr, 0);
-  EXPECT_EQ(size, 9);  // "1,234.00" and the NUL
-  std::string small(static_cast<size_t>(size - 1), 'x');
-  EXPECT_EQ(GetNumberFormatA(1033, 0, "1234", &f, small.data(), size - 1), 0);
-  EXPECT_EQ(GetNumberFormatA(1033, 0, "1234", &f, nullptr, 5), 0);
-  EXPECT_EQ(GetNumberFormatA(1033, 1, "1234", &f, nullptr, 0), 0);  // flags must be 0
-  EXPECT_EQ(GetLocaleInfoA(1033, LOCALE_SGROUPING, nullptr, 0), 4);  // "3;0" and the NUL
-  EXPECT_EQ(GetLocaleInfoA(1033, LOCALE_SGROUPING, small.data(), 3), 0);
-  EXPECT_EQ(GetLocaleInfoA(9999, LOCALE_SDECIMAL, nullptr, 0), 0);
-  EXPECT_EQ(GetLocaleInfoA(1033, 99, nullptr, 0), 0);
 }
 
 }  // namespace

