@@ -1,22 +1,13 @@
-// The list and text helpers, and the guards on text that goes into SQL (the lists
-// themselves: the WHERE-clause and sort-list texts in tests/matching).
+// The text helpers, and the guards on text that goes into SQL (the list helpers: the
+// WHERE-clause and sort-list texts in tests/matching).
 #include "common/modMisc.h"
 
 #include <gtest/gtest.h>
 
 #include "common/SqlText.h"
-#include "support/Raises.h"
 
 namespace mirel_SbF {
 namespace {
-
-// A comma beyond position 32767 overflows the 16-bit position.
-TEST(ConvertListToSQLClause, CommaPositionIsSixteenBit) {
-  const std::string list(32767, 'a');
-  EXPECT_NO_THROW(ConvertListToSQLClause("f", list.substr(0, 32766) + ",b", "=", "OR"));
-  EXPECT_TRUE(mirel_test::Raises([&] { ConvertListToSQLClause("f", list + ",b", "=", "OR"); }, 6,
-                                 "mirel_SbF.ConvertListToSQLClause", "Overflow"));
-}
 
 // The first letter in upper case by the simple mapping of every script, for the languages
 // that write it so.

@@ -94,7 +94,6 @@ TEST(DoSearch, KeysRunOnAcrossOrderGroups) {
   EXPECT_EQ(search.Item(1)->Item("1")->DataValue(), "JP");
   EXPECT_EQ(search.Item(2)->Item("2")->DataValue(), "US");
   EXPECT_EQ(search.Item(4)->Item("3")->DataValue(), "8");
-  EXPECT_EQ(search.Item(4)->Item("4")->DataValue(), "12");
   EXPECT_THROW(search.Item(4)->Item("0"), Error);
   EXPECT_EQ(search.Item(1)->Category(), "General");
   EXPECT_EQ(search.Item(4)->Category(), "Engine");

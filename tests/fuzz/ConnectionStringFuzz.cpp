@@ -25,13 +25,9 @@ bool Ours(const std::string& key) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   mirel_platform::ConnectionString parsed;
-  try {
-    parsed = mirel_platform::ParseConnectionString(text);
-  } catch (const mirel_SbF::Error&) {
-    return 0;
-  }
   mirel_platform::OdbcSettings settings;
   try {
+    parsed = mirel_platform::ParseConnectionString(text);
     settings = mirel_platform::OdbcSettingsOf(text);
   } catch (const mirel_SbF::Error&) {
     return 0;

@@ -27,8 +27,6 @@ std::string Join(const std::vector<std::string>& parts, char separator) {
   return out;
 }
 
-bool AllBlanks(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
-
 // How a harmless value in the same place is made from the fuzzed one: it must have the
 // same structure (empty or not, "!!" for no bound, as many list entries), so that only an
 // escape changes the shape.
@@ -42,11 +40,10 @@ std::string Harmless(Kind kind, const std::string& v) {
     case Kind::Currencies: {
       std::vector<std::string> entries = mirel_SbF::SplitText(v, ',');
       for (auto& entry : entries) {
-        if (AllBlanks(entry)) continue;
+        const std::string trimmed = mirel_SbF::TrimBlanks(entry);
+        if (trimmed.empty()) continue;
         // A sort column is a name in the statement: one that reads as a single word stays
         // (the shape keeps words), anything else becomes a name that does.
-        const size_t b = entry.find_first_not_of(' '), e = entry.find_last_not_of(' ');
-        const std::string trimmed = entry.substr(b, e - b + 1);
         const auto tokens = mirel_fuzz::ReadSql(trimmed);
         const bool word = tokens.size() == 1 && tokens[0].kind == mirel_fuzz::SqlToken::Word && tokens[0].text == trimmed;
         entry = kind == Kind::Currencies ? "USD" : kind == Kind::SortList && word ? trimmed : "x";
@@ -77,7 +74,6 @@ std::string Harmless(Kind kind, const std::string& v) {
 // The texts the library sends for `value` in `argument`, or nothing when it refused.
 bool Compose(const mirel_test::TextArgument& argument, const std::string& value, std::vector<std::string>& texts) {
   mirel_test::RecordingProvider recorder;
-  recorder.AnswerCurrencies(true);
   try {
     argument.ask({mirel_test::RecordingProvider::kConnection, "specs", "prj"}, value);
   } catch (const mirel_SbF::Error&) {

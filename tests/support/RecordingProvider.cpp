@@ -1,7 +1,6 @@
 #include "support/RecordingProvider.h"
 
 #include "mirel_SbF/Connector.h"
-#include "mirel_SbF/Error.h"
 
 namespace mirel_test {
 
@@ -38,14 +37,8 @@ RecordingProvider::RecordingProvider() {
                                       const std::string&) { return Run(sql, db); });
 }
 
-RecordingProvider::~RecordingProvider() {
-  mirel_base::RegisterProvider("Recording", [](const std::string&, const std::string&,
-                                               const std::string&)
-                                                -> std::shared_ptr<mirel_SbF::Recordset> {
-    throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, mirel_base::kConnectorSource,
-                           "no recording provider is installed");
-  });
-}
+// No runner: the connector then finds no provider of that name.
+RecordingProvider::~RecordingProvider() { mirel_base::RegisterProvider("Recording", {}); }
 
 std::shared_ptr<mirel_SbF::Recordset> RecordingProvider::Run(const std::string& sql, const std::string& db) {
   m_queries.push_back({sql, db});

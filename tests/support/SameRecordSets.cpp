@@ -3,35 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
+#include "platform/TextBasics.h"
 
 namespace mirel_test {
 
 namespace {
 
+// A value with its type; a double as the library shows it (fifteen significant digits).
 std::string Show(const mirel_SbF::Variant& v) {
-  switch (v.Type()) {
-    case mirel_SbF::VariantType::Null: return "null";
-    case mirel_SbF::VariantType::Long: return "L" + std::to_string(v.AsLong());
-    case mirel_SbF::VariantType::Double: {
-      std::ostringstream out;
-      out.precision(17);
-      out << "D" << v.AsDouble();
-      return out.str();
-    }
-    case mirel_SbF::VariantType::String: return "S'" + v.AsString() + "'";
-    case mirel_SbF::VariantType::Boolean: return v.AsBoolean() ? "true" : "false";
-    default: return "empty";
-  }
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+  if (v.IsNull()) return "null";
+  return std::to_string(static_cast<int>(v.Type())) + ":" + mirel_SbF::CStr(v);
 }
 
 using Rows = std::vector<std::vector<std::string>>;
@@ -50,7 +35,7 @@ struct Table {
 Table ReadTable(mirel_SbF::Recordset& rs) {
   Table t;
   if (!rs.EndOfFile())
-    for (int32_t i = 0; i < rs.FieldCount(); ++i) t.names.push_back(Lower(rs.Fields(i).Name()));
+    for (int32_t i = 0; i < rs.FieldCount(); ++i) t.names.push_back(mirel_platform::LowerAscii(rs.Fields(i).Name()));
   for (; !rs.EndOfFile(); rs.MoveNext()) {
     std::vector<std::string> row;
     for (int32_t i = 0; i < rs.FieldCount(); ++i) row.push_back(Show(rs.Fields(i).Value()));
@@ -62,7 +47,7 @@ Table ReadTable(mirel_SbF::Recordset& rs) {
 // Fails the test where `fast` is not the record set `plain` is for the text `sql`.
 void ExpectSame(const std::string& sql, const Table& plain, const Table& fast) {
   EXPECT_EQ(plain.names, fast.names);
-  const std::string lower = Lower(sql);
+  const std::string lower = mirel_platform::LowerAscii(sql);
   const bool ordered = lower.find("order by") != std::string::npos;
   if (ordered && lower.rfind("select distinct eq.vehicle_id", 0) != 0) {
     EXPECT_EQ(plain.rows, fast.rows);
