@@ -2,7 +2,8 @@
 //   node browser.mjs SBF_WEB DATA_DIR OUT_DIR
 // starts SBF_WEB on a free loopback port over DATA_DIR and uses it as people do: ticks
 // values, checks the counts after them and marks a row either-or, sets a range by keyboard,
-// sorts both ways and narrows the window to a phone's, saving screenshots under OUT_DIR
+// sorts both ways, picks prices in yen, switches and drops currencies, follows the way back
+// from a language error and narrows the window to a phone's, saving screenshots under OUT_DIR
 // (screen-390.png is the phone, screen-counts.png greyed values). Every count is compared
 // with a count the sqlite3 shell gives for the same conditions.
 // The server is stopped at the end, also when a step fails.
@@ -44,7 +45,7 @@ const DEFAULT_FILTERS = [
 const EUROPE = has("e.schema_id = 7401 and e.data_value = 'EU'");
 const FROM_100_HP = has('e.schema_id = 135 and e.location = 0 and cast(e.data_value as real) >= 100');
 // The rows of `sql` on specs.db, each as its fields.
-const sqlRows = (sql) => execFileSync('sqlite3', ['-readonly', '-separator', '\t', path.join(dataDir, 'specs.db'), sql],
+const sqlRows = (sql, db = 'specs.db') => execFileSync('sqlite3', ['-readonly', '-separator', '\t', path.join(dataDir, db), sql],
   { encoding: 'utf8' }).trim().split('\n').filter((l) => l).map((l) => l.split('\t'));
 const where = (conditions) => [...DEFAULT_FILTERS, ...conditions].join(' and ');
 const sqlCount = (...conditions) => Number(sqlRows(`select count(*) from version v where ${where(conditions)};`)[0][0]);
@@ -205,6 +206,39 @@ async function run(base) {
     check(ordered(shown, -1) && emptyLast(shown), `the table is not sorted down by price: ${shown.join(' | ')}`);
     check((await page.getAttribute('#vehicles th[aria-sort]', 'aria-sort')) === 'descending', 'the sorted column is not marked');
 
+    // Prices in yen: a range picked on the yen ladder counts the stored dollars.
+    await navigate(page, () => page.goto(`${base}/?cat=General&lang=1&cur=JPY%2CUSD`));
+    const pricePicker = 'form.range[data-schema="902"] select[name="min"]';
+    const minYen = (await page.$$eval(`${pricePicker} option`, (os) => os.map((o) => o.value).filter((v) => v)))[4];
+    await page.selectOption(pricePicker, minYen);
+    await navigate(page, () => page.press(pricePicker, 'Enter'));
+    const rate = Number(sqlRows("select (select conversion from currency_symbol where code = 'USD') / " +
+                                "(select conversion from currency_symbol where code = 'JPY');", 'prj.db')[0][0]);
+    const fromYen = sqlCount(has(`e.schema_id = 902 and cast(e.data_value as real) >= ${minYen} * ${rate} - 0.005`));
+    check((await count(page)) === fromYen, `from ¥${minYen}: ${await count(page)} vehicles, the data says ${fromYen}`);
+    const yenChoice = await page.textContent('#choices li');
+    check(yenChoice.includes('¥'), `the bound is not shown in yen: ${yenChoice}`);
+
+    // Another primary currency: the same vehicles, the bound shown in euros; a currency
+    // dropped again, never the stored one.
+    await page.selectOption('#currency', 'EUR,JPY,USD');
+    await navigate(page, () => page.press('#currency', 'Enter'));
+    check((await count(page)) === fromYen, 'switching the currency changed the count');
+    const euroChoice = await page.textContent('#choices li');
+    check(euroChoice.includes('€') && dollars(euroChoice) === dollars(yenChoice), `the bound is not the same in euros: ${euroChoice}`);
+    check(!(await page.$('#currencies .currency[data-code="USD"] a.remove')), 'the stored currency can be dropped');
+    await navigate(page, () => page.click('#currencies .currency[data-code="JPY"] a.remove'));
+    check(param(page, 'cur') === 'EUR,USD', `dropping JPY left ${param(page, 'cur')}`);
+    check((await count(page)) === fromYen, 'dropping a currency changed the count');
+
+    // A language typed into the address: the error's ways back keep the choices.
+    const state = param(page, 'state');
+    const lost = await page.goto(`${base}/?lang=8&cur=EUR%2CUSD&state=${encodeURIComponent(state)}`);
+    check(lost.status() === 400, `an unknown language answered ${lost.status()}`);
+    await Promise.all([page.waitForNavigation(), page.click('#ways a.way >> nth=1')]);
+    check((await count(page)) === fromYen && param(page, 'state') === state && param(page, 'lang') === '3',
+          'the way back lost the choices');
+
     // A phone: nothing wider than the screen, the count and a way to the vehicles on top.
     await page.setViewportSize({ width: 390, height: 844 });
     await page.reload();
@@ -224,10 +258,25 @@ async function run(base) {
   }
 }
 
+// A second server on the port of the first must refuse to start, not share the port.
+async function secondServerRefused(base) {
+  const port = new URL(base).port;
+  const child = spawn(serverExe, ['--port', port, '--data', dataDir], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  const code = await new Promise((resolve) => {
+    const timer = setTimeout(() => { child.kill('SIGKILL'); resolve('still running after 30 s'); }, 30000);
+    child.on('exit', (c) => { clearTimeout(timer); resolve(c); });
+  });
+  check(code === 2 && stderr.includes(`cannot listen on 127.0.0.1:${port}`),
+        `a second server on port ${port} answered ${code}: ${stderr}`);
+}
+
 const server = startServer();
 let failure = null;
 try {
   const base = await server.ready;
+  await secondServerRefused(base);
   await run(base);
 } catch (e) {
   failure = e;
