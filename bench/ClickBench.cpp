@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/sqlite/SqliteProvider.h"
+#include "engines/sqlite/SqliteProvider.h"
 
 namespace {
 

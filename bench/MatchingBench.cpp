@@ -15,7 +15,7 @@
 #include <string>
 
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/TsqlRewrite.h"
+#include "sql/TsqlRewrite.h"
 
 namespace {
 

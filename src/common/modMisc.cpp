@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
-#include "platform/Unicode.h"
-#include "platform/nls/Nls.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
+#include "runtime/Unicode.h"
+#include "runtime/nls/Nls.h"
 
 namespace mirel_SbF {
 namespace {

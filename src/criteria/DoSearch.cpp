@@ -1,6 +1,6 @@
 // DoSearch: the criteria rows of a category, in row order, from three sorted queries.
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "criteria/Criteria.h"
 
 namespace mirel_SbF {

@@ -9,8 +9,8 @@
 #include <charconv>
 #include <system_error>
 
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "common/modMisc.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"

@@ -1,4 +1,4 @@
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 #include "common/modMisc.h"
 #include "criteria/Criteria.h"
 

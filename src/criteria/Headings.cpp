@@ -1,5 +1,5 @@
 // The category headings of the search screen, in the user's language and display order.
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 #include "mirel_SbF/Connector.h"
 #include "criteria/Criteria.h"
 

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <vector>
 
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
 

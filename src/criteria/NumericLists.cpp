@@ -1,4 +1,4 @@
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
 

@@ -1,5 +1,5 @@
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "criteria/Criteria.h"
 
 namespace mirel_SbF {

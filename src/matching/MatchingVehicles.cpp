@@ -1,5 +1,5 @@
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "common/modMisc.h"
 #include "matching/WhereClause.h"
 #include "mirel_SbF/Connector.h"

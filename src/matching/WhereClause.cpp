@@ -1,7 +1,7 @@
 #include "matching/WhereClause.h"
 
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "common/modMisc.h"
 
 #include <algorithm>

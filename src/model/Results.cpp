@@ -1,7 +1,7 @@
 #include "mirel_SbF/Results.h"
 
-#include "common/Collection.h"
-#include "common/ErrorHandling.h"
+#include "runtime/Collection.h"
+#include "runtime/ErrorHandling.h"
 
 namespace mirel_SbF {
 

@@ -1,11 +1,11 @@
 #include "pricing/Pricing.h"
 
 
-#include "common/ErrorHandling.h"
-#include "common/NumberText.h"
+#include "runtime/ErrorHandling.h"
+#include "runtime/NumberText.h"
 #include "common/modMisc.h"
 #include "mirel_SbF/Connector.h"
-#include "platform/nls/Nls.h"
+#include "runtime/nls/Nls.h"
 
 namespace mirel_SbF {
 namespace {

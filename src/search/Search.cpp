@@ -4,8 +4,8 @@
 #include <cctype>
 #include <charconv>
 
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "criteria/Criteria.h"
 #include "pricing/Pricing.h"
 #include "search/SearchImpl.h"

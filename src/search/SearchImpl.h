@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Collection.h"
+#include "runtime/Collection.h"
 #include "mirel_SbF/ObjectControl.h"
 #include "mirel_SbF/Recordset.h"
 #include "mirel_SbF/Results.h"

@@ -7,8 +7,8 @@
 // with a type mismatch before restoring anything, rather than misreading the choices.
 #include <vector>
 
-#include "common/ErrorHandling.h"
-#include "common/SqlText.h"
+#include "runtime/ErrorHandling.h"
+#include "sql/SqlText.h"
 #include "common/modMisc.h"
 #include "search/SearchImpl.h"
 

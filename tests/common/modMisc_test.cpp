@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/SqlText.h"
+#include "sql/SqlText.h"
 
 namespace mirel_SbF {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "SqlShape.h"
 #include "mirel_SbF/Error.h"
-#include "platform/ConnectionString.h"
-#include "platform/TextBasics.h"
-#include "platform/odbc/OdbcProvider.h"
+#include "engines/ConnectionString.h"
+#include "runtime/TextBasics.h"
+#include "engines/odbc/OdbcProvider.h"
 
 namespace {
 

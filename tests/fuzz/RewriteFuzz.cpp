@@ -8,8 +8,8 @@
 
 #include "SqlShape.h"
 #include "mirel_SbF/Error.h"
-#include "platform/TsqlRewrite.h"
-#include "platform/Unicode.h"
+#include "sql/TsqlRewrite.h"
+#include "runtime/Unicode.h"
 
 namespace {
 

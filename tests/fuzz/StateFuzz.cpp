@@ -7,7 +7,7 @@
 
 #include "SqlShape.h"
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/Unicode.h"
+#include "runtime/Unicode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

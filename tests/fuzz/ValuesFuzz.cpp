@@ -12,8 +12,8 @@
 #include "SqlShape.h"
 #include "common/modMisc.h"
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/TextBasics.h"
-#include "platform/TsqlRewrite.h"
+#include "runtime/TextBasics.h"
+#include "sql/TsqlRewrite.h"
 #include "support/HostileMatrix.h"
 #include "support/RecordingProvider.h"
 

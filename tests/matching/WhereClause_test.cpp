@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "platform/TsqlRewrite.h"
+#include "sql/TsqlRewrite.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 

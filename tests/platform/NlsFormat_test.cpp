@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/nls/Nls.h"
+#include "runtime/nls/Nls.h"
 
 namespace mirel_platform {
 namespace {

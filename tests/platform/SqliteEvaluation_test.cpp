@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "platform/FacetEvaluator.h"
-#include "platform/sqlite/SqliteProvider.h"
+#include "index/FacetEvaluator.h"
+#include "engines/sqlite/SqliteProvider.h"
 #include "support/SameRecordSets.h"
 #include "support/RandomDatabases.h"
 #include "support/SampleData.h"

@@ -9,7 +9,7 @@
 
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
-#include "platform/sqlite/SqliteProvider.h"
+#include "engines/sqlite/SqliteProvider.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 

@@ -1,11 +1,11 @@
 // The connection string, and the embedded engine: typed values and errors (a write is refused
 // as a text, before the engine reads it).
-#include "platform/sqlite/SqliteProvider.h"
+#include "engines/sqlite/SqliteProvider.h"
 
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/Error.h"
-#include "platform/ConnectionString.h"
+#include "engines/ConnectionString.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 

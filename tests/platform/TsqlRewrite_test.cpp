@@ -1,9 +1,9 @@
-#include "platform/TsqlRewrite.h"
+#include "sql/TsqlRewrite.h"
 
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/Error.h"
-#include "platform/Unicode.h"
+#include "runtime/Unicode.h"
 
 using mirel_platform::Dialect;
 using mirel_platform::RewriteTsql;

@@ -1,6 +1,6 @@
 #include "support/RandomDatabases.h"
 
-#include "common/SqlText.h"
+#include "sql/SqlText.h"
 #include "support/SampleData.h"
 
 namespace mirel_test {

@@ -7,7 +7,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
-#include "platform/TextBasics.h"
+#include "runtime/TextBasics.h"
 
 namespace mirel_test {
 

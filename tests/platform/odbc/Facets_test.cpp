@@ -7,8 +7,8 @@
 
 #include "ServerConfig.h"
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/FacetEvaluator.h"
-#include "platform/odbc/OdbcProvider.h"
+#include "index/FacetEvaluator.h"
+#include "engines/odbc/OdbcProvider.h"
 #include "support/SameRecordSets.h"
 
 namespace {

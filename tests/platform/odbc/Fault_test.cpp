@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/odbc/OdbcProvider.h"
+#include "engines/odbc/OdbcProvider.h"
 #include "ServerConfig.h"
 
 namespace mirel_SbF {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/mirel_SbF.h"
-#include "platform/odbc/OdbcProvider.h"
+#include "engines/odbc/OdbcProvider.h"
 #include "ServerConfig.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"

@@ -1,4 +1,4 @@
-#include "platform/odbc/OdbcProvider.h"
+#include "engines/odbc/OdbcProvider.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -18,13 +18,13 @@
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
-#include "platform/ConnectionString.h"
-#include "platform/EngineCache.h"
-#include "platform/FacetEvaluator.h"
-#include "platform/VehicleLevels.h"
-#include "platform/TextBasics.h"
-#include "platform/TsqlRewrite.h"
-#include "platform/Unicode.h"
+#include "engines/ConnectionString.h"
+#include "index/EngineCache.h"
+#include "index/FacetEvaluator.h"
+#include "index/VehicleLevels.h"
+#include "runtime/TextBasics.h"
+#include "sql/TsqlRewrite.h"
+#include "runtime/Unicode.h"
 
 namespace mirel_platform {
 

@@ -1,12 +1,12 @@
-#include "platform/FacetEvaluator.h"
+#include "index/FacetEvaluator.h"
 
 #include <algorithm>
 #include <atomic>
 #include <set>
 #include <utility>
 
-#include "platform/TextBasics.h"
-#include "platform/VehicleLevels.h"
+#include "runtime/TextBasics.h"
+#include "index/VehicleLevels.h"
 
 namespace mirel_platform::facets {
 

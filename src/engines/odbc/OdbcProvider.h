@@ -33,7 +33,7 @@
 #include <string>
 
 #include "mirel_SbF/Recordset.h"
-#include "platform/FacetEvaluator.h"
+#include "index/FacetEvaluator.h"
 
 namespace mirel_platform {
 

@@ -3,12 +3,12 @@
 #include <map>
 #include <mutex>
 
-#include "common/ErrorHandling.h"
-#include "platform/ConnectionString.h"
-#include "platform/TextBasics.h"
-#include "platform/sqlite/SqliteProvider.h"
+#include "runtime/ErrorHandling.h"
+#include "engines/ConnectionString.h"
+#include "runtime/TextBasics.h"
+#include "engines/sqlite/SqliteProvider.h"
 #ifdef MIREL_HAVE_ODBC
-#include "platform/odbc/OdbcProvider.h"
+#include "engines/odbc/OdbcProvider.h"
 #endif
 
 namespace mirel_base {

@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 #include "mirel_SbF/Recordset.h"
-#include "platform/TextBasics.h"
+#include "runtime/TextBasics.h"
 
 namespace mirel_SbF {
 

@@ -38,8 +38,8 @@
 #include <vector>
 
 #include "mirel_SbF/Variant.h"
-#include "platform/EngineCache.h"
-#include "platform/VehicleSet.h"
+#include "index/EngineCache.h"
+#include "index/VehicleSet.h"
 
 namespace mirel_platform::facets {
 

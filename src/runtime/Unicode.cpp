@@ -1,4 +1,4 @@
-#include "platform/Unicode.h"
+#include "runtime/Unicode.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "platform/TextBasics.h"
+#include "runtime/TextBasics.h"
 
 namespace mirel_platform {
 

@@ -1,4 +1,4 @@
-#include "platform/TsqlRewrite.h"
+#include "sql/TsqlRewrite.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,8 +8,8 @@
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
-#include "platform/TextBasics.h"
-#include "platform/Unicode.h"
+#include "runtime/TextBasics.h"
+#include "runtime/Unicode.h"
 
 namespace mirel_platform {
 

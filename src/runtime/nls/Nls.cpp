@@ -2,7 +2,7 @@
 // platforms that do not have them. They follow the Windows calling pattern (a size query
 // with no buffer, then the call with a buffer of that size; the size counts the
 // terminating NUL) and Windows' formatting rules for an explicit format record.
-#include "platform/nls/Nls.h"
+#include "runtime/nls/Nls.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/nls/LocaleTable.h"
+#include "runtime/nls/LocaleTable.h"
 
 namespace mirel_platform {
 namespace {

@@ -4,7 +4,7 @@
 // Windows-era national-language tables (where later Windows versions changed a value,
 // the older one is kept, since the formatting must match what the original produced);
 // a "space-like" thousands separator is the no-break space U+00A0, written in UTF-8.
-#include "platform/nls/LocaleTable.h"
+#include "runtime/nls/LocaleTable.h"
 
 namespace mirel_platform {
 namespace {

@@ -12,7 +12,7 @@
 
 namespace mirel_SbF {
 
-// The forms of platform/TextBasics.h's IsStatementNumber, the one definition of a number
+// The forms of runtime/TextBasics.h's IsStatementNumber, the one definition of a number
 // that the rewrite's lexer reads too. "7401", "-1": optional minus, then digits.
 bool IsWholeNumber(std::string_view text);
 // "100", "-2.5", "0.75": optional minus, digits, optionally a point and digits.

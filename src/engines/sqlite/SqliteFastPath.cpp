@@ -1,10 +1,10 @@
-#include "platform/sqlite/SqliteFastPath.h"
+#include "engines/sqlite/SqliteFastPath.h"
 
 #include <algorithm>
 #include <map>
 
-#include "platform/TextBasics.h"
-#include "platform/TsqlRewrite.h"
+#include "runtime/TextBasics.h"
+#include "sql/TsqlRewrite.h"
 
 namespace mirel_platform::sqlite_detail {
 

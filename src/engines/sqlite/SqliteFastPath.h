@@ -4,8 +4,8 @@
 
 #include <sqlite3.h>
 
-#include "platform/FacetEvaluator.h"
-#include "platform/sqlite/SqliteInternal.h"
+#include "index/FacetEvaluator.h"
+#include "engines/sqlite/SqliteInternal.h"
 
 namespace mirel_platform::sqlite_detail {
 

@@ -1,11 +1,11 @@
-#include "platform/ConnectionString.h"
+#include "engines/ConnectionString.h"
 
 #include <algorithm>
 #include <charconv>
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
-#include "platform/TextBasics.h"
+#include "runtime/TextBasics.h"
 
 namespace mirel_platform {
 

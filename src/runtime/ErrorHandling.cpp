@@ -1,4 +1,4 @@
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 
 #include <cctype>
 #include <exception>

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <limits>
 
-#include "common/ErrorHandling.h"
-#include "common/NumberText.h"
-#include "platform/TextBasics.h"
+#include "runtime/ErrorHandling.h"
+#include "runtime/NumberText.h"
+#include "runtime/TextBasics.h"
 
 namespace mirel_SbF {
 

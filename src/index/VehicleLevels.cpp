@@ -1,6 +1,6 @@
-#include "platform/VehicleLevels.h"
+#include "index/VehicleLevels.h"
 
-#include "platform/TextBasics.h"
+#include "runtime/TextBasics.h"
 
 namespace mirel_platform {
 

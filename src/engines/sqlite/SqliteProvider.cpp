@@ -1,4 +1,4 @@
-#include "platform/sqlite/SqliteProvider.h"
+#include "engines/sqlite/SqliteProvider.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -17,12 +17,12 @@
 
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
-#include "platform/ConnectionString.h"
-#include "platform/EngineCache.h"
-#include "platform/TextBasics.h"
-#include "platform/TsqlRewrite.h"
-#include "platform/sqlite/SqliteFastPath.h"
-#include "platform/sqlite/SqliteInternal.h"
+#include "engines/ConnectionString.h"
+#include "index/EngineCache.h"
+#include "runtime/TextBasics.h"
+#include "sql/TsqlRewrite.h"
+#include "engines/sqlite/SqliteFastPath.h"
+#include "engines/sqlite/SqliteInternal.h"
 
 namespace mirel_platform {
 

@@ -1,7 +1,7 @@
 // The locale data behind GetLocaleInfoA.
 #pragma once
 
-#include "platform/nls/Nls.h"
+#include "runtime/nls/Nls.h"
 
 namespace mirel_platform {
 

@@ -12,9 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "common/ErrorHandling.h"
+#include "runtime/ErrorHandling.h"
 #include "mirel_SbF/Enumerator.h"
-#include "platform/Unicode.h"
+#include "runtime/Unicode.h"
 
 namespace mirel_SbF {
 

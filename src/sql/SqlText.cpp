@@ -1,8 +1,8 @@
-#include "common/SqlText.h"
+#include "sql/SqlText.h"
 
-#include "common/ErrorHandling.h"
-#include "platform/TextBasics.h"
-#include "platform/Unicode.h"
+#include "runtime/ErrorHandling.h"
+#include "runtime/TextBasics.h"
+#include "runtime/Unicode.h"
 
 namespace mirel_SbF {
 namespace {

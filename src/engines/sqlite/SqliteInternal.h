@@ -15,8 +15,8 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Variant.h"
-#include "platform/FacetEvaluator.h"
-#include "platform/VehicleSet.h"
+#include "index/FacetEvaluator.h"
+#include "index/VehicleSet.h"
 
 namespace mirel_platform::sqlite_detail {
 
