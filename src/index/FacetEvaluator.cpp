@@ -294,9 +294,9 @@ class Evaluator {
       if (IsSymbol(k, "=")) {
         equal = true;
         ++k;
-      } else if (IsSymbol(k, "<") && IsSymbol(k + 1, ">") && Tok(k).end == Tok(k + 1).begin) {
+      } else if (IsSymbol(k, "<>")) {
         equal = false;
-        k += 2;
+        ++k;
       } else {
         return 0;
       }
@@ -339,10 +339,9 @@ class Evaluator {
         valueTests.push_back(std::move(test));
         k = close + 1;
       } else if (IsWord(k, "cast") && IsSymbol(k + 1, "(") && IsWord(k + 2, "data_value") && IsWord(k + 3, "as") &&
-                 IsWord(k + 4, "float") && IsSymbol(k + 5, ")") && (IsSymbol(k + 6, ">") || IsSymbol(k + 6, "<")) &&
-                 IsSymbol(k + 7, "=") && Tok(k + 6).end == Tok(k + 7).begin) {
-        const bool atLeast = IsSymbol(k + 6, ">");
-        k += 8;
+                 IsWord(k + 4, "float") && IsSymbol(k + 5, ")") && (IsSymbol(k + 6, ">=") || IsSymbol(k + 6, "<="))) {
+        const bool atLeast = IsSymbol(k + 6, ">=");
+        k += 7;
         const std::optional<Literal> literal = NumberAt(k, next);
         if (!literal) return std::nullopt;
         bounds.push_back(Bound{atLeast, *literal});

@@ -1,30 +1,11 @@
 #include "index/VehicleLevels.h"
 
-#include "runtime/TextBasics.h"
 
 namespace mirel_platform {
 
 namespace {
 
-constexpr size_t kNone = static_cast<size_t>(-1);
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-bool IsWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The end of a quoted token whose opening quote is at `open`; a doubled quote stands for
-// itself. kNone when never closed.
-size_t EndOfQuoted(std::string_view sql, size_t open, char quote) {
-  for (size_t i = open + 1;;) {
-    const size_t q = sql.find(quote, i);
-    if (q == std::string_view::npos) return kNone;
-    if (q + 1 < sql.size() && sql[q + 1] == quote) {
-      i = q + 2;
-      continue;
-    }
-    return q + 1;
-  }
-}
+constexpr size_t kNone = kNoPartner;
 
 bool IsWord(const SqlTokens& t, size_t i, std::string_view word) {
   return i < t.tokens.size() && t.tokens[i].kind == SqlToken::Kind::Word && t.tokens[i].lower == word;
@@ -34,58 +15,6 @@ bool IsSymbol(const SqlTokens& t, size_t i, std::string_view symbol) {
 }
 
 }  // namespace
-
-std::optional<SqlTokens> TokenizeSql(std::string_view sql) {
-  SqlTokens out;
-  std::vector<size_t> open;
-  const size_t n = sql.size();
-  for (size_t i = 0; i < n;) {
-    const char c = sql[i];
-    if (IsBlank(c)) {
-      ++i;
-      continue;
-    }
-    const size_t start = i;
-    SqlToken::Kind kind = SqlToken::Kind::Symbol;
-    std::string lower;
-    if ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'') {
-      i = EndOfQuoted(sql, i + 1, '\'');
-      kind = SqlToken::Kind::String;
-    } else if (c == '\'') {
-      i = EndOfQuoted(sql, i, '\'');
-      kind = SqlToken::Kind::String;
-    } else if (c == '"') {
-      i = EndOfQuoted(sql, i, '"');
-      kind = SqlToken::Kind::Name;
-    } else if (c == '[') {
-      i = EndOfQuoted(sql, i, ']');
-      kind = SqlToken::Kind::Name;
-    } else if (IsWordStart(c)) {
-      while (i < n && (IsWordStart(sql[i]) || IsDigit(sql[i]))) ++i;
-      kind = SqlToken::Kind::Word;
-      lower = LowerAscii(sql.substr(start, i - start));
-    } else if (IsDigit(c)) {
-      while (i < n && (IsDigit(sql[i]) || sql[i] == '.')) ++i;
-      kind = SqlToken::Kind::Number;
-    } else {
-      ++i;
-      lower = std::string(1, c);
-    }
-    if (i == kNone) return std::nullopt;
-    out.tokens.push_back(SqlToken{kind, start, i, std::move(lower)});
-    out.partner.push_back(kNone);
-    const size_t index = out.tokens.size() - 1;
-    if (kind == SqlToken::Kind::Symbol && c == '(') open.push_back(index);
-    if (kind == SqlToken::Kind::Symbol && c == ')') {
-      if (open.empty()) return std::nullopt;
-      out.partner[index] = open.back();
-      out.partner[open.back()] = index;
-      open.pop_back();
-    }
-  }
-  if (!open.empty()) return std::nullopt;
-  return out;
-}
 
 bool IsLevelOpen(const SqlTokens& t, size_t open) {
   return open > 0 && IsSymbol(t, open, "(") && IsWord(t, open - 1, "in") && IsWord(t, open + 1, "select") &&

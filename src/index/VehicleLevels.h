@@ -11,8 +11,8 @@
 // are the same for every user, and each choice is reused by the three or four queries of
 // one screen and by the next click).
 //
-// This file only reads text: it knows nothing of engines. Texts it cannot read (an
-// unterminated literal) or levels whose conditions do not split cleanly at AND (an OR at the
+// This file only reads text (tokens of sql/Lexer.h): it knows nothing of engines. Texts it
+// cannot read (an unterminated literal) or levels whose conditions do not split cleanly at AND (an OR at the
 // top of a level) are reported so that the caller evaluates them as written.
 #pragma once
 
@@ -22,24 +22,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sql/Lexer.h"
+
 namespace mirel_platform {
-
-// One token of a T-SQL text: its byte range and, for words, its lower-case spelling.
-struct SqlToken {
-  enum class Kind { Word, String, Name, Number, Symbol };
-  Kind kind;
-  size_t begin;
-  size_t end;
-  std::string lower;  // words: lower case; symbols: the character(s); else empty
-};
-
-// The tokens of `sql`, with the partner of every parenthesis; nullopt when a literal or a
-// quoted name is not terminated or a parenthesis has no partner.
-struct SqlTokens {
-  std::vector<SqlToken> tokens;
-  std::vector<size_t> partner;  // for "(" and ")": index of the other one; else npos
-};
-std::optional<SqlTokens> TokenizeSql(std::string_view sql);
 
 // A level sub-query: the "(" and ")" around "select distinct vehicle_id from equipment
 // where …", given as token indexes.

@@ -10,6 +10,7 @@
 #include "mirel_SbF/Error.h"
 #include "runtime/TextBasics.h"
 #include "runtime/Unicode.h"
+#include "sql/Lexer.h"
 
 namespace mirel_platform {
 
@@ -93,31 +94,6 @@ bool IsOtherKeyword(std::string_view w) {
   return kWords.count(w) != 0;
 }
 
-// The blanks every engine reads as blanks (form feed and vertical tab are not blanks to
-// all of them, so they are refused like any other unknown character).
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Characters that PostgreSQL joins into one operator when they are written together
-// ("->", "*=", "=-"), which T-SQL and SQLite read as separate tokens.
-bool IsOperatorCharacter(char c) { return std::string_view("+-*/<>=").find(c) != std::string_view::npos; }
-
-// PostgreSQL cuts longer names to this many bytes, so two names the other engines tell
-// apart could become one.
-constexpr size_t kMaxNameBytes = 63;
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c); }
-
-enum class Kind { Word, QuotedName, BracketName, String, Number, Operator };
-
-struct Token {
-  Kind kind;
-  size_t blankBegin;  // where the blanks before the token start
-  size_t begin;
-  size_t end;         // one past the last character
-  std::string lower;  // words: the text in lower case; operators: the operator
-};
-
 // What an open parenthesis belongs to; LEFT and cast need their arguments checked.
 enum class FrameType { Group, Call, Left, Cast };
 
@@ -136,33 +112,39 @@ class Rewriter {
     const size_t bad = Utf8ErrorOffset(m_sql);
     if (bad < m_sql.size())
       Refuse(bad, m_sql[bad] == '\0' ? "a NUL character" : "bytes that are not well-formed UTF-8");
-    Lex();
+    try {
+      SqlTokens lexed = LexTsql(m_sql);
+      m_tokens = std::move(lexed.tokens);
+      m_trailingBlanks = lexed.trailingBlanks;
+    } catch (const SqlLexError& e) {
+      Refuse(e.position, e.what);
+    }
     if (m_tokens.empty()) Refuse(0, "an empty text (a select statement is expected)");
-    const Token& first = m_tokens.front();
-    if (first.kind != Kind::Word || first.lower != "select")
+    const SqlToken& first = m_tokens.front();
+    if (first.kind != SqlToken::Kind::Word || first.lower != "select")
       Refuse(first.begin, "a text that does not start with \"select\"");
 
     m_out.reserve(m_sql.size() + 16);
     for (m_t = 0; m_t < m_tokens.size(); ++m_t) {
-      const Token& tok = m_tokens[m_t];
+      const SqlToken& tok = m_tokens[m_t];
       EmitBlanks(tok);
       switch (tok.kind) {
-        case Kind::Word: Word(tok); break;
-        case Kind::QuotedName:
+        case SqlToken::Kind::Word: Word(tok); break;
+        case SqlToken::Kind::QuotedName:
           if (NextIs(m_t, "(")) Refuse(tok.begin, "the unknown function " + Raw(tok));
           m_out += Folded(Raw(tok));
           break;
-        case Kind::BracketName:
+        case SqlToken::Kind::BracketName:
           if (NextIs(m_t, "(")) Refuse(tok.begin, "the unknown function " + Raw(tok));
           m_out += BracketToQuoted(tok);
           break;
-        case Kind::String:
+        case SqlToken::Kind::String:
           // N'…' is the same literal without the prefix; '' inside stays the escaped quote.
           m_out.append(m_sql, m_sql[tok.begin] == '\'' ? tok.begin : tok.begin + 1,
                        tok.end - (m_sql[tok.begin] == '\'' ? tok.begin : tok.begin + 1));
           break;
-        case Kind::Number: m_out += Raw(tok); break;
-        case Kind::Operator: Operator(tok); break;
+        case SqlToken::Kind::Number: m_out += Raw(tok); break;
+        case SqlToken::Kind::Symbol: Operator(tok); break;
       }
     }
     if (!m_frames.empty()) Refuse(m_frames.back().open, "a \"(\" that is never closed");
@@ -192,146 +174,25 @@ class Rewriter {
     return " (near \"" + ToWellFormedUtf8(excerpt) + (end < m_sql.size() ? "...\")" : "\")");
   }
 
-  std::string Raw(const Token& tok) const { return m_sql.substr(tok.begin, tok.end - tok.begin); }
+  std::string Raw(const SqlToken& tok) const { return m_sql.substr(tok.begin, tok.end - tok.begin); }
 
   bool IsOp(size_t t, std::string_view op) const {
-    return t < m_tokens.size() && m_tokens[t].kind == Kind::Operator && m_tokens[t].lower == op;
+    return t < m_tokens.size() && m_tokens[t].kind == SqlToken::Kind::Symbol && m_tokens[t].lower == op;
   }
   bool NextIs(size_t t, std::string_view op) const { return IsOp(t + 1, op); }
-  static bool IsName(const Token& tok) {
-    return tok.kind == Kind::Word || tok.kind == Kind::QuotedName || tok.kind == Kind::BracketName;
+  static bool IsName(const SqlToken& tok) {
+    return tok.kind == SqlToken::Kind::Word || tok.kind == SqlToken::Kind::QuotedName || tok.kind == SqlToken::Kind::BracketName;
   }
   // ".." written without blanks, starting at token t.
   bool IsDoubleDot(size_t t) const {
     return IsOp(t, ".") && IsOp(t + 1, ".") && m_tokens[t + 1].begin == m_tokens[t].end;
   }
 
-  void EmitBlanks(const Token& tok) { m_out.append(m_sql, tok.blankBegin, tok.begin - tok.blankBegin); }
-
-  // ---- lexer ----
-
-  void Push(Kind kind, size_t blankBegin, size_t begin, size_t end, std::string lower = {}) {
-    m_tokens.push_back(Token{kind, blankBegin, begin, end, std::move(lower)});
-  }
-
-  // The end of a quoted token whose opening quote is at `open`; a doubled quote is the
-  // quote itself.
-  size_t EndOfQuoted(size_t tokenBegin, size_t open, char quote, const char* what) const {
-    size_t i = open + 1;
-    while (true) {
-      const size_t q = m_sql.find(quote, i);
-      if (q == std::string::npos) Refuse(tokenBegin, std::string("an unterminated ") + what);
-      if (q + 1 < m_sql.size() && m_sql[q + 1] == quote) {
-        i = q + 2;
-        continue;
-      }
-      // SQL Server reads a backslash before a line break in a literal as a continuation
-      // and drops both; the other engines keep them.
-      for (size_t k = open + 1; k + 1 < q; ++k)
-        if (m_sql[k] == '\\' && (m_sql[k + 1] == '\n' || m_sql[k + 1] == '\r'))
-          Refuse(k, "a backslash before a line break inside a quoted text");
-      return q + 1;
-    }
-  }
-
-  // A quoted or bracketed name: ASCII only (the engines fold other letters differently)
-  // and short enough for every engine to keep whole.
-  void CheckName(size_t begin, size_t end) const {
-    for (size_t i = begin; i < end; ++i)
-      if (static_cast<unsigned char>(m_sql[i]) >= 0x80) Refuse(begin, "a name with characters outside ASCII");
-    if (end - begin > kMaxNameBytes + 2) Refuse(begin, "a name longer than 63 characters");
-  }
-
-  static std::string DescribeCharacter(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x21 && u < 0x7F) return std::string("the character \"") + c + "\"";
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "the byte 0x%02X", u);
-    return buffer;
-  }
-
-  void Lex() {
-    const size_t n = m_sql.size();
-    size_t i = 0;
-    while (true) {
-      const size_t blank = i;
-      while (i < n && IsBlank(m_sql[i])) ++i;
-      if (i >= n) {
-        m_trailingBlanks = blank;
-        return;
-      }
-      const size_t start = i;
-      const char c = m_sql[i];
-      const char next = i + 1 < n ? m_sql[i + 1] : '\0';
-
-      if (c == '-' && next == '-') Refuse(start, "a comment (\"--\")");
-      if (c == '/' && next == '*') Refuse(start, "a comment (\"/*\")");
-      if (c == '*' && next == '/') Refuse(start, "the end of a comment (\"*/\")");
-
-      if (c == '\'' || ((c == 'N' || c == 'n') && next == '\'')) {
-        // PostgreSQL joins literals separated by a line break, and 'a'N'b' must not read as
-        // one literal holding a quote: a literal never follows another.
-        if (!m_tokens.empty() && m_tokens.back().kind == Kind::String)
-          Refuse(start, "a string literal right after another string literal");
-        i = EndOfQuoted(start, c == '\'' ? i : i + 1, '\'', "string literal");
-        Push(Kind::String, blank, start, i);
-      } else if (c == '"') {
-        i = EndOfQuoted(start, i, '"', "quoted name");
-        if (i - start == 2) Refuse(start, "an empty quoted name");
-        CheckName(start, i);
-        Push(Kind::QuotedName, blank, start, i);
-      } else if (c == '[') {
-        i = EndOfQuoted(start, i, ']', "bracketed name");
-        if (i - start == 2) Refuse(start, "an empty bracketed name");
-        CheckName(start, i);
-        Push(Kind::BracketName, blank, start, i);
-      } else if (IsWordStart(c)) {
-        while (i < n && IsWordChar(m_sql[i])) ++i;
-        if (i - start > kMaxNameBytes) Refuse(start, "a name longer than 63 characters");
-        if (i < n && (m_sql[i] == '\'' || m_sql[i] == '"'))
-          Refuse(start, "a quote right after the word \"" + m_sql.substr(start, i - start) +
-                            "\" (a typed literal such as X'…')");
-        Push(Kind::Word, blank, start, i, LowerAscii(std::string_view(m_sql).substr(start, i - start)));
-      } else if (IsDigit(c)) {
-        // The numbers of TextBasics.h's IsStatementNumber (the sign is an operator here).
-        i += UnsignedNumberLength(std::string_view(m_sql).substr(i));
-        if (i < n && (IsWordChar(m_sql[i]) || m_sql[i] == '.' || m_sql[i] == '\'' || m_sql[i] == '"'))
-          Refuse(start, "a malformed number (only integers and decimals such as 12 or 1.5)");
-        Push(Kind::Number, blank, start, i);
-      } else if (c == '.' && IsDigit(next)) {
-        Refuse(start, "a number that starts with a point (write 0.5, not .5)");
-      } else if (c == '@') {
-        size_t e = i + 1;
-        while (e < n && (IsWordChar(m_sql[e]) || m_sql[e] == '@')) ++e;
-        Refuse(start, "the variable \"" + m_sql.substr(start, e - start) + "\"");
-      } else if (c == '#') {
-        size_t e = i + 1;
-        while (e < n && (IsWordChar(m_sql[e]) || m_sql[e] == '#')) ++e;
-        Refuse(start, "the temporary table \"" + m_sql.substr(start, e - start) + "\"");
-      } else if (IsOperatorCharacter(c) && !m_tokens.empty() && m_tokens.back().kind == Kind::Operator &&
-                 m_tokens.back().end == start && IsOperatorCharacter(m_sql[start - 1])) {
-        Refuse(m_tokens.back().begin, "the operator characters \"" +
-                                          m_sql.substr(m_tokens.back().begin, start + 1 - m_tokens.back().begin) +
-                                          "\" written together (PostgreSQL reads them as one operator)");
-      } else if (c == '<' || c == '>' || c == '=') {
-        size_t len = 1;
-        if ((c == '<' && (next == '>' || next == '=')) || (c == '>' && next == '=')) len = 2;
-        if (i + len < n && std::string_view("<>=!").find(m_sql[i + len]) != std::string_view::npos)
-          Refuse(start, "the operator \"" + m_sql.substr(start, len + 1) + "\"");
-        i += len;
-        Push(Kind::Operator, blank, start, i, m_sql.substr(start, len));
-      } else if (std::string_view("+-*/,.();").find(c) != std::string_view::npos) {
-        ++i;
-        Push(Kind::Operator, blank, start, i, std::string(1, c));
-      } else {
-        Refuse(start, DescribeCharacter(c));
-      }
-    }
-  }
+  void EmitBlanks(const SqlToken& tok) { m_out.append(m_sql, tok.blankBegin, tok.begin - tok.blankBegin); }
 
   // ---- rewrite ----
 
-  std::string BracketToQuoted(const Token& tok) const {
+  std::string BracketToQuoted(const SqlToken& tok) const {
     std::string out = "\"";
     for (size_t i = tok.begin + 1; i + 1 < tok.end; ++i) {
       const char c = m_sql[i];
@@ -356,7 +217,7 @@ class Rewriter {
     m_databases.push_back(name);
   }
 
-  void Word(const Token& tok) {
+  void Word(const SqlToken& tok) {
     const std::string& w = tok.lower;
     const bool known = IsKnownKeyword(w);
     if (!known && IsStatementKeyword(w))
@@ -403,9 +264,9 @@ class Rewriter {
 
     if (w == "as" && !m_frames.empty() && m_frames.back().type == FrameType::Cast) {
       const size_t typeAt = m_t + 1;
-      if (typeAt >= m_tokens.size() || m_tokens[typeAt].kind != Kind::Word)
+      if (typeAt >= m_tokens.size() || m_tokens[typeAt].kind != SqlToken::Kind::Word)
         Refuse(tok.begin, "a cast without a type after \"as\"");
-      const Token& type = m_tokens[typeAt];
+      const SqlToken& type = m_tokens[typeAt];
       if (type.lower != "float")
         Refuse(type.begin, "a cast to \"" + Raw(type) + "\" (only cast(... as float) is supported)");
       if (!NextIs(typeAt, ")")) Refuse(type.end, "text after \"float\" in a cast");
@@ -429,9 +290,9 @@ class Rewriter {
       }
       return m_tokens.size();  // never closed: refused when the walk reaches the end
     };
-    const Token& first = m_tokens[j];
+    const SqlToken& first = m_tokens[j];
     if (IsOp(j, "(")) return pastGroup(j);
-    if (first.kind == Kind::String) return j + 1;
+    if (first.kind == SqlToken::Kind::String) return j + 1;
     if (!IsName(first))
       Refuse(first.begin, "\"" + Raw(first) + "\" after '…'+ (a column, literal or function is expected)");
     if (NextIs(j, "(")) return pastGroup(j + 1);
@@ -445,16 +306,16 @@ class Rewriter {
   }
 
   // '…'+expr is the one "+" the library writes: concatenation of a literal and a text.
-  void Concatenation(const Token& plus) {
-    if (m_t == 0 || m_tokens[m_t - 1].kind != Kind::String)
+  void Concatenation(const SqlToken& plus) {
+    if (m_t == 0 || m_tokens[m_t - 1].kind != SqlToken::Kind::String)
       Refuse(plus.begin, "a \"+\" that is not string concatenation (only '…'+expr is supported)");
     if (m_t >= 2 && (IsOp(m_t - 2, "*") || IsOp(m_t - 2, "/") || IsOp(m_t - 2, "-")))
       Refuse(m_tokens[m_t - 2].begin, "a string literal between \"" + m_tokens[m_t - 2].lower +
                                           "\" and \"+\" (the engines group it differently)");
     const size_t j = m_t + 1;
     if (j >= m_tokens.size()) Refuse(plus.begin, "a \"+\" at the end of the text");
-    const Token& first = m_tokens[j];
-    if (first.kind == Kind::Number || IsOp(j, "-") || IsOp(j, "+"))
+    const SqlToken& first = m_tokens[j];
+    if (first.kind == SqlToken::Kind::Number || IsOp(j, "-") || IsOp(j, "+"))
       Refuse(first.begin, "a number after '…'+ (that is an addition in T-SQL, not concatenation)");
     const size_t after = EndOfOperand(j);
     if (IsOp(after, "*") || IsOp(after, "/"))
@@ -463,7 +324,7 @@ class Rewriter {
     m_out += m_map.concatenation;
   }
 
-  void Operator(const Token& tok) {
+  void Operator(const SqlToken& tok) {
     const std::string& op = tok.lower;
     if (op == "(") {
       m_frames.push_back(Frame{m_pending.value_or(FrameType::Group), tok.begin});
@@ -494,7 +355,7 @@ class Rewriter {
 
   const std::string& m_sql;
   const DialectMapping& m_map;
-  std::vector<Token> m_tokens;
+  std::vector<SqlToken> m_tokens;
   size_t m_trailingBlanks = 0;
   size_t m_t = 0;  // the token being rewritten
   std::vector<Frame> m_frames;
