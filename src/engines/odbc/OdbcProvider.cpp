@@ -19,6 +19,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "engines/ConnectionString.h"
+#include "engines/EngineSettings.h"
 #include "index/EngineCache.h"
 #include "index/FacetEvaluator.h"
 #include "index/VehicleLevels.h"
@@ -184,17 +185,6 @@ std::string DriverValue(const std::string& value) {
   return out + "}";
 }
 
-int32_t TimeoutOf(const ConnectionString& conn, const char* key, int32_t fallback) {
-  const std::optional<std::string> text = conn.Get(key);
-  if (!text) return fallback;
-  int32_t value = -1;
-  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
-  if (text->empty() || ec != std::errc() || end != text->data() + text->size() || value < 0 || value > 86400)
-    Fail("The connection string's \"" + std::string(key) + "\" is \"" + *text +
-         "\"; it must be a whole number of seconds from 0 (no limit) to 86400.");
-  return value;
-}
-
 enum class ServerKind { SqlServer, PostgreSQL };
 
 std::optional<ServerKind> KindOf(const std::string& dbmsName) {
@@ -274,7 +264,7 @@ std::unique_ptr<Connection> Open(const OdbcSettings& settings) {
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &raw)))
     Fail("No ODBC connection can be made: " + DiagnosticsOf(SQL_HANDLE_ENV, Environment()).text);
   auto conn = std::make_unique<Connection>(raw);
-  const auto seconds = static_cast<SQLULEN>(settings.connectTimeout);
+  const auto seconds = static_cast<SQLULEN>(settings.connectTimeoutSeconds);
   SQLSetConnectAttrW(raw, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
   SQLSetConnectAttrW(raw, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
 
@@ -304,7 +294,7 @@ std::unique_ptr<Connection> Open(const OdbcSettings& settings) {
     // over the command timeout (the driver's own query timeout is not relied on).
     ExecOnly(*conn, "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY",
              "The PostgreSQL session cannot be made read-only");
-    ExecOnly(*conn, "SET statement_timeout = " + std::to_string(int64_t{settings.commandTimeout} * 1000),
+    ExecOnly(*conn, "SET statement_timeout = " + std::to_string(int64_t{settings.commandTimeoutSeconds} * 1000),
              "The PostgreSQL session's statement timeout cannot be set");
     // Literals are quoted for standard strings, where a backslash is an ordinary
     // character. With the setting off (server, database or role default) a backslash
@@ -527,17 +517,17 @@ Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbNa
   }
   StmtHandle stmt(raw);
   if (conn.kind == ServerKind::SqlServer)
-    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(settings.commandTimeout)), 0);
+    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(settings.commandTimeoutSeconds)), 0);
 
   const std::string text = inServerDialect ? sql : TextFor(sql, conn.kind);
   std::optional<WideString> wide = TryWiden(text);
   if (!wide)
     throw Error(kErrBadSql, kConnectorSource, "The SQL text is not well-formed UTF-8; it is not sent to the server.");
   const SQLRETURN rc = SQLExecDirectW(raw, wide->data(), static_cast<SQLINTEGER>(wide->size()));
-  if (!Succeeded(rc) && rc != SQL_NO_DATA) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+  if (!Succeeded(rc) && rc != SQL_NO_DATA) StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
 
   SQLSMALLINT columns = 0;
-  if (!Succeeded(SQLNumResultCols(raw, &columns))) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+  if (!Succeeded(SQLNumResultCols(raw, &columns))) StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
   if (columns <= 0) throw Error(kErrBadSql, kConnectorSource, "The SQL text returned no rows to read.");
   std::vector<ColumnInfo> info(static_cast<size_t>(columns));
   std::vector<std::string> names;
@@ -547,7 +537,7 @@ Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbNa
     SQLULEN size = 0;
     if (!Succeeded(SQLDescribeColW(raw, i, name, static_cast<SQLSMALLINT>(std::size(name)), &nameLength, &type, &size,
                                    &scale, &nullable)))
-      StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+      StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
     info[i - 1] = {NarrowZ(name), type, scale};
     names.push_back(info[i - 1].name);
   }
@@ -556,11 +546,11 @@ Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbNa
   while (true) {
     const SQLRETURN fetched = SQLFetch(raw);
     if (fetched == SQL_NO_DATA) break;
-    if (!Succeeded(fetched)) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+    if (!Succeeded(fetched)) StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
     std::vector<mirel_SbF::Variant> row(static_cast<size_t>(columns));
     for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i)
       if (!ReadValue(raw, i, info[i - 1], row[i - 1]))
-        StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
+        StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
     rows.push_back(std::move(row));
   }
   Rows result;
@@ -581,23 +571,11 @@ OdbcSettings OdbcSettingsOf(const std::string& strDbConn) {
   if (LowerAscii(conn.Provider()) != "odbc")
     Fail("The ODBC connector cannot run a connection string for Provider=" + conn.Provider() + ".");
   OdbcSettings settings;
-  settings.connectTimeout = TimeoutOf(conn, "Connect Timeout", settings.connectTimeout);
-  settings.commandTimeout = TimeoutOf(conn, "Command Timeout", settings.commandTimeout);
-  settings.cacheSeconds =
-      static_cast<int32_t>(WholeNumberSetting(conn, "Cache Seconds", settings.cacheSeconds, 86400, "seconds"));
-  settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
-  if (const std::optional<std::string> mode = conn.Get("Evaluation")) {
-    if (EqualsNoCase(*mode, "Plain")) settings.evaluation = facets::Evaluation::Plain;
-    else if (EqualsNoCase(*mode, "Levels")) settings.evaluation = facets::Evaluation::Levels;
-    else if (!EqualsNoCase(*mode, "Facets"))
-      Fail("The connection string's \"Evaluation\" is \"" + *mode + "\"; it must be Facets, Levels or Plain.");
-  }
+  static_cast<EngineSettings&>(settings) = EngineSettingsOf(conn);
   bool namesSource = false;
   for (const auto& [key, value] : conn.Pairs()) {
     const std::string lower = LowerAscii(key);
-    if (lower == "provider" || lower == "connect timeout" || lower == "command timeout" || lower == "cache seconds" ||
-        lower == "cache mb" || lower == "evaluation")
-      continue;
+    if (lower == "provider" || IsEngineSetting(key)) continue;
     if (lower == "driver" || lower == "dsn" || lower == "filedsn") namesSource = namesSource || !value.empty();
     const std::string entry = key + "=" + DriverValue(value) + ";";
     settings.driverString += entry;
@@ -849,7 +827,7 @@ std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(Rows rows) {
 
 Rows Query(const std::string& strSql, const std::string& strDbName, const OdbcSettings& settings,
            EngineCache* cache) {
-  const std::string key = std::to_string(settings.connectTimeout) + "/" + std::to_string(settings.commandTimeout) +
+  const std::string key = std::to_string(settings.connectTimeoutSeconds) + "/" + std::to_string(settings.commandTimeoutSeconds) +
                           "/" + settings.driverString;
   try {
     Lease lease(key, settings, true);

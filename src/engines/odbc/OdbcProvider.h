@@ -33,7 +33,7 @@
 #include <string>
 
 #include "mirel_SbF/Recordset.h"
-#include "index/FacetEvaluator.h"
+#include "engines/EngineSettings.h"
 
 namespace mirel_platform {
 
@@ -47,21 +47,16 @@ std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql
 // Closes every idle pooled connection (e.g. before a server is taken down on purpose).
 void OdbcClosePooledConnections();
 
-// What the connector makes of a connection string: the text handed to the driver, the
-// same with the password hidden (for messages) and the two timeouts in seconds.
+// What the connector makes of a connection string: the engine settings (EngineSettings.h)
+// and the text handed to the driver, the same with the password hidden (for messages).
 // "Cache Seconds=N" keeps each answer for N seconds (default 0: nothing is kept, every query
-// reaches the server); "Cache MB=N" bounds what is kept (default 256). A server's data may
-// change at any time, so a host asks for this only where answers that old are acceptable.
-struct OdbcSettings {
+// reaches the server); "Cache MB=N" bounds what is kept. A server's data may change at any
+// time, so a host asks for this only where answers that old are acceptable. With answers
+// kept, PostgreSQL's texts run in the faster forms of index/FacetEvaluator.h
+// ("Evaluation=Levels" only the levels, "Evaluation=Plain" as written).
+struct OdbcSettings : EngineSettings {
   std::string driverString;
   std::string shownString;
-  int32_t connectTimeout = 15;
-  int32_t commandTimeout = 30;
-  int32_t cacheSeconds = 0;
-  int64_t cacheBytes = int64_t{256} << 20;
-  // With answers kept, PostgreSQL's texts run in the faster forms of FacetEvaluator.h
-  // ("Evaluation=Levels" only the levels, "Evaluation=Plain" as written).
-  facets::Evaluation evaluation = facets::Evaluation::Facets;
 };
 OdbcSettings OdbcSettingsOf(const std::string& strDbConn);
 

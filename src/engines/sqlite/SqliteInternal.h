@@ -15,6 +15,7 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Variant.h"
+#include "engines/EngineSettings.h"
 #include "index/FacetEvaluator.h"
 #include "index/VehicleSet.h"
 
@@ -32,23 +33,7 @@ class EngineError : public mirel_SbF::Error {
   int m_code;
 };
 
-// The connection string's engine settings (keys compared without regard to case):
-//   Command Timeout=N   seconds a query may run (default 30, 0 = no limit), as on the servers
-//   Max Result MB=N     the most a result may hold in memory (default 512)
-//   Cache MB=N          what the engine keeps between queries for these files (default 256,
-//                       0 = nothing); see EngineCache
-//   Evaluation=Facets|Levels|Plain   how texts run (default Facets): Plain hands every text
-//                       to SQLite as written; Levels evaluates the nested vehicle sub-queries
-//                       one level at a time (any number of choices); Facets also answers the
-//                       library's list and vehicle queries from kept postings. All three give
-//                       the same record sets; Plain is there to compare against.
-struct Settings {
-  using Evaluation = facets::Evaluation;
-  int32_t commandTimeoutSeconds = 30;
-  int64_t maxResultBytes = int64_t{512} << 20;
-  int64_t cacheBytes = int64_t{256} << 20;
-  Evaluation evaluation = Evaluation::Facets;
-};
+using Settings = EngineSettings;
 
 using facets::ResultRows;
 using facets::ValueRows;

@@ -106,21 +106,7 @@ Location LocateDatabase(const std::string& strDbName, const std::string& strDbCo
   return Location{folder, strDbName};
 }
 
-Settings SettingsOf(const std::string& strDbConn) {
-  const ConnectionString conn = ParseConnectionString(strDbConn);
-  Settings settings;
-  settings.commandTimeoutSeconds =
-      static_cast<int32_t>(WholeNumberSetting(conn, "Command Timeout", settings.commandTimeoutSeconds, 86400, "seconds"));
-  settings.maxResultBytes = WholeNumberSetting(conn, "Max Result MB", settings.maxResultBytes >> 20, 1 << 20, "megabytes") << 20;
-  settings.cacheBytes = WholeNumberSetting(conn, "Cache MB", settings.cacheBytes >> 20, 1 << 20, "megabytes") << 20;
-  if (const std::optional<std::string> mode = conn.Get("Evaluation")) {
-    if (EqualsNoCase(*mode, "Facets")) settings.evaluation = Settings::Evaluation::Facets;
-    else if (EqualsNoCase(*mode, "Levels")) settings.evaluation = Settings::Evaluation::Levels;
-    else if (EqualsNoCase(*mode, "Plain")) settings.evaluation = Settings::Evaluation::Plain;
-    else Fail("The connection string's \"Evaluation\" is \"" + *mode + "\"; it must be Facets, Levels or Plain.");
-  }
-  return settings;
-}
+Settings SettingsOf(const std::string& strDbConn) { return EngineSettingsOf(ParseConnectionString(strDbConn)); }
 
 // The version of a database file as the caches key it: which file, its size and time, the
 // change counter SQLite writes into its header on every commit, and the same of its
@@ -449,7 +435,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
   AttachDatabases(conn, where, databases);
   QueryScope scope(conn, settings);
   try {
-    if (settings.evaluation == Settings::Evaluation::Plain) return RecordsetOf(Run(conn, where, sqliteSql, settings));
+    if (settings.evaluation == facets::Evaluation::Plain) return RecordsetOf(Run(conn, where, sqliteSql, settings));
 
     std::shared_ptr<EngineCache> cache =
         settings.cacheBytes > 0 ? CacheFor(where.folder, settings.cacheBytes) : nullptr;
@@ -465,7 +451,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     std::string resultKey;
     if (cache) {
       // Each form keeps its own answers (they are the same; this keeps each form testable).
-      resultKey = settings.evaluation == Settings::Evaluation::Levels ? "R|levels|" : "R|";
+      resultKey = settings.evaluation == facets::Evaluation::Levels ? "R|levels|" : "R|";
       resultKey += where.mainName;
       resultKey += '|';
       resultKey += specsStamp;

@@ -28,8 +28,8 @@ TEST(OdbcSettings, EntriesReachTheDriverWithoutOursAndThePasswordIsNeverShown) {
     const OdbcSettings s = OdbcSettingsOf(c.conn);
     EXPECT_EQ(s.driverString, c.driver) << c.conn;
     EXPECT_EQ(s.shownString, c.shown) << c.conn;
-    EXPECT_EQ(s.connectTimeout, c.connect) << c.conn;
-    EXPECT_EQ(s.commandTimeout, c.command) << c.conn;
+    EXPECT_EQ(s.connectTimeoutSeconds, c.connect) << c.conn;
+    EXPECT_EQ(s.commandTimeoutSeconds, c.command) << c.conn;
     EXPECT_EQ(s.cacheSeconds, c.cache) << c.conn;
   }
 }
