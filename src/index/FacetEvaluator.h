@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "mirel_SbF/Variant.h"
+#include "runtime/NumberText.h"
 #include "index/EngineCache.h"
 #include "index/VehicleSet.h"
 
@@ -52,11 +53,7 @@ struct ResultRows {
   size_t bytes = 0;
 };
 
-// A whole number as a record set returns it: Long when it fits in 32 bits, else Double.
-inline mirel_SbF::Variant WholeNumber(int64_t v) {
-  if (v >= INT32_MIN && v <= INT32_MAX) return mirel_SbF::Variant(static_cast<int32_t>(v));
-  return mirel_SbF::Variant(static_cast<double>(v));
-}
+using mirel_SbF::WholeNumber;
 
 // The distinct (schema_id, location, data_value) of the equipment rows a statement may see,
 // and for the counting queries how many of its vehicles the value leads to.

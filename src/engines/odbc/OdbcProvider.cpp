@@ -20,6 +20,7 @@
 #include "mirel_SbF/Error.h"
 #include "engines/ConnectionString.h"
 #include "engines/EngineSettings.h"
+#include "runtime/NumberText.h"
 #include "index/EngineCache.h"
 #include "index/FacetEvaluator.h"
 #include "index/VehicleLevels.h"
@@ -440,12 +441,6 @@ struct ColumnInfo {
   SQLSMALLINT scale = 0;
 };
 
-mirel_SbF::Variant WholeValue(int64_t v) {
-  if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
-    return mirel_SbF::Variant(static_cast<int32_t>(v));
-  return mirel_SbF::Variant(static_cast<double>(v));
-}
-
 // Reads one column of the current row; returns false when the driver failed.
 bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel_SbF::Variant& value) {
   SQLLEN indicator = 0;
@@ -462,13 +457,13 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
     if (info.type != SQL_NUMERIC && info.type != SQL_DECIMAL) {
       SQLBIGINT v = 0;
       if (!Succeeded(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, sizeof v, &indicator))) return false;
-      value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : WholeValue(v);
+      value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : mirel_SbF::WholeNumber(v);
       return true;
     }
     if (!Succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator))) return false;
     if (indicator == SQL_NULL_DATA) value = mirel_SbF::Variant::Null();
     else if (d == static_cast<double>(static_cast<int64_t>(d)) && d >= -9.2e18 && d <= 9.2e18)
-      value = WholeValue(static_cast<int64_t>(d));
+      value = mirel_SbF::WholeNumber(static_cast<int64_t>(d));
     else value = mirel_SbF::Variant(d);
     return true;
   }
