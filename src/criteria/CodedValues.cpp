@@ -2,6 +2,7 @@
 #include "common/modMisc.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
+#include "sql/QueryShapes.h"
 
 namespace mirel_SbF {
 
@@ -10,9 +11,7 @@ std::shared_ptr<Recordset> GetSbFCodedValueInfo(const Search::State& state,
                                                 bool bUseStandardEquipOnly, bool bReduceLists) {
   return WithHandler("GetSbFCodedValueInfo", [&] {
     std::string sql;
-    sql += "select distinct eq0.schema_id, '      '+eq0.data_value as data_value, COALESCE(st.full_text,eq0.data_value) as full_text, ";
-    sql += "sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, ";
-    sql += "sbf.row_id , sbf.order_id, sbf.Category, sbf.multi_select_style ";
+    sql += mirel_platform::shapes::kCodedValues;
     sql += "from equipment eq0 ";
     sql += "inner join schema_info si on (eq0.schema_id = si.schema_id) and (si.data_type <> 1) and (si.data_type <> 2) ";
     sql += "inner join ";

@@ -14,6 +14,7 @@
 #include "common/modMisc.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
+#include "sql/QueryShapes.h"
 
 namespace mirel_SbF {
 namespace {
@@ -37,7 +38,7 @@ std::string WhereOf(const std::string& terms) { return terms.empty() ? std::stri
 std::string CodedCountsSql(const Search::State& state, const FacetCounts& facets,
                            const Criterion* own) {
   std::string sql;
-  sql += "select eq0.schema_id, eq0.location, eq0.data_value, count(distinct eq0.vehicle_id) as vehicle_count ";
+  sql += mirel_platform::shapes::kCodedCounts;
   sql += "from equipment eq0 ";
   sql += "inner join schema_info si on (eq0.schema_id = si.schema_id) and (si.data_type <> 1) and (si.data_type <> 2) ";
   sql += "inner join ";
@@ -55,7 +56,7 @@ std::string CodedCountsSql(const Search::State& state, const FacetCounts& facets
 std::string NumericCountsSql(const Search::State& state, const FacetCounts& facets,
                              const Criterion* own) {
   std::string sql;
-  sql += "select eq0.schema_id, eq0.location, cast(eq0.data_value as float) as fdata_value, count(distinct eq0.vehicle_id) as vehicle_count ";
+  sql += mirel_platform::shapes::kNumericCounts;
   sql += "from equipment eq0 ";
   sql += "inner join ";
   sql += state.m_strProjectDbName;
@@ -211,8 +212,7 @@ void CountSteps(const Search::State& state, Results& row, const std::string& str
     // Step k + 1 holds the values from the k-th ladder value up to the next; 0 those below
     // the ladder (counted without the criterion's own choices, they may lie lower).
     std::string sql;
-    sql += "select steps.step, count(distinct steps.vehicle_id) as vehicle_count ";
-    sql += "from (select case ";
+    sql += mirel_platform::shapes::kSteps;
     for (size_t k = 0; k < steps.size(); ++k) {
       sql += "when cast(eq0.data_value as float) < ";
       sql += BoundLiteral(bounds[k]);

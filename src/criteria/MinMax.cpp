@@ -4,6 +4,7 @@
 #include "runtime/ErrorHandling.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
+#include "sql/QueryShapes.h"
 
 namespace mirel_SbF {
 namespace {
@@ -31,9 +32,7 @@ std::shared_ptr<Recordset> GetSbFMinMaxInfo(const Search::State& state,
                                             bool bUseStandardEquipOnly, bool bReduceLists) {
   return WithHandler("GetSbFMinMaxInfo", [&] {
     std::string sql;
-    sql += "select distinct min(cast(eq0.data_value as float)) as \"Minimum\", max(cast(eq0.data_value as float))  as \"Maximum\", ";
-    sql += "sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, ";
-    sql += "cast(sbf.row_id as float) as \"Row_Id\", cast(sbf.order_id as float) as \"Order_Id\", sbf.Category, sbf.multi_select_style, sbf.criterion_increment, sbf.criterion_format ";
+    sql += mirel_platform::shapes::kRanges;
     sql += "from equipment eq0 ";
     sql += "inner join ";
     sql += state.m_strProjectDbName;

@@ -1,6 +1,7 @@
 #include "runtime/ErrorHandling.h"
 #include "criteria/Criteria.h"
 #include "mirel_SbF/Connector.h"
+#include "sql/QueryShapes.h"
 
 namespace mirel_SbF {
 
@@ -9,10 +10,7 @@ std::shared_ptr<Recordset> GetNumericListInfo(const Search::State& state,
                                               bool bUseStandardEquipOnly, bool bReduceLists) {
   return WithHandler("GetNumericListInfo", [&] {
     std::string sql;
-    sql += "select distinct CAST(eq0.data_value as float) as fdata_value, sbf.criterion_schema_id, sbf.criterion_value, ";
-    sql += "sbf.criterion_location, sbf.row_id, sbf.order_id, ";
-    sql += "sbf.Category, sbf.multi_select_style, ";
-    sql += "sbf.criterion_format ";
+    sql += mirel_platform::shapes::kNumericValues;
     sql += "from equipment eq0 ";
     sql += "inner join ";
     sql += state.m_strProjectDbName;

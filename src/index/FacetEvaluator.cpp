@@ -7,6 +7,7 @@
 
 #include "runtime/TextBasics.h"
 #include "index/VehicleLevels.h"
+#include "sql/QueryShapes.h"
 
 namespace mirel_platform::facets {
 
@@ -18,29 +19,14 @@ std::atomic<int64_t> g_facets{0}, g_levels{0}, g_asWritten{0};
 // square of its depth); their own conditions still are.
 constexpr size_t kMaxKeyText = 16384;
 
-// The heads of the library's list queries, up to "from equipment eq0".
-constexpr std::string_view kCodedHead =
-    "select distinct eq0.schema_id, '      '+eq0.data_value as data_value, COALESCE(st.full_text,eq0.data_value) as "
-    "full_text, sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, sbf.row_id , sbf.order_id, "
-    "sbf.Category, sbf.multi_select_style ";
-constexpr std::string_view kRangeHead =
-    "select distinct min(cast(eq0.data_value as float)) as \"Minimum\", max(cast(eq0.data_value as float))  as "
-    "\"Maximum\", sbf.criterion_schema_id, sbf.criterion_value, sbf.criterion_location, cast(sbf.row_id as float) as "
-    "\"Row_Id\", cast(sbf.order_id as float) as \"Order_Id\", sbf.Category, sbf.multi_select_style, "
-    "sbf.criterion_increment, sbf.criterion_format ";
-constexpr std::string_view kNumericHead =
-    "select distinct CAST(eq0.data_value as float) as fdata_value, sbf.criterion_schema_id, sbf.criterion_value, "
-    "sbf.criterion_location, sbf.row_id, sbf.order_id, sbf.Category, sbf.multi_select_style, sbf.criterion_format ";
-constexpr std::string_view kVehiclesHead = "select distinct eq.vehicle_id ";
-// The counting queries: vehicles per value of the coded rows, per number of the numeric
-// lists, and per step of a range row's ladder.
-constexpr std::string_view kCodedCountHead =
-    "select eq0.schema_id, eq0.location, eq0.data_value, count(distinct eq0.vehicle_id) as vehicle_count ";
-constexpr std::string_view kNumericCountHead =
-    "select eq0.schema_id, eq0.location, cast(eq0.data_value as float) as fdata_value, count(distinct "
-    "eq0.vehicle_id) as vehicle_count ";
-constexpr std::string_view kStepsHead =
-    "select steps.step, count(distinct steps.vehicle_id) as vehicle_count from (select case ";
+// The heads of the library's list, counting and vehicle queries (sql/QueryShapes.h).
+constexpr std::string_view kCodedHead = shapes::kCodedValues;
+constexpr std::string_view kRangeHead = shapes::kRanges;
+constexpr std::string_view kNumericHead = shapes::kNumericValues;
+constexpr std::string_view kVehiclesHead = shapes::kVehicles;
+constexpr std::string_view kCodedCountHead = shapes::kCodedCounts;
+constexpr std::string_view kNumericCountHead = shapes::kNumericCounts;
+constexpr std::string_view kStepsHead = shapes::kSteps;
 
 // How many of `carriers` are in `chosen` (all when there is no choice).
 int64_t CountIn(const std::vector<int64_t>& carriers, const VehicleSet* chosen) {
@@ -216,16 +202,16 @@ class Evaluator {
           }
         }
         if (!mine)
-          mine = RunSet("select distinct vehicle_id from equipment where " + Render(shape.ownBegin, shape.ownEnd),
+          mine = RunSet(std::string(shapes::kLevel) + Render(shape.ownBegin, shape.ownEnd),
                         ownKey);
         set = std::make_shared<const VehicleSet>(VehicleSet::Intersect(*mine, *inner));
       }
     } else {
-      if (level.open + 7 >= level.close) throw NotEquivalent{};  // "where" and nothing: as written
-      if (std::optional<VehicleSet> fromPostings = OwnFromPostings(level.open + 7, level.close))
+      if (shape.ownBegin >= shape.ownEnd) throw NotEquivalent{};  // "where" and nothing: as written
+      if (std::optional<VehicleSet> fromPostings = OwnFromPostings(shape.ownBegin, shape.ownEnd))
         set = std::make_shared<const VehicleSet>(std::move(*fromPostings));
       else
-        set = RunSet("select distinct vehicle_id from equipment where " + Render(level.open + 7, level.close),
+        set = RunSet(std::string(shapes::kLevel) + Render(shape.ownBegin, shape.ownEnd),
                      std::string());
     }
     Keep(key, set, set->Bytes());
@@ -515,10 +501,9 @@ class Evaluator {
     // The steps compare the values' numbers here: only where they are read as the engine does.
     if (std::string_view(m_sql).substr(0, kStepsHead.size()) != kStepsHead || !m_ctx.backend->AnswersFromPostings())
       return std::nullopt;
-    size_t i = 0;
-    if (!Expect(i, {"select", "steps", ".", "step", ",", "count", "(", "distinct", "steps", ".", "vehicle_id", ")",
-                    "as", "vehicle_count", "from", "(", "select", "case"}))
-      return std::nullopt;
+    // The head is the shared one: its tokens end with "( select case".
+    static const size_t kHeadTokens = TokenizeSql(kStepsHead)->tokens.size();
+    size_t i = kHeadTokens;
     const size_t open = i - 3;  // "(" of the derived table
     std::vector<Literal> bounds;
     while (IsWord(i, "when")) {
@@ -623,7 +608,7 @@ class Evaluator {
                                          const VehicleSet& found) {
     // Between the table and the WHERE clause (already evaluated into `found`) stands the
     // join and nothing else; after it, the sort.
-    constexpr std::string_view kJoin = "inner join version v on (v.vehicle_id = eq.vehicle_id)";
+    constexpr std::string_view kJoin = shapes::kVersionJoin.substr(0, shapes::kVersionJoin.size() - 1);
     if (where <= from + 3 || !IsWord(tail, "order") ||
         std::string_view(m_sql).substr(Tok(from + 3).begin, Tok(where - 1).end - Tok(from + 3).begin) != kJoin)
       return std::nullopt;

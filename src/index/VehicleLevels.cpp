@@ -1,5 +1,6 @@
 #include "index/VehicleLevels.h"
 
+#include "sql/QueryShapes.h"
 
 namespace mirel_platform {
 
@@ -14,17 +15,25 @@ bool IsSymbol(const SqlTokens& t, size_t i, std::string_view symbol) {
   return i < t.tokens.size() && t.tokens[i].kind == SqlToken::Kind::Symbol && t.tokens[i].lower == symbol;
 }
 
+// The tokens of a level's head, "select distinct vehicle_id from equipment where".
+const std::vector<SqlToken>& LevelHead() {
+  static const std::vector<SqlToken> head = TokenizeSql(shapes::kLevel)->tokens;
+  return head;
+}
+
 }  // namespace
 
 bool IsLevelOpen(const SqlTokens& t, size_t open) {
-  return open > 0 && IsSymbol(t, open, "(") && IsWord(t, open - 1, "in") && IsWord(t, open + 1, "select") &&
-         IsWord(t, open + 2, "distinct") && IsWord(t, open + 3, "vehicle_id") && IsWord(t, open + 4, "from") &&
-         IsWord(t, open + 5, "equipment") && IsWord(t, open + 6, "where");
+  if (open == 0 || !IsSymbol(t, open, "(") || !IsWord(t, open - 1, "in")) return false;
+  const std::vector<SqlToken>& head = LevelHead();
+  for (size_t k = 0; k < head.size(); ++k)
+    if (!IsWord(t, open + 1 + k, head[k].lower)) return false;
+  return true;
 }
 
 LevelShape ShapeOfLevel(const SqlTokens& t, LevelRange range) {
   LevelShape shape;
-  const size_t begin = range.open + 7;
+  const size_t begin = range.open + 1 + LevelHead().size();
   const size_t end = range.close;
   shape.ownBegin = begin;
   shape.ownEnd = end;

@@ -3,6 +3,7 @@
 #include "common/modMisc.h"
 #include "matching/WhereClause.h"
 #include "mirel_SbF/Connector.h"
+#include "sql/QueryShapes.h"
 
 namespace mirel_SbF {
 
@@ -12,14 +13,14 @@ std::string MatchingVehiclesSql(const Search::State& state, bool UseStandardEqui
   std::string sortColumns;
   if (sorting) sortColumns = AddTablePrefixToCommaDelimitedList("v", strSortByList);
 
-  std::string selectPart = "select distinct eq.vehicle_id ";
+  std::string selectPart(mirel_platform::shapes::kVehicles);
   if (sorting) {
     selectPart += ", ";
     selectPart += sortColumns;
     selectPart += " ";
   }
   selectPart += "from equipment eq ";
-  if (sorting) selectPart += "inner join version v on (v.vehicle_id = eq.vehicle_id) ";
+  if (sorting) selectPart += mirel_platform::shapes::kVersionJoin;
 
   std::string conditionPart = CreateWhereClause(state, "eq", UseStandardEquipOnly, bReduceLists);
   if (sorting) {

@@ -3,6 +3,7 @@
 #include "runtime/ErrorHandling.h"
 #include "sql/SqlText.h"
 #include "common/modMisc.h"
+#include "sql/QueryShapes.h"
 
 #include <algorithm>
 #include <vector>
@@ -23,7 +24,7 @@ std::string CreateVehicleSql(const std::string& strSchemaId, const std::string& 
     if (!strSchemaLocation.empty()) RequireWholeNumber("Schema location", strSchemaLocation);
 
     std::string joiner;
-    std::string sql = "select distinct vehicle_id from equipment where ";
+    std::string sql(mirel_platform::shapes::kLevel);
     if (!strSchemaId.empty()) {
       sql += joiner;
       sql += "schema_id = ";
