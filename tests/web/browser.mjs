@@ -233,6 +233,13 @@ async function run(base) {
     check(ordered(shown, -1) && emptyLast(shown), `the table is not sorted down by price: ${shown.join(' | ')}`);
     check((await page.getAttribute('#vehicles th[aria-sort]', 'aria-sort')) === 'descending', 'the sorted column is not marked');
 
+    // A choice removed by keyboard: the focus goes to the choice that takes its place.
+    await page.focus('#remove-0');
+    await navigate(page, () => page.keyboard.press('Enter'));
+    check((await count(page)) === sqlCount(FROM_100_HP), 'removing Europe did not leave the horsepower alone');
+    check((await focused(page)) === 'remove-0' && (await page.textContent('#choices li')).includes('100'),
+          `after the removal the focus is on ${await focused(page)}`);
+
     // Pages: every vehicle once, 50 at a time.
     await navigate(page, () => page.goto(`${base}/?cat=General&lang=1&cur=USD`));
     const seen = new Set();

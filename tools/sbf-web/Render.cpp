@@ -97,7 +97,7 @@ const narrow=()=>matchMedia('(max-width:640px)').matches;
 const save=()=>{try{const a=document.activeElement;sessionStorage.setItem(KEY,JSON.stringify({y:scrollY,focus:a&&a.id,fallback:a&&a.dataset&&a.dataset.fallback,open:!!(drawer&&drawer.open)}))}catch(e){}};
 addEventListener('load',()=>{let p=null;try{p=JSON.parse(sessionStorage.getItem(KEY)||'null');sessionStorage.removeItem(KEY)}catch(e){}
 if(drawer&&narrow()&&!(p&&p.open))drawer.open=false;
-if(p){const f=(p.focus&&document.getElementById(p.focus))||(p.fallback&&document.getElementById(p.fallback));if(f)f.focus({preventScroll:true});scrollTo(0,p.y);}});
+if(p){const f=[p.focus,...(p.fallback||'').split(' ')].map(id=>id&&document.getElementById(id)).find(e=>e);if(f)f.focus({preventScroll:true});scrollTo(0,p.y);}});
 for(const a of document.querySelectorAll('a[href="#filters"],a[href="#criteria"]'))a.addEventListener('click',()=>{if(drawer)drawer.open=true});
 let pointer=0;
 addEventListener('pointerdown',()=>{pointer=Date.now()},true);
@@ -468,7 +468,7 @@ std::string RenderHtml(const Screen& screen) {
     for (size_t i = 0; i < screen.choices.size(); ++i) {
       const Choice& choice = screen.choices[i];
       body += "<li>" + HtmlEscape(ChoiceText(choice, w)) + " <a class=\"remove\" id=\"remove-" + std::to_string(i) +
-              "\" data-fallback=\"choices-title\" href=" + Attr(Link(p, choice.remove)) + " aria-label=" +
+              "\" data-fallback=\"choices-title criteria\" href=" + Attr(Link(p, choice.remove)) + " aria-label=" +
               Attr(std::string(w.remove) + " " + ChoiceText(choice, w)) + ">&#x2715; " + HtmlEscape(w.remove) + "</a>";
       if (choice.without >= 0)
         body += " <span class=\"without\" data-without=\"" + std::to_string(choice.without) + "\">(" +
