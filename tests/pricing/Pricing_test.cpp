@@ -112,7 +112,7 @@ TEST(Pricing, RealAmountsPerLanguage) {
 // symbol and decimals; the Windows texts of the same calls beside them.
 TEST(Pricing, TodaysConventionsPerLanguage) {
   RecordingProvider recorder;
-  Pricing pricing = Loaded("GBP,EUR,CHF,JPY");
+  Pricing pricing = Loaded("GBP,EUR,CHF,JPY,HUF");
   const std::string nbsp = "\u00a0", narrow = "\u202f";
   struct Case {
     std::function<std::string()> call;
@@ -120,12 +120,15 @@ TEST(Pricing, TodaysConventionsPerLanguage) {
   } cases[] = {
       {[&] { return pricing.FormatPrice(790000, "JPY", 1); }, "\u00a5790,000.00", "\u00a5790,000"},  // 0 decimals
       {[&] { return pricing.FormatPrice(4800, "CHF", 3); }, "4.800,00CHF", "4.800,00" + nbsp + "CHF"},
+      // The table's decimals, where ICU's for the currency differ (two for the forint).
+      {[&] { return pricing.FormatPrice(395000.4, "HUF", 3); }, "395.000,40Ft", "395.000" + nbsp + "Ft"},
       {[&] { return pricing.FormatPrice(5000, "EUR", 3); }, "\u20ac5.000,00", "5.000,00" + nbsp + "\u20ac"},
       {[&] { return pricing.FormatPrice(5000, "EUR", 5); }, "\u20ac5" + nbsp + "000,00", "5" + narrow + "000,00" + nbsp + "\u20ac"},
       {[&] { return pricing.FormatPrice(4800, "CHF", 1); }, "4,800.00CHF", "CHF" + nbsp + "4,800.00"},
       {[&] { return pricing.FormatPrice(-1234.565, "GBP", 1); }, "-\u00a31,234.57", "-\u00a31,234.57"},
-      {[&] { return pricing.FormatAllPrices(70, "GBP", 3); }, "\u00a370,00 (\u20ac100,00, 96,00CHF, \u00a515.800,00)",
-       "70,00" + nbsp + "\u00a3 (100,00" + nbsp + "\u20ac, 96,00" + nbsp + "CHF, 15.800" + nbsp + "\u00a5)"},
+      {[&] { return pricing.FormatAllPrices(70, "GBP", 3); },
+       "\u00a370,00 (\u20ac100,00, 96,00CHF, \u00a515.800,00, 39.500,00Ft)",
+       "70,00" + nbsp + "\u00a3 (100,00" + nbsp + "\u20ac, 96,00" + nbsp + "CHF, 15.800" + nbsp + "\u00a5, 39.500" + nbsp + "Ft)"},
       {[&] { return pricing.FormatNumber("1234567.891", 1, 3); }, "1.234.567,9", "1.234.567,9"},
       {[&] { return pricing.FormatNumber("1234567.891", 1, 5); }, "1" + nbsp + "234" + nbsp + "567,9",
        "1" + narrow + "234" + narrow + "567,9"},

@@ -5,6 +5,8 @@
 // Screen_test.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -87,6 +89,16 @@ TEST(HostDefaults, RowsWhoseValuesExcludeEachOtherAreEitherOr) {
   std::vector<std::string> items;
   for (const auto& c : sbf_host::ExclusiveCriteria(settings, catalog)) items.push_back(c.schema + ":" + c.location);
   EXPECT_EQ(items, (std::vector<std::string>{"7401:0", "117:0", "111:0", "1102:0", "7402:0", "1101:0", "7404:0"}));
+  // One car in play with two origins: the origin row needs all its picks again.
+  const std::string copy = mirel_test::MakeTempFolder("sbf_host");
+  for (const char* file : {"/specs.db", "/prj.db"})
+    std::filesystem::copy_file(mirel_test::SampleFolder() + file, copy + file);
+  const std::string car = mirel_test::SampleVehicles({{7401, "e.data_value = 'EU'"}}).front();
+  mirel_test::ExecSql(copy + "/specs.db", "insert into equipment values (" + car + ", 7401, 0, 'JP', 0)");
+  settings.connection = "Provider=SQLite;Data Source=" + copy;
+  const std::vector<sbf_host::Criterion> two = sbf_host::ExclusiveCriteria(settings, sbf_host::LoadCatalog(settings));
+  EXPECT_EQ(std::count(two.begin(), two.end(), sbf_host::Criterion{"7401", "0"}), 0);
+  EXPECT_EQ(two.size(), items.size() - 1);
 }
 
 TEST(HostAmounts, TypedInTheLanguage) {
