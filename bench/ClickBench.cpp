@@ -54,7 +54,7 @@ struct Choice {
 Choice RandomChoice(std::mt19937& rng) {
   switch (rng() % 5) {
     case 0: return {false, "7401", std::vector<std::string>{"US", "EU", "JP"}[rng() % 3], "", ""};
-    case 1: return {false, "7404", std::vector<std::string>{"L", "M", "H"}[rng() % 3], "", ""};
+    case 1: return {false, "7404", std::vector<std::string>{"1", "2", "3"}[rng() % 3], "", ""};
     case 2: return {true, "135", "", std::to_string(50 + rng() % 60), std::to_string(120 + rng() % 110)};
     case 3: return {true, "1104", "", std::to_string(1600 + rng() % 800), std::to_string(3000 + rng() % 2000)};
     default: return {true, "902", "", std::to_string(3000 + rng() % 3000), std::to_string(8000 + rng() % 8000)};

@@ -40,7 +40,7 @@ void AddSelections(mirel_SbF::Search& search, int count) {
   if (count > 0) search.AddSelection("7401", "0", "", "US");
   if (count > 1) search.AddMin("135", "0", "", "70");
   if (count > 2) search.AddMax("1104", "0", "", "4000");
-  if (count > 3) search.AddSelection("7404", "0", "", "M");
+  if (count > 3) search.AddSelection("7404", "0", "", "2");
   if (count > 4) search.AddMin("1106", "0", "", "15");
 }
 

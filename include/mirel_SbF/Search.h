@@ -100,6 +100,30 @@ class Search : public COMSVCSLib::ObjectControl {
   bool EitherOr(const std::string& strSchema, const std::string& strSchemaLocation) const;
   void EitherOr(const std::string& strSchema, const std::string& strSchemaLocation, bool bData);
 
+  // Standard equipment as a buyer means it (opt-in; off after activation, and then every
+  // text and answer is as without it).
+  //   StandardChoices(true): the standard-equipment switch (bUseStandardEquipOnly of
+  //     DoSearch, UseStandardEquipOnly of GetMatchingVehicles and
+  //     GetNumberOfMatchingVehicles) then keeps the vehicles whose CHOSEN equipment is
+  //     standard: every choice's level tests option_id = 0 as well. Without it the switch
+  //     tests only the equipment rows the outer query reads: a list shows (and counts) the
+  //     vehicles that carry a value as standard, while a choice of it also matches the
+  //     vehicles that carry it as an option, so the count after picking a value is not the
+  //     count the value showed. With it, and the switch on, they are the same. The switch off,
+  //     the member changes nothing.
+  bool StandardChoices() const;
+  void StandardChoices(bool bData);
+
+  // Today's conventions for prices and numbers (opt-in; off after activation, and then every
+  // text is the Windows XP one: "€5.000,00", "¥790,000.00", "4.800,00CHF").
+  //   TodaysConventions(true): prices and the numbers of the lists are formatted as ICU
+  //     formats them for the language (CLDR's data): the symbol placed and spaced as the
+  //     language places it ("5.000,00 €" in German, "CHF 4,800.00" in English), the
+  //     currency's own decimals from the currency table (decimals; ICU's for the currency
+  //     when the table has none: "¥790,000"). Symbols stay those of the currency table.
+  bool TodaysConventions() const;
+  void TodaysConventions(bool bData);
+
   void DoSearch(bool bUseStandardEquipOnly = false, const std::string& strSectionName = "",
                 bool bReduceLists = true);
   int32_t GetNumberOfMatchingVehicles(bool UseStandardEquipmentOnly = false,

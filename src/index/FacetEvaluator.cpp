@@ -268,6 +268,7 @@ class Evaluator {
       Literal literal;
     };
     std::vector<Bound> bounds;
+    bool standard = false;  // "option_id = 0": the vehicles that carry it as standard
     auto wholeAt = [&](size_t& i, size_t stop) -> std::optional<int64_t> {
       const std::optional<Literal> literal = NumberAt(i, stop);
       if (!literal || !literal->integer) return std::nullopt;
@@ -305,6 +306,10 @@ class Evaluator {
         k += 2;
         location = wholeAt(k, next);
         if (!location) return std::nullopt;
+      } else if (IsWord(k, "option_id") && IsSymbol(k + 1, "=") && k + 3 == next &&
+                 Tok(k + 2).kind == SqlToken::Kind::Number && Text(k + 2, k + 3) == "0") {
+        standard = true;
+        k += 3;
       } else if (const size_t after = valueAt(k, equal, value)) {
         valueTests.push_back(ValueTest{equal, {value}});
         k = after;
@@ -351,7 +356,7 @@ class Evaluator {
         const int c = Compare(entry.number, bound.literal);
         pass = pass && (bound.atLeast ? c >= 0 : c <= 0);
       }
-      if (pass) lists.push_back(&entry.all);
+      if (pass) lists.push_back(standard ? &entry.standard : &entry.all);
     }
     return VehicleSet::Union(lists);
   }

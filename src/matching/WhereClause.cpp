@@ -6,6 +6,7 @@
 #include "sql/QueryShapes.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 namespace mirel_SbF {
@@ -62,10 +63,11 @@ std::string CreateMinMaxVehicleSql(const std::string& strSchemaId,
                                    const std::string& strSchemaLocation, const std::string& strMin,
                                    const std::string& strMax, const std::string& strInnerSql) {
   return WithHandler("CreateVehicleSql", [&] {
-    // Bounds go into the text unquoted. An empty bound is passed on as it is (the
-    // database refuses the text), "!!" means no bound.
-    if (!strMin.empty() && strMin != "!!") RequireDecimalNumber("Minimum value", strMin);
-    if (!strMax.empty() && strMax != "!!") RequireDecimalNumber("Maximum value", strMax);
+    // Bounds go into the text unquoted: numbers only, "!!" meaning no bound. An empty bound
+    // (a hand-made state text keeps one) is refused here too, so that no text with a bare
+    // operator reaches an engine.
+    if (strMin != "!!") RequireDecimalNumber("Minimum value", strMin);
+    if (strMax != "!!") RequireDecimalNumber("Maximum value", strMax);
 
     std::string sql = CreateVehicleSql(strSchemaId, strSchemaLocation, "", "", "=", "OR");
     if (strMin != "!!") {
@@ -94,10 +96,35 @@ std::string BuildInnerJoinFromSbFUserSelection(const Search::State& state,
   return SelectionLevels(state, strTablePrefix, bUseStandardEquipOnly, nullptr);
 }
 
+namespace {
+
+// A choice's level under StandardChoices: its own conditions (composed without the level
+// below), "AND option_id = 0 ", then the level below, which must stay the last term.
+std::string StandardLevel(const std::string& strOwnSql, const std::string& strInnerSql) {
+  std::string sql = strOwnSql;
+  // A level without conditions of its own ends in "where ".
+  const std::string_view where = "where ";
+  if (sql.size() < where.size() || sql.compare(sql.size() - where.size(), where.size(), where) != 0) sql += "AND ";
+  sql += "option_id = 0 ";
+  if (!strInnerSql.empty()) {
+    sql += "AND ";
+    sql += CreateVehicleIdInClause(strInnerSql);
+  }
+  return sql;
+}
+
+}  // namespace
+
 std::string SelectionLevels(const Search::State& state, const std::string& strTablePrefix,
-                            bool /*bUseStandardEquipOnly: outer level only*/,
-                            const Criterion* without) {
+                            bool bUseStandardEquipOnly, const Criterion* without) {
   return WithHandler("BuildInnerJoinFromSbFUserSelection", [&] {
+    // The switch reaches the choices' levels only under StandardChoices (see Search.h).
+    const bool standard = bUseStandardEquipOnly && state.m_bStandardChoices;
+    auto valueLevel = [&](const std::string& schema, const std::string& location, const std::string& values,
+                          const std::string& inner) {
+      if (!standard) return CreateVehicleSql(schema, location, values, inner, "=", "OR");
+      return StandardLevel(CreateVehicleSql(schema, location, values, "", "=", "OR"), inner);
+    };
     // The value a value selection puts into its level. One with neither a value nor a
     // schema value has no value of its own and stands without a value condition (it never
     // borrows an earlier one).
@@ -116,14 +143,16 @@ std::string SelectionLevels(const Search::State& state, const std::string& strTa
       const Criterion criterion{selection->SchemaId(), selection->SchemaLocation()};
       if (without && criterion == *without) continue;
       if (selection->IsControl_MinMax()) {
-        sql = CreateMinMaxVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
-                                     selection->MinValue(), selection->MaxValue(), sql);
+        sql = standard ? StandardLevel(CreateMinMaxVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
+                                                              selection->MinValue(), selection->MaxValue(), ""),
+                                       sql)
+                       : CreateMinMaxVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
+                                                selection->MinValue(), selection->MaxValue(), sql);
         continue;
       }
       const std::string value = valueOf(*selection);
       if (!IsEitherOr(state, criterion)) {
-        sql = CreateVehicleSql(selection->SchemaId(), selection->SchemaLocation(), value, sql,
-                               "=", "OR");
+        sql = valueLevel(selection->SchemaId(), selection->SchemaLocation(), value, sql);
         continue;
       }
       // An either-or criterion: all its value choices make one level, where the first of
@@ -140,8 +169,7 @@ std::string SelectionLevels(const Search::State& state, const std::string& strTa
         anyValue = anyValue || otherValue.empty();
         values += (values.empty() ? "" : ",") + otherValue;
       }
-      sql = CreateVehicleSql(selection->SchemaId(), selection->SchemaLocation(),
-                             anyValue ? std::string() : values, sql, "=", "OR");
+      sql = valueLevel(selection->SchemaId(), selection->SchemaLocation(), anyValue ? std::string() : values, sql);
     }
     if (sql.empty()) return std::string();
     return strTablePrefix + "." + "vehicle_id in (" + sql + ") ";

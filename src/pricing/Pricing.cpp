@@ -6,6 +6,7 @@
 #include "common/modMisc.h"
 #include "mirel_SbF/Connector.h"
 #include "runtime/nls/Nls.h"
+#include "runtime/nls/TodayFormat.h"
 
 namespace mirel_SbF {
 namespace {
@@ -82,6 +83,12 @@ void Pricing::GetCurrencyInfo(const std::string& strDbConn, const std::string& s
       Variant after = rs->Fields("symbolafter").Value();
       info.bSymbolBefore = !(!after.IsNull() && !after.IsEmpty() && CDbl(after) == 1);
       info.strSymbol = CStr(rs->Fields("symbol").Value());
+      // Read only for today's conventions; a value that is no small whole number counts as none.
+      const Variant decimals = rs->Fields("decimals").Value();
+      if (decimals.Type() == VariantType::Long || decimals.Type() == VariantType::Double) {
+        const double places = decimals.Type() == VariantType::Long ? decimals.AsLong() : decimals.AsDouble();
+        if (places >= 0 && places <= 9 && places == static_cast<int32_t>(places)) info.lDecimals = static_cast<int32_t>(places);
+      }
       table.push_back(std::move(info));
     }
     rs->Close();
@@ -131,6 +138,13 @@ std::string Pricing::FormatCurrencyToLocale(int32_t lLCID, const std::string& st
       }
     }
     if (!currency) Raise(kErrObject, "Unable to locate currency requested");
+    if (m_bTodaysConventions) {
+      const std::string text = mirel_platform::FormatCurrencyToday(static_cast<mirel_platform::LCID>(lLCID), strValue,
+                                                                   currency->strCode, currency->strSymbol,
+                                                                   currency->lDecimals);
+      if (text.empty()) Raise(RuntimeError::TypeMismatch);
+      return text;
+    }
 
     const LocaleSettings locale = ReadLocaleSettings(lLCID, true);
     mirel_platform::CURRENCYFMTA format{};
@@ -191,6 +205,12 @@ std::string Pricing::FormatNumber(const std::string& strValue, int32_t lngDecima
   return WithHandler("FormatNumber", [&] {
     const int32_t lcid = ConvertLanguageIdToLCID(lngLanguageId);
     if (lngDecimalDigits == -1) return strValue;
+    if (m_bTodaysConventions) {
+      const std::string text =
+          mirel_platform::FormatNumberToday(static_cast<mirel_platform::LCID>(lcid), strValue, lngDecimalDigits);
+      if (text.empty()) Raise(RuntimeError::TypeMismatch);
+      return text;
+    }
 
     const LocaleSettings locale = ReadLocaleSettings(lcid, false);
     mirel_platform::NUMBERFMTA format{};

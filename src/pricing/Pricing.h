@@ -14,6 +14,7 @@ struct CurrencyInfo {
   std::string strCode;
   std::string strSymbol;
   bool bSymbolBefore = true;
+  int32_t lDecimals = -1;  // the table's decimals (0 to 9); -1 when it holds none
 };
 
 class Pricing {
@@ -41,6 +42,11 @@ class Pricing {
 
   const std::vector<CurrencyInfo>& Currencies() const { return m_aCurrencies; }
 
+  // Today's conventions (ICU's formatting for the language, the table's symbol and
+  // decimals) instead of the Windows XP texts; off unless set (Search::TodaysConventions).
+  bool TodaysConventions() const { return m_bTodaysConventions; }
+  void TodaysConventions(bool bData) { m_bTodaysConventions = bData; }
+
  private:
   void GetCurrencyInfo(const std::string& strDbConn, const std::string& strPrjDbName);
   double GetConversionRate(const std::string& strCurrCode) const;
@@ -50,6 +56,7 @@ class Pricing {
   std::string m_strCurrencyIdList;
   std::vector<std::string> m_astrCurrencyIds;
   std::vector<CurrencyInfo> m_aCurrencies;
+  bool m_bTodaysConventions = false;
 };
 
 }  // namespace mirel_SbF

@@ -57,6 +57,8 @@ void Search::Activate() {
   m->m_bCountVehicles = false;
   m->m_bKeepAllValues = false;
   m->m_colEitherOr.clear();
+  m->m_bStandardChoices = false;
+  m->m_bTodaysConventions = false;
 }
 
 void Search::Deactivate() {
@@ -86,6 +88,7 @@ void Search::SetDatabaseInfo(const std::string& strDbConn, const std::string& st
     // A new Pricing object takes the place of the old one before it loads, so that a
     // failed load leaves an empty one (whose conversions then fail clearly).
     m->m_oPricing = std::make_shared<Pricing>();
+    m->m_oPricing->TodaysConventions(m->m_bTodaysConventions);
     m->m_oPricing->InitPricing(m->m_strCurrencyId, m->m_strDbConn, m->m_strProjectDbName);
   });
 }
@@ -194,6 +197,13 @@ bool Search::CountVehicles() const { return m->m_bCountVehicles; }
 void Search::CountVehicles(bool bData) { m->m_bCountVehicles = bData; }
 bool Search::KeepAllValues() const { return m->m_bKeepAllValues; }
 void Search::KeepAllValues(bool bData) { m->m_bKeepAllValues = bData; }
+bool Search::StandardChoices() const { return m->m_bStandardChoices; }
+void Search::StandardChoices(bool bData) { m->m_bStandardChoices = bData; }
+bool Search::TodaysConventions() const { return m->m_bTodaysConventions; }
+void Search::TodaysConventions(bool bData) {
+  m->m_bTodaysConventions = bData;
+  if (m->m_oPricing) m->m_oPricing->TodaysConventions(bData);
+}
 
 bool IsEitherOr(const Search::State& state, const Criterion& criterion) {
   return std::find(state.m_colEitherOr.begin(), state.m_colEitherOr.end(), criterion) !=

@@ -49,6 +49,9 @@ struct Search::State {
   bool m_bCountVehicles = false;
   bool m_bKeepAllValues = false;
   std::vector<Criterion> m_colEitherOr;  // in the order they were marked
+  // Standard equipment as a buyer means it, and today's formatting (opt-in, see Search.h).
+  bool m_bStandardChoices = false;
+  bool m_bTodaysConventions = false;
   std::shared_ptr<const FacetCounts> m_oFacets;  // set while DoSearch counts
 };
 

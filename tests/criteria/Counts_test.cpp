@@ -1,6 +1,7 @@
 // Counts per value, kept values and either-or criteria, checked against an evaluation of the
 // test's own: the equipment rows read straight from the database, the matching vehicles and
-// the counts worked out here from the choices, on the sample and on random databases.
+// the counts worked out here from the choices, on the sample and on random databases; and
+// each value's count against the count that picking it leads to, under every switch.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -256,6 +257,62 @@ TEST(Counts, SampleSearchesMatchTheTestsOwnEvaluation) {
     EXPECT_GT(CheckScreen(s, account, c.keep), 100);
     // The vehicle count agrees with the same account.
     EXPECT_EQ(s.GetNumberOfMatchingVehicles(), static_cast<int32_t>(account.Matching(nullptr).size()));
+  }
+}
+
+// One meaning per switch: the count a value shows is the count of matching vehicles once it
+// is picked, under the same switches (standard equipment with StandardChoices, kept values,
+// either-or criteria, where a value stands in for its criterion's own choices, and no
+// reduction, where the choices count for nothing and the value is picked alone), on the
+// sample with the default filters, as the hosts use it.
+TEST(Counts, PickingAValueLeadsToTheCountItShowed) {
+  struct Case {
+    const char* name;
+    std::vector<Choice> choices;
+    std::set<std::pair<std::string, std::string>> eitherOr;
+    bool standardOnly, reduce, keep;
+  } cases[] = {
+      {"standard equipment, chosen equipment standard", {{"7401", "0", "US"}}, {}, true, true, false},
+      {"either-or with values kept", {{"7401", "0", "EU"}, {"7401", "0", "JP"}, {"1101", "0", "4"}},
+       {{"7401", "0"}}, false, true, true},
+      {"standard, either-or and a range", {{"7402", "0", "I"}, {"135", "0", "", "70", "!!"}}, {{"7402", "0"}}, true,
+       true, false},
+      {"no reduction", {{"7401", "0", "EU"}}, {}, false, false, false},
+  };
+  auto search = [](Search& s, const Case& c, const std::vector<Choice>& choices) {
+    s.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", 1, "USD");
+    s.StandardChoices(true);
+    for (const auto& [schema, location] : c.eitherOr) s.EitherOr(schema, location, true);
+    for (const Choice& choice : choices) {
+      if (choice.range()) s.AddMinMax(choice.schema, choice.location, "", choice.min, choice.max);
+      else s.AddSelection(choice.schema, choice.location, "", choice.value);
+    }
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Search screen;
+    search(screen, c, c.choices);
+    screen.CountVehicles(true);
+    screen.KeepAllValues(c.keep);
+    screen.DoSearch(c.standardOnly, "", c.reduce);
+    int checked = 0;
+    for (const auto& row : screen) {
+      if (row->IsMinMax()) continue;  // a step's count is of a band, not of a bound
+      const bool eitherOr = c.eitherOr.count({row->Schema(), row->SchemaLocation()}) != 0;
+      for (const auto& value : *row) {
+        std::vector<Choice> picked;
+        for (const Choice& choice : c.reduce ? c.choices : std::vector<Choice>{})
+          if (!eitherOr || choice.schema != row->Schema() || choice.location != row->SchemaLocation())
+            picked.push_back(choice);
+        picked.push_back({row->Schema(), row->SchemaLocation(), value->DataValue()});
+        Search after;
+        search(after, c, picked);
+        EXPECT_EQ(value->VehicleCount(), after.GetNumberOfMatchingVehicles(c.standardOnly, true))
+            << row->TitleText() << ": " << value->DataValue();
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 20);
   }
 }
 

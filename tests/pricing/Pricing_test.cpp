@@ -50,7 +50,7 @@ TEST(Pricing, ErrorsNumbersAndSources) {
       {[] { Loaded("GBP").ConvertPrice(1, "GBP", "JPY"); }, kErrPricing, "mirel_SbF",
        "'To Currency Code' requested was not specified"},
       {[] { Loaded("GBP").ConvertPrice(1, "BP", "GBP"); }, kErrPricing, "mirel_SbF", "Unable to find currency code!"},
-      {[] { Loaded("GBP").FormatPrice(1, "JPY", 1); }, kErrObject, "mirel_SbF.FormatCurrencyToLocale",
+      {[] { Loaded("GBP").FormatPrice(1, "SEK", 1); }, kErrObject, "mirel_SbF.FormatCurrencyToLocale",
        "Unable to locate currency requested"},
   };
   for (const auto& c : cases) EXPECT_TRUE(Raises(c.call, c.number, c.source, c.description));
@@ -106,6 +106,42 @@ TEST(Pricing, RealAmountsPerLanguage) {
     EXPECT_EQ(pricing.FormatPrice(-1234567.891, "GBP", c.language), negative) << c.language;
     EXPECT_EQ(pricing.FormatNumber("1234567.891", 2, c.language), c.number) << c.language;
   }
+}
+
+// Today's conventions (opt-in): ICU's placement and spacing for the language, the table's
+// symbol and decimals; the Windows texts of the same calls beside them.
+TEST(Pricing, TodaysConventionsPerLanguage) {
+  RecordingProvider recorder;
+  Pricing pricing = Loaded("GBP,EUR,CHF,JPY,HUF");
+  const std::string nbsp = "\u00a0", narrow = "\u202f";
+  struct Case {
+    std::function<std::string()> call;
+    std::string windows, today;
+  } cases[] = {
+      {[&] { return pricing.FormatPrice(790000, "JPY", 1); }, "\u00a5790,000.00", "\u00a5790,000"},  // 0 decimals
+      {[&] { return pricing.FormatPrice(4800, "CHF", 3); }, "4.800,00CHF", "4.800,00" + nbsp + "CHF"},
+      // The table's decimals, where ICU's for the currency differ (two for the forint).
+      {[&] { return pricing.FormatPrice(395000.4, "HUF", 3); }, "395.000,40Ft", "395.000" + nbsp + "Ft"},
+      {[&] { return pricing.FormatPrice(5000, "EUR", 3); }, "\u20ac5.000,00", "5.000,00" + nbsp + "\u20ac"},
+      {[&] { return pricing.FormatPrice(5000, "EUR", 5); }, "\u20ac5" + nbsp + "000,00", "5" + narrow + "000,00" + nbsp + "\u20ac"},
+      {[&] { return pricing.FormatPrice(4800, "CHF", 1); }, "4,800.00CHF", "CHF" + nbsp + "4,800.00"},
+      {[&] { return pricing.FormatPrice(-1234.565, "GBP", 1); }, "-\u00a31,234.57", "-\u00a31,234.57"},
+      {[&] { return pricing.FormatAllPrices(70, "GBP", 3); },
+       "\u00a370,00 (\u20ac100,00, 96,00CHF, \u00a515.800,00, 39.500,00Ft)",
+       "70,00" + nbsp + "\u00a3 (100,00" + nbsp + "\u20ac, 96,00" + nbsp + "CHF, 15.800" + nbsp + "\u00a5, 39.500" + nbsp + "Ft)"},
+      {[&] { return pricing.FormatNumber("1234567.891", 1, 3); }, "1.234.567,9", "1.234.567,9"},
+      {[&] { return pricing.FormatNumber("1234567.891", 1, 5); }, "1" + nbsp + "234" + nbsp + "567,9",
+       "1" + narrow + "234" + narrow + "567,9"},
+      {[&] { return pricing.FormatNumber("1976", -1, 3); }, "1976", "1976"},  // unformatted stays as it is
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    pricing.TodaysConventions(false);
+    EXPECT_EQ(c.call(), c.windows) << "case " << index;
+    pricing.TodaysConventions(true);
+    EXPECT_EQ(c.call(), c.today) << "case " << index++;
+  }
+  EXPECT_TRUE(Raises([&] { pricing.FormatNumber("x", 2, 1); }, 13, "mirel_SbF.FormatNumber", "Type mismatch"));
 }
 
 }  // namespace

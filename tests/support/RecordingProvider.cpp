@@ -19,6 +19,8 @@ std::shared_ptr<mirel_SbF::Recordset> CurrencyTable() {
           {"USD", "$", int32_t{0}, int32_t{2}, 1.1},
           {"GBP", "\u00a3", int32_t{0}, int32_t{2}, 0.7},
           {"CHF", "CHF", int32_t{1}, int32_t{2}, 0.96},
+          {"JPY", "\u00a5", int32_t{0}, int32_t{0}, 158.0},
+          {"HUF", "Ft", int32_t{1}, int32_t{0}, 395.0},
       });
 }
 

@@ -123,6 +123,8 @@ bool RandomSearch(std::mt19937& rng, const std::string& connection, const Search
   }
   const bool standard = rng() % 3 == 0;
   const bool reduce = rng() % 4 != 0;
+  // The chosen equipment standard too: levels with an option_id condition of their own.
+  if (standard) s.StandardChoices(rng() % 2);
   try {
     s.DoSearch(standard, pick(choices.sections), reduce);
     s.GetNumberOfMatchingVehicles(standard, reduce);

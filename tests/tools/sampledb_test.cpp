@@ -59,6 +59,14 @@ TEST(SampledbCars, HoldsTheFiguresAndBreaksNoRuleOfTheData) {
        "select count(*) from (select distinct schema_id, data_value from equipment where schema_id in " + coded + ") e, "
        "(select 1 l union select 3 union select 5 union select 7) g where not exists (select 1 from schema_text t where "
        "t.schema_id = e.schema_id and t.data_value = e.data_value and t.full_text <> '' and t.language_id = g.l)", "0"},
+      // The screen: each item in one row, and every part of a row of several items named.
+      {"items in more than one row",
+       "select criterion_schema_id from prj.search_by_features group by criterion_schema_id, criterion_location "
+       "having count(distinct row_id) > 1", ""},
+      {"parts of a shared row without a name in every language",
+       "select count(*) from prj.search_by_features f, (select 1 l union select 3 union select 5 union select 7) g where "
+       "(select count(*) from prj.search_by_features o where o.row_id = f.row_id) > 1 and not exists (select 1 from "
+       "schema_text t where t.schema_id = f.criterion_schema_id and t.data_value = '' and t.language_id = g.l)", "0"},
       // Advanced (106 "A", some of 1982), old ("(O)", 1970 and 1971) and built ("(+)", 1972): a few
       // cars each, the others "N" and the plain year.
       {"cars marked advanced, old, built",
@@ -97,8 +105,8 @@ TEST(SampledbCars, AppliesTheRulesToEachRecord) {
   // make|model|age|layout|weight class|price|air conditioning option|displacement, per vehicle.
   EXPECT_EQ(Figure(tmp, "select v.make || '|' || v.model" + value(302) + value(7402) + value(7404) + value(902) +
                             value(7403, "option_id") + value(1103) + " from version v order by v.vehicle_id"),
-            "Chevrolet|C20|(O)1970|V|H|9040||307 Volkswagen|Rabbit|1976|I|L||1|97.5 Mazda|RX3|1978|R|L|6230|1|70 "
-            "AMC|Hornet|1975|V|M|6750|1|232");
+            "Chevrolet|C20|(O)1970|V|3|9040||307 Volkswagen|Rabbit|1976|I|1||1|97.5 Mazda|RX3|1978|R|1|6230|1|70 "
+            "AMC|Hornet|1975|V|2|6750|1|232");
   EXPECT_EQ(Figure(tmp, "select count(*) from equipment where vehicle_id = 2 and schema_id in (135, 1106, 902)"), "0");
 }
 

@@ -1,10 +1,14 @@
-// The command-line host, run as a user runs it, on the sample databases; vehicles and
-// counts are checked against SQL written here from the data's meaning, not against the
-// library. (The counts of either-or choices together: browser.mjs.)
+// The command-line host, run as a user runs it, on the sample databases: vehicles and
+// counts checked against SQL written here from the data's meaning, not against the library;
+// its help, errors and screens as transcripts (tests/golden/sbf/*.txt), each compared whole
+// by one driver. (The counts of either-or choices together: browser.mjs.)
 #include <gtest/gtest.h>
 
 #ifdef MIREL_SBF_EXE
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,10 +54,15 @@ TEST(Sbf, ListsAndCountsWhatTheDataSays) {
       {"--value 7401:0::EU --no-reduce", {}},
       {"--range 135:0::100:100", {{135, "cast(e.data_value as real) = 100"}}},  // a range of one value
       // Price bounds are amounts of the first currency; the sample stores USD (EUR 1, USD 1.08).
-      {"--range 902:0::5000:6000 --currencies EUR,USD", {{902, "cast(e.data_value as real) between 5400 and 6480"}}},
+      {"--range 902:0::5000:6000 --currencies EUR", {{902, "cast(e.data_value as real) between 5400 and 6480"}}},
+      // Origins either-or by default (no vehicle has two), all of them with --and.
+      {"--value 7401:0::EU --value 7401:0::JP", {{7401, "e.data_value in ('EU', 'JP')"}}},
+      {"--value 7401:0::EU --value 7401:0::JP --and 7401", {{7401, "e.data_value = 'EU' and e.data_value = 'JP'"}}},
+      // Standard equipment only: the chosen equipment standard (the US cars' air conditioning from 1978).
+      {"--value 7403:0::Y --standard-only", {{7403, "e.option_id = 0"}}},
   };
   for (const auto& c : cases) {
-    const auto run = Sbf("vehicles " + c.args + " --sort name,price --json");
+    const auto run = Sbf("vehicles " + c.args + " --columns name,price --sort name --json");
     ASSERT_EQ(run.status, 0) << c.args << ": " << run.err;
     const Json json = ParseJson(run.out);
     EXPECT_EQ(json["columns"], Json::parse(R"(["vehicle_id","name","price"])"));
@@ -68,80 +77,72 @@ TEST(Sbf, ListsAndCountsWhatTheDataSays) {
     }
     EXPECT_EQ(listed, expected) << c.args;
     EXPECT_EQ(json["count"], expected.size()) << c.args;
+    const auto count = Sbf("count " + c.args + " --json");
+    EXPECT_EQ(count.out, "{\"count\":" + std::to_string(expected.size()) + "}\n") << c.args;
   }
   EXPECT_EQ(Sbf("count --include-old --include-built --include-advanced --json").out, "{\"count\":406}\n");
-  // --conn wins over --data; the plain count says how many the default filters hide.
-  const auto conn = Sbf("count --data nowhere --conn " + ShellQuote(mirel_test::SampleConnection()), false);
-  EXPECT_EQ(conn.status, 0) << conn.err;
-  const int all = SampleCount({});
-  EXPECT_EQ(conn.out, std::to_string(all) + " vehicles match (" + std::to_string(406 - all) +
-                          " more are advanced, old and built: --include-advanced, --include-old and --include-built)\n");
-  // For a person: a header, a line a vehicle (none here), a closing count.
-  EXPECT_EQ(Sbf("vehicles --range 135:0::300:400").out, "vehicle_id\n0 vehicles\n");
+  // --connection (or its old name --conn) wins over --data.
+  for (const char* option : {"--connection", "--conn"}) {
+    const auto run = Sbf("count --json --data nowhere " + std::string(option) + " " + ShellQuote(mirel_test::SampleConnection()),
+                         false);
+    EXPECT_EQ(run.out, "{\"count\":" + std::to_string(SampleCount({})) + "}\n") << option << ": " << run.err;
+  }
+}
+
+// Pages of the vehicle list: together the whole list, each in the same order, prices
+// descending with the vehicles without a price last.
+TEST(Sbf, PagesOfTheVehicleListMakeTheWholeList) {
+  auto ids = [](const std::string& args) {
+    std::vector<long long> out;
+    const Json json = ParseJson(Sbf("vehicles --sort -price --columns price --json " + args).out);
+    for (const auto& row : json["rows"]) out.push_back(row[0].get<long long>());
+    return out;
+  };
+  const std::vector<long long> all = ids("");
+  ASSERT_EQ(all.size(), static_cast<size_t>(SampleCount({})));
+  std::vector<long long> paged;
+  for (size_t offset = 0; offset < all.size() + 50; offset += 50) {
+    const std::vector<long long> page = ids("--limit 50 --offset " + std::to_string(offset));
+    EXPECT_LE(page.size(), 50u);
+    paged.insert(paged.end(), page.begin(), page.end());
+  }
+  EXPECT_EQ(paged, all);
+  const Json json = ParseJson(Sbf("vehicles --sort -price --columns price --json").out);
+  double previous = 1e300;
+  bool empty = false;
+  for (const auto& row : json["rows"]) {
+    if (row[1].is_null()) {
+      empty = true;
+      continue;
+    }
+    EXPECT_FALSE(empty) << "a price after a vehicle without one";
+    EXPECT_LE(row[1].get<double>(), previous);
+    previous = row[1].get<double>();
+  }
+  EXPECT_TRUE(empty);
 }
 
 TEST(Sbf, PrintsAndRestoresTheState) {
+  // Without a state the rows whose values exclude each other are either-or (host_test).
+  const std::string first = mirel_test::RunApart(ShellQuote(MIREL_SBF_EXE) + " state --data " +
+                                                 ShellQuote(mirel_test::SampleFolder())).out;
+  ASSERT_EQ(first.rfind("either-or~7401~0~~~~", 0), 0u) << first;
+  const std::string marks = first.substr(0, first.size() - 1);
   struct Case {
     std::string args;
     std::string expected;
   } cases[] = {
-      {"--value 740:0::D --range 135:0::100:250 --max 136:1::4.5", "2~740~0~~D~~1~135~0~~100~250~1~136~1~~!!~4.5"},
-      {"--value 7401:0::US --value 7402:0::I", "2~7401~0~~US~~2~7402~0~~I~"},  // an option given twice
+      {"--value 7401:0::US --range 135:0::100:250 --max 1106:0::14.5",
+       marks + "~2~7401~0~~US~~1~135~0~~100~250~1~1106~0~~!!~14.5"},
+      {"--value 7401:0::US --value 7402:0::I --and 7401", marks.substr(marks.find("~either-or~117") + 1) + "~2~7401~0~~US~~2~7402~0~~I~"},
+      {"--state 2~7401~0~~US~ --either-or 7403", "either-or~7403~0~~~~2~7401~0~~US~"},
   };
   for (const auto& c : cases) {
-    const auto run = Sbf("state " + c.args + " --json", false);
+    const auto run = Sbf("state " + c.args + " --json");
     EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
     EXPECT_EQ(run.out, "{\"state\":\"" + c.expected + "\"}\n") << c.args;
-    EXPECT_EQ(Sbf("state --state " + ShellQuote(c.expected), false).out, c.expected + "\n") << "round trip";
+    EXPECT_EQ(Sbf("state --state " + ShellQuote(c.expected)).out, c.expected + "\n") << "round trip";
   }
-}
-
-TEST(Sbf, MistakesAreNamedWithTheSameExitCodesAsSbfWeb) {
-  struct Case {
-    std::string args;
-    int status;
-    std::string err;  // part of stderr; with --json the same text is in stdout's error
-  } cases[] = {
-      // The command line itself.
-      {"", 64, "no command given"},
-      {"count --value 7401:0", 64, "--value needs SCHEMA:LOCATION:SCHEMAVALUE:VALUE"},
-      {"count --bogus", 64, "unknown option --bogus"},
-      {"fly", 64, "unknown command \"fly\""},
-      {"state --sort name", 64, "--sort goes with the vehicles command only"},
-      // What the data does not have, before the library is asked (the check sbf-web shares:
-      // host_test, Screen_test).
-      {"count --either-or 135", 64, "item 135 at location 0 is a range"},
-      {"count --make 99", 64, "no vehicle has code \"99\" of item 111 (the codes are 01, 02"},
-      // The library's own errors.
-      {"vehicles --sort nosuch", 2, "error 0x80040E14 (mirel_base.Connector): "},
-      {"state --state x~1~0~~D~", 2, "(mirel_SbF.ParseState)"},
-  };
-  for (const auto& c : cases) {
-    const auto run = Sbf(c.args);
-    EXPECT_EQ(run.status, c.status) << c.args;
-    EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << ": " << run.err;
-    EXPECT_EQ(run.out, "") << c.args;
-    if (c.status == 64) {
-      EXPECT_NE(run.err.find("sbf --help"), std::string::npos) << c.args;
-    }
-    const auto json = Sbf(c.args + " --json");
-    EXPECT_EQ(json.status, c.status) << c.args;
-    // The same error in JSON: the plain line rebuilt from its members holds the same words.
-    const Json error = ParseJson(json.out)["error"];
-    const std::string line = error["number"].is_null()
-                                 ? error["description"].get<std::string>()
-                                 : "error " + error["hex"].get<std::string>() + " (" + error["source"].get<std::string>() +
-                                       "): " + error["description"].get<std::string>();
-    EXPECT_NE(line.find(c.err), std::string::npos) << c.args << ": " << json.out;
-    EXPECT_EQ(error["number"].is_null(), c.status == 64) << c.args;
-  }
-}
-
-TEST(Sbf, PricesInEveryCurrencyForTheLanguage) {
-  // The sample's rates: EUR 1, GBP 0.86, USD 1.08 per euro.
-  EXPECT_EQ(Sbf("price 86 GBP --currencies GBP,EUR,USD --lang 1").out, "\u00a386.00 (\u20ac100.00, $108.00)\n");
-  EXPECT_EQ(Sbf("price -10.8 USD --currencies USD,EUR --lang 3 --json").out,
-            "{\"price\":\"-10,80 $ (-10,00 \u20ac)\"}\n");
 }
 
 TEST(Sbf, DrawsTheSearchScreenWithCountsKeptValuesAndEitherOrRows) {
@@ -149,29 +150,24 @@ TEST(Sbf, DrawsTheSearchScreenWithCountsKeptValuesAndEitherOrRows) {
   const std::string both = general + " --value 7401:0::JP";
   const std::string europe = std::to_string(SampleCount({{7401, "e.data_value = 'EU'"}}));
   const std::string japan = std::to_string(SampleCount({{7401, "e.data_value = 'JP'"}}));
+  const std::string standardAir = std::to_string(SampleCount({{7403, "e.option_id = 0"}}));
   struct Case {
     std::string args;
     std::vector<std::string> shown, absent;
   } cases[] = {
-      {"headings --lang 3", {"Allgemein", "Motor", "Karosserie", "3 headings"}, {}},
       // Each value on a line of its own with its code; each row with the option that picks.
       {"search --category general --value 7401:0::EU --no-reduce",
-       {"Origin   (--value 7401:0:*:VALUE)\n  [x] EU  Europe\n  [ ] JP  Japan\n",
-        "Make   (--value 111:0::VALUE)\n  [ ] 01  AMC\n  [ ] 02  Audi\n"}, {}},
-      // The heading as shown in the language; a price range marked in the first currency.
-      {"search --category Allgemein --lang 3 --currencies EUR,USD --range 902:0::5000:6000",
-       {"== General ==", "Preis, from ... to   (--range 902:0::MIN:MAX)\n",
-        "  [x] 5000  \u20ac5.000,00 ($5.400,00)\n", "  [ ] 5500  \u20ac5.500,00 ($5.940,00)\n",
-        "  [x] 6000  \u20ac6.000,00 ($6.480,00)\n"}, {}},
-      {"search --category Body", {"== Body =="}, {"== Engine =="}},
-      // Counts after the values, kept values that lead to no vehicle, either-or rows.
-      {general, {"  [x] EU  Europe\n"}, {"Europe (", "[-]"}},
-      {general + " --counts", {"  [x] EU  Europe (" + europe + ")\n"}, {"JP  Japan", "[-]"}},
-      {general + " --keep-all", {"  [-] JP  Japan (0)\n", "\n[-] no matching vehicle has this value\n"}, {}},
-      {both + " --either-or 7401:0 --counts",
-       {"Origin, either-or   (--value 7401:0:*:VALUE)\n", "  [x] JP  Japan (" + japan + ")\n"}, {"[-] JP"}},
-      // An either-or row's values counted without its own choice.
-      {general + " --either-or 7401 --counts", {"  [ ] JP  Japan (" + japan + ")\n"}, {}},
+       {"Origin, either-or   (--value 7401:0::VALUE)\n  [x] EU  Europe\n  [ ] JP  Japan\n",
+        "Make, either-or   (--value 111:0::VALUE)\n  [ ] 01  AMC\n  [ ] 02  Audi\n"}, {}},
+      {"search --category Body", {"== Body ==", "Air conditioning   (--value 7403:0:Y:VALUE)\n"}, {"== Engine =="}},
+      // Counts after the values: an either-or row's values counted without its own choice.
+      {general + " --counts", {"  [x] EU  Europe (" + europe + ")\n", "  [ ] JP  Japan (" + japan + ")\n"}, {"[-]"}},
+      {both + " --counts", {"  [x] JP  Japan (" + japan + ")\n"}, {"[-] JP"}},
+      // All of the row's values: the others lead to no vehicle.
+      {general + " --and 7401", {"  [x] EU  Europe\n"}, {"JP  Japan", "either-or   (--value 7401"}},
+      {general + " --and 7401 --keep-all", {"  [-] JP  Japan (0)\n", "\n[-] no matching vehicle has this value\n"}, {}},
+      // Standard equipment only: the count a value shows is the count its pick gives.
+      {"search --category Body --counts --standard-only", {"  [ ] Y  Air conditioning (" + standardAir + ")\n"}, {}},
       {"search --category Engine --counts --min 135:0::100", {"  [x] 100 ("}, {}},
   };
   for (const auto& c : cases) {
@@ -180,14 +176,57 @@ TEST(Sbf, DrawsTheSearchScreenWithCountsKeptValuesAndEitherOrRows) {
     for (const auto& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << c.args << " lacks " << text << "\n" << run.out;
     for (const auto& text : c.absent) EXPECT_EQ(run.out.find(text), std::string::npos) << c.args << " has " << text << "\n" << run.out;
   }
+  EXPECT_EQ(Sbf("count --value 7403:0::Y --standard-only --json").out, "{\"count\":" + standardAir + "}\n");
 }
 
-TEST(Sbf, MissingDataNamesTheFolderAndHowToBuildIt) {
-  const std::string none = mirel_test::MakeTempFolder("sbf-empty") + "/none";
-  const auto run = Sbf("count --data " + ShellQuote(none), false);
-  EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find(none), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("sampledb cars"), std::string::npos) << run.err;
+// The transcripts: each case is "$ sbf ARGS" (the sample's --data added unless the line
+// names its data), then what it writes to stdout, its stderr lines marked "! " and
+// "[exit N]". An error's --json answer holds the same words.
+TEST(Sbf, Transcripts) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(MIREL_SOURCE_DIR) / "tests" / "golden" / "sbf";
+  int cases = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".txt") continue;
+    std::ifstream in(entry.path());
+    std::string line, args;
+    std::string out, err;
+    bool open = false;
+    int lineNumber = 0, start = 0;
+    while (std::getline(in, line)) {
+      ++lineNumber;
+      if (!open) {
+        if (line.rfind("$ sbf", 0) != 0) continue;  // comments and blank lines between cases
+        args = line.substr(5);
+        out.clear(), err.clear();
+        open = true;
+        start = lineNumber;
+        continue;
+      }
+      if (line.rfind("[exit ", 0) != 0) {
+        (line.rfind("! ", 0) == 0 ? err : out) += (line.rfind("! ", 0) == 0 ? line.substr(2) : line) + "\n";
+        continue;
+      }
+      open = false;
+      ++cases;
+      const int status = std::stoi(line.substr(6));
+      const bool named = args.find("--data") != std::string::npos || args.find("--conn") != std::string::npos;
+      const std::string where = entry.path().filename().string() + ":" + std::to_string(start) + ": sbf" + args;
+      const auto run = Sbf(args, !named);
+      EXPECT_EQ(run.status, status) << where;
+      EXPECT_EQ(run.out, out) << where;
+      EXPECT_EQ(run.err, err) << where;
+      if (status == 0 || args.find("--json") != std::string::npos) continue;
+      const Json error = ParseJson(Sbf(args + " --json", !named).out)["error"];
+      EXPECT_NE(err.find(error["description"].get<std::string>()), std::string::npos) << where << " --json";
+      if (!error["number"].is_null()) {
+        EXPECT_NE(err.find("error " + error["hex"].get<std::string>()), std::string::npos) << where;
+      }
+      EXPECT_TRUE(status != 64 || error["number"].is_null()) << where << ": the library was asked";
+    }
+    EXPECT_FALSE(open) << entry.path() << ": the last case has no [exit N]";
+  }
+  EXPECT_GE(cases, 20);
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 #include <map>
 #include <set>
 
+#include <unicode/unum.h>
+
+#include "Words.h"
+
 namespace sbf_host {
 namespace {
 
@@ -28,7 +32,7 @@ bool Contains(const std::vector<std::string>& items, const std::string& item) {
   return std::find(items.begin(), items.end(), item) != items.end();
 }
 
-void CheckLanguageAndCurrencies(const Settings& settings, const Catalog& catalog) {
+void CheckLanguageAndCurrencies(Settings& settings, const Catalog& catalog) {
   const bool known = std::any_of(catalog.languages.begin(), catalog.languages.end(),
                                  [&](const Language& l) { return l.id == settings.language; });
   if (!catalog.languages.empty() && !known) {
@@ -60,9 +64,9 @@ void CheckLanguageAndCurrencies(const Settings& settings, const Catalog& catalog
     if (!code.empty() && Contains(catalog.currencies, Upper(code))) what += " (codes are upper case: " + Upper(code) + ")";
     fail(what + " in the currencies \"" + settings.currencies + "\"; the project has " + JoinWords(catalog.currencies));
   }
+  // Every price is converted from the stored currency, which the library must have in its list.
   if (!catalog.storedCurrency.empty() && !Contains(codes, catalog.storedCurrency))
-    fail("prices are stored in " + catalog.storedCurrency + ", which must be among the currencies to convert them (e.g. \"" +
-         suggestion + "\")");
+    settings.currencies += "," + catalog.storedCurrency;
 }
 
 // The headings in the language, each with the category DoSearch takes: a heading is the
@@ -129,18 +133,61 @@ void CheckCodes(const Settings& settings, const char* option, const char* item, 
   }
 }
 
-// A bound as a number: plain decimal text only, as the ladder gives them.
+// A bound as a number: the one form the library puts into a statement (an optional minus,
+// digits, optionally a point and digits), as the ladder gives them.
 std::optional<double> Number(const std::string& text) {
+  const size_t digits = text.rfind('-', 0) == 0 ? 1 : 0;
+  const size_t point = text.find('.');
+  const auto allDigits = [&](size_t from, size_t to) {
+    return to > from && text.find_first_not_of("0123456789", from) >= to;
+  };
+  if (point == std::string::npos ? !allDigits(digits, text.size())
+                                 : !allDigits(digits, point) || !allDigits(point + 1, text.size()))
+    return std::nullopt;
   double value = 0;
   const char* end = text.data() + text.size();
   const auto [at, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-  if (text.empty() || ec != std::errc() || at != end || !std::isfinite(value)) return std::nullopt;
+  if (ec != std::errc() || at != end || !std::isfinite(value)) return std::nullopt;
   return value;
+}
+
+// A whole number as a statement takes it: an optional minus and digits.
+bool IsWhole(const std::string& text) {
+  const size_t from = text.rfind('-', 0) == 0 ? 1 : 0;
+  return text.size() > from && text.find_first_not_of("0123456789", from) == std::string::npos;
 }
 
 std::string Item(const Selection& s) {
   return "item " + s.schema + " at location " + s.location +
          (s.schemaValue.empty() ? "" : " with value \"" + s.schemaValue + "\"");
+}
+
+// The parts of a row of several items (one row id) labelled with their items' names: the
+// data names an item by a schema_text row with an empty data value, in each language.
+void LabelParts(const Settings& settings, std::vector<Row>& rows) {
+  std::set<std::string> items;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const bool shared = (i > 0 && rows[i - 1].rowId == rows[i].rowId) ||
+                        (i + 1 < rows.size() && rows[i + 1].rowId == rows[i].rowId);
+    if (shared && IsWhole(rows[i].schema)) items.insert(rows[i].schema);
+  }
+  if (items.empty()) return;
+  std::string list;
+  for (const auto& item : items) list += (list.empty() ? "" : ", ") + item;
+  std::map<std::string, std::string> names;
+  Query(settings, settings.specs,
+        "select schema_id, full_text from schema_text where schema_id in (" + list +
+            ") and data_value = '' and language_id = " + std::to_string(settings.language),
+        [&](mirel_SbF::Recordset& rs) {
+          names.emplace(Text(rs.Fields("schema_id").Value()), Text(rs.Fields("full_text").Value()));
+          return true;
+        });
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto name = names.find(rows[i].schema);
+    const bool shared = (i > 0 && rows[i - 1].rowId == rows[i].rowId) ||
+                        (i + 1 < rows.size() && rows[i + 1].rowId == rows[i].rowId);
+    if (shared && name != names.end()) rows[i].label = name->second;
+  }
 }
 
 }  // namespace
@@ -192,7 +239,7 @@ std::vector<Row> ReadRows(const mirel_SbF::Search& search) {
   return rows;
 }
 
-Catalog LoadCatalog(const Settings& settings) {
+Catalog LoadCatalog(Settings& settings) {
   Catalog catalog;
   Query(settings, settings.project, "select distinct language_id from search_by_features_text order by language_id",
         [&](mirel_SbF::Recordset& rs) {
@@ -221,6 +268,7 @@ Catalog LoadCatalog(const Settings& settings) {
   all.DoSearch(settings.standardOnly, "", false);
   catalog.rows = ReadRows(all);
   catalog.categories = ReadCategories(settings, all, catalog.rows);
+  LabelParts(settings, catalog.rows);
   return catalog;
 }
 
@@ -235,7 +283,12 @@ void Configure(const Settings& settings, const Catalog& catalog, mirel_SbF::Sear
   if (settings.oem) CheckCodes(settings, "the maker groups", "117", *settings.oem);
   if (settings.make) CheckCodes(settings, "the makes", "111", *settings.make);
   if (settings.excludeModel) CheckCodes(settings, "the models", "112", *settings.excludeModel);
+  search.TodaysConventions(settings.todaysConventions);
   search.SetDatabaseInfo(settings.connection, settings.specs, settings.project, settings.language, settings.currencies);
+  search.StandardChoices(settings.standardOnly);
+  if (settings.includeAdvanced) search.ExcludeAdvancedVehicles(false);
+  if (settings.includeOld) search.ExcludeOldVehicles(false);
+  if (settings.includeBuilt) search.ExcludeBuiltVehicles(false);
   if (settings.oem) search.OEMInclusionList(*settings.oem);
   if (settings.make) search.MakeInclusionList(*settings.make);
   if (settings.excludeModel) search.ModelExclusionList(*settings.excludeModel);
@@ -276,8 +329,7 @@ void CheckSelection(const Catalog& catalog, const Selection& s) {
     for (const Row* row : rows)
       for (const auto& v : row->values)
         if (!row->range && SameWithoutCase(v.text, s.value))
-          throw RequestError("\"" + s.value + "\" is the text shown; the value of \"" + v.text + "\" in " +
-                             Item(s) + " is " + v.data);
+          throw RequestError("\"" + s.value + "\" is the name shown for " + Item(s) + "; its code is " + v.data);
     throw RequestError("\"" + s.value + "\" is not a value of " + Item(s) + " (the values are " + JoinWords(codes) + ")");
   }
   const bool hasRange = std::any_of(rows.begin(), rows.end(), [&](const Row* r) {
@@ -290,10 +342,15 @@ void CheckSelection(const Catalog& catalog, const Selection& s) {
   }
   const std::optional<double> min = s.kind == Selection::Max ? std::nullopt : Number(s.min);
   const std::optional<double> max = s.kind == Selection::Min ? std::nullopt : Number(s.max);
-  if (s.kind != Selection::Max && !min)
-    throw RequestError("the lower bound \"" + s.min + "\" of " + Item(s) + " is not a number (e.g. 100 or 2.5)");
-  if (s.kind != Selection::Min && !max)
-    throw RequestError("the upper bound \"" + s.max + "\" of " + Item(s) + " is not a number (e.g. 100 or 2.5)");
+  auto refuse = [&](const char* which, const std::string& bound) {
+    if (bound.empty())
+      throw RequestError(std::string("the ") + which + " bound of " + Item(s) +
+                         " is empty: give a number (e.g. 100 or 2.5), or leave the bound out");
+    throw RequestError(std::string("the ") + which + " bound \"" + bound + "\" of " + Item(s) +
+                       " is not a number (e.g. 100 or 2.5)");
+  };
+  if (s.kind != Selection::Max && !min) refuse("lower", s.min);
+  if (s.kind != Selection::Min && !max) refuse("upper", s.max);
   if (min && max && *min > *max)
     throw RequestError("the lower bound " + s.min + " of " + Item(s) + " is above the upper bound " + s.max);
 }
@@ -309,6 +366,120 @@ void CheckEitherOr(const Catalog& catalog, const Criterion& c) {
   if (!known) throw RequestError("no criteria row has item " + c.schema + " at location " + c.location);
   throw RequestError("item " + c.schema + " at location " + c.location +
                      " is a range: either-or widens the choices of values, a range has none");
+}
+
+namespace {
+
+// The state text in groups of six fields.
+std::vector<std::vector<std::string>> StateGroups(const std::string& state) {
+  std::vector<std::vector<std::string>> groups;
+  if (state.empty()) return groups;
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t at; (at = state.find('~', start)) != std::string::npos; start = at + 1)
+    fields.push_back(state.substr(start, at - start));
+  fields.push_back(state.substr(start));
+  if (fields.size() % 6 != 0)
+    throw RequestError("the state text has " + std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") +
+                       " separated by \"~\", not six for each choice");
+  // The library reads at most 5,461 groups (its field index is a 16-bit number).
+  if (fields.size() > 6 * 5461) throw RequestError("the state text holds more than 5461 choices");
+  for (size_t i = 0; i < fields.size(); i += 6)
+    groups.emplace_back(fields.begin() + static_cast<std::ptrdiff_t>(i), fields.begin() + static_cast<std::ptrdiff_t>(i + 6));
+  return groups;
+}
+
+}  // namespace
+
+void CheckState(const Catalog& catalog, const std::string& state) {
+  for (const auto& fields : StateGroups(state)) {
+    const std::string& type = fields[0];
+    if (type == kEitherOrMark) {
+      CheckEitherOr(catalog, {fields[1], fields[2]});
+      continue;
+    }
+    if (type != "1" && type != "2")
+      throw RequestError("a choice of the state text begins with 1 (a range), 2 (a value) or " + std::string(kEitherOrMark) +
+                         ", not \"" + type + "\"");
+    Selection s;
+    s.schema = fields[1];
+    s.location = fields[2];
+    s.schemaValue = fields[3];
+    if (type == "2") {
+      s.value = fields[4];
+      CheckSelection(catalog, s);
+      continue;
+    }
+    // A range: "!!" for a side without a bound.
+    const bool hasMin = fields[4] != kNoBound, hasMax = fields[5] != kNoBound;
+    s.kind = hasMin && hasMax ? Selection::Range : hasMin ? Selection::Min : hasMax ? Selection::Max : Selection::Range;
+    s.min = hasMin ? fields[4] : "0";
+    s.max = hasMax ? fields[5] : s.kind == Selection::Range ? "0" : "";
+    CheckSelection(catalog, s);
+  }
+}
+
+std::string ParseAmount(const std::string& typed, int32_t language, const std::string& what) {
+  std::string text = typed;
+  text.erase(0, text.find_first_not_of(' '));
+  text.erase(text.find_last_not_of(' ') + 1);
+  auto fail = [&] { return RequestError(what + " \"" + typed + "\" is not an amount (e.g. 5000)"); };
+  if (text.empty() || text.size() > 64) throw fail();
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UNumberFormat, void (*)(UNumberFormat*)> format(
+      unum_open(UNUM_DECIMAL, nullptr, 0, LanguageTag(language).c_str(), nullptr, &status), unum_close);
+  if (U_FAILURE(status)) throw fail();
+  std::u16string utf16;
+  for (size_t i = 0; i < text.size();) {
+    // The amount as UTF-16; only what a number of the language holds gets through ICU.
+    UChar32 c = 0;
+    U8_NEXT(text.data(), i, text.size(), c);
+    if (c < 0) throw fail();
+    UChar units[2];
+    int32_t n = 0;
+    U16_APPEND_UNSAFE(units, n, c);
+    utf16.append(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(n));
+  }
+  int32_t end = 0;
+  char out[128];
+  const int32_t length = unum_parseDecimal(format.get(), reinterpret_cast<const UChar*>(utf16.data()),
+                                           static_cast<int32_t>(utf16.size()), &end, out, sizeof out, &status);
+  if (U_FAILURE(status) || end != static_cast<int32_t>(utf16.size()) || length <= 0 || length >= 128) throw fail();
+  const std::string plain(out, static_cast<size_t>(length));
+  if (!Number(plain)) throw fail();
+  return plain;
+}
+
+bool ToNumber(const std::string& text, double& value) {
+  const std::optional<double> number = Number(text);
+  if (number) value = *number;
+  return number.has_value();
+}
+
+std::vector<Criterion> ExclusiveCriteria(const Settings& settings, const Catalog& catalog) {
+  mirel_SbF::Search counted;
+  Configure(settings, catalog, counted);
+  counted.CountVehicles(true);
+  counted.DoSearch(settings.standardOnly, "", false);
+  std::vector<Criterion> exclusive;
+  for (const Row& row : ReadRows(counted)) {
+    const Criterion criterion{row.schema, row.location};
+    if (row.range || row.values.size() < 2 || !row.schemaValue.empty() ||
+        std::find(exclusive.begin(), exclusive.end(), criterion) != exclusive.end())
+      continue;
+    int64_t sum = 0;
+    for (const auto& v : row.values) sum += v.count;
+    // The vehicles that have the item at all: a value choice without a value.
+    mirel_SbF::Search carriers;
+    Configure(settings, catalog, carriers);
+    carriers.AddSelection(row.schema, row.location, "", "");
+    if (sum == carriers.GetNumberOfMatchingVehicles(settings.standardOnly, true)) exclusive.push_back(criterion);
+  }
+  return exclusive;
+}
+
+std::string DefaultState(const Settings& settings, const Catalog& catalog) {
+  return JoinState({}, ExclusiveCriteria(settings, catalog));
 }
 
 void Apply(mirel_SbF::Search& search, const Selection& s) {
@@ -345,10 +516,11 @@ void MarkBounds(mirel_SbF::Search& search, Row& row, const std::string& min, con
                  (!max.empty() && (v.data == max || v.text == maxText));
 }
 
-int32_t HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduce, int32_t matching) {
+Hidden HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduce, int32_t matching) {
   const bool advanced = search.ExcludeAdvancedVehicles(), old = search.ExcludeOldVehicles(),
              built = search.ExcludeBuiltVehicles();
-  if (!advanced && !old && !built) return 0;
+  Hidden hidden;
+  if (!advanced && !old && !built) return hidden;
   struct Restore {
     mirel_SbF::Search& s;
     bool advanced, old, built;
@@ -358,31 +530,20 @@ int32_t HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduc
       s.ExcludeBuiltVehicles(built);
     }
   } restore{search, advanced, old, built};
-  search.ExcludeAdvancedVehicles(false);
-  search.ExcludeOldVehicles(false);
-  search.ExcludeBuiltVehicles(false);
-  return search.GetNumberOfMatchingVehicles(standardOnly, reduce) - matching;
+  // Each filter that is on, alone off; then all of them off.
+  auto without = [&](bool a, bool o, bool b) {
+    search.ExcludeAdvancedVehicles(a);
+    search.ExcludeOldVehicles(o);
+    search.ExcludeBuiltVehicles(b);
+    return search.GetNumberOfMatchingVehicles(standardOnly, reduce) - matching;
+  };
+  if (advanced) hidden.advanced = without(false, old, built);
+  if (old) hidden.old = without(advanced, false, built);
+  if (built) hidden.built = without(advanced, old, false);
+  hidden.total = without(false, false, false);
+  return hidden;
 }
 
-namespace {
-
-// The state text in groups of six fields.
-std::vector<std::vector<std::string>> StateGroups(const std::string& state) {
-  std::vector<std::vector<std::string>> groups;
-  if (state.empty()) return groups;
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (size_t at; (at = state.find('~', start)) != std::string::npos; start = at + 1)
-    fields.push_back(state.substr(start, at - start));
-  fields.push_back(state.substr(start));
-  if (fields.size() % 6 != 0)
-    throw RequestError("the state text has " + std::to_string(fields.size()) + " fields, not six for each selection");
-  for (size_t i = 0; i < fields.size(); i += 6)
-    groups.emplace_back(fields.begin() + static_cast<std::ptrdiff_t>(i), fields.begin() + static_cast<std::ptrdiff_t>(i + 6));
-  return groups;
-}
-
-}  // namespace
 
 std::vector<Selection> SplitState(const std::string& state) {
   std::vector<Selection> selections;
@@ -446,27 +607,6 @@ void MarkPicks(mirel_SbF::Search& search, std::vector<Row>& rows, const std::vec
                s.value == v.data;
       });
   }
-}
-
-std::string LanguageName(int32_t id) {
-  // The language ids of the library, in the order of its locale table.
-  static const char* const kNames[] = {
-      "English (United Kingdom)", "Spanish",          "German",
-      "Italian",                  "French",           "Dutch",
-      "English (United States)",  "Japanese",         "Korean",
-      "Hebrew",                   "Greek",            "Croatian",
-      "Finnish",                  "Catalan",          "Portuguese",
-      "Swedish",                  "Turkish",          "Spanish (Mexico)",
-      "English",                  "English (Australia)", "Portuguese (Brazil)",
-      "",                         "Norwegian",        "Danish",
-      "Chinese (Taiwan)",         "French (Canada)",  "Hungarian",
-      "English (Ireland)",        "French (Belgium)", "Dutch (Belgium)",
-      "Czech",                    "Polish",           "Thai",
-      "Chinese (PRC)",            "German (Switzerland)", "Russian",
-      "Spanish (Argentina)",      "Slovenian",
-  };
-  if (id >= 1 && id <= 38 && kNames[id - 1][0] != '\0') return kNames[id - 1];
-  return "language " + std::to_string(id);
 }
 
 }  // namespace sbf_host

@@ -42,10 +42,15 @@ struct Settings {
   std::string project = "prj";
   int32_t language = 1;
   std::string currencies = "USD";  // comma-separated, the first one primary
+  // Standard equipment as a buyer means it: vehicles whose chosen equipment is standard
+  // (the library's standard-equipment switch with Search::StandardChoices).
   bool standardOnly = false;
+  bool todaysConventions = false;  // prices and numbers as written today (ICU), not as Windows XP
   // Filters; unset ones keep the library's defaults.
   std::optional<std::string> oem, make, excludeModel;  // code lists of items 117, 111, 112
   std::optional<int32_t> segment;
+  // The vehicles the library leaves out by default, shown too.
+  bool includeAdvanced = false, includeOld = false, includeBuilt = false;
 };
 
 // A selection as a user gives it. Bounds of a price item are amounts of the primary
@@ -67,6 +72,7 @@ struct Value {
 struct Row {
   int32_t rowId = 0, orderId = 0;
   std::string category, title, schema, location, schemaValue;
+  std::string label;          // a part of a row of several items: its item's name, when the data has one
   bool range = false;
   bool eitherOr = false;      // the criterion's value choices widen the search
   std::vector<Value> values;  // range rows: the ladder
@@ -85,7 +91,7 @@ struct Category {
 
 struct Language {
   int32_t id = 0;
-  std::string name;
+  std::string name;  // in the language itself
 };
 
 // What the project offers in the settings' language, unreduced by any selection.
@@ -99,12 +105,23 @@ struct Catalog {
 };
 
 // Checks the language and the currencies against the project (RequestError naming the
-// known ones), then reads the rest. The library's own errors pass as mirel_SbF::Error.
-Catalog LoadCatalog(const Settings& settings);
+// known ones), then reads the rest. The currency prices are stored in is added to the end
+// of settings.currencies when it is missing: the library converts every price from it, and
+// shows it too. The library's own errors pass as mirel_SbF::Error.
+Catalog LoadCatalog(Settings& settings);
 
-// SetDatabaseInfo and the filters that are set. RequestError for a filter code or a
-// segment the data does not have (the codes are read only when a filter is given).
+// SetDatabaseInfo, the switches and the filters that are set. RequestError for a filter
+// code or a segment the data does not have (the codes are read only when a filter is given).
 void Configure(const Settings& settings, const Catalog& catalog, mirel_SbF::Search& search);
+
+// The list criteria whose values exclude each other (no vehicle in play carries two of them;
+// judged by the counts: the vehicles of the values add up to the vehicles that have the item
+// at all), of rows with more than one value: either-or by default, as people expect of such
+// a row. Runs one counted screen and a count per such criterion.
+std::vector<Criterion> ExclusiveCriteria(const Settings& settings, const Catalog& catalog);
+
+// The state of a screen with no choices: the exclusive criteria marked either-or.
+std::string DefaultState(const Settings& settings, const Catalog& catalog);
 
 // The category for what the user typed: a category name or its heading in the language,
 // without regard to case. Empty stays empty (all categories).
@@ -118,6 +135,20 @@ void CheckSelection(const Catalog& catalog, const Selection& selection);
 // RequestError unless the criterion names a row of values in the catalog: either-or widens
 // value choices, so a range or an unknown item cannot be marked.
 void CheckEitherOr(const Catalog& catalog, const Criterion& criterion);
+
+// A state text (from an address or --state) checked as its choices would be, one by one:
+// whole six-field groups of the forms the library writes, each selection by CheckSelection
+// (bounds as stored, "!!" for none) and each either-or mark by CheckEitherOr. RequestError
+// with the same words, so that nothing the state holds reaches the library unchecked.
+void CheckState(const Catalog& catalog, const std::string& state);
+
+// A bound as a number, when it has the one form the library puts into a statement (an
+// optional minus, digits, optionally a point and digits).
+bool ToNumber(const std::string& text, double& value);
+
+// An amount as typed in the language ("5.000,5" in German, "5,000.5" or "5000.5" in English)
+// as a plain decimal text ("5000.5"), read by ICU; RequestError naming `what` otherwise.
+std::string ParseAmount(const std::string& typed, int32_t language, const std::string& what);
 
 // Adds the selection to the search; bounds of a price item are converted from the primary
 // currency into the stored one (Search::PriceBoundToStored).
@@ -149,8 +180,12 @@ void MarkBounds(mirel_SbF::Search& search, Row& row, const std::string& min,
                 const std::string& max);
 
 // How many more vehicles would match without the filters that leave out advanced, old and
-// built vehicles (those of them that are on); the search is left as it was.
-int32_t HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduce, int32_t matching);
+// built vehicles (those of them that are on), in all and without each alone (0 for one
+// that is off); the search is left as it was.
+struct Hidden {
+  int32_t total = 0, advanced = 0, old = 0, built = 0;
+};
+Hidden HiddenByFilters(mirel_SbF::Search& search, bool standardOnly, bool reduce, int32_t matching);
 
 // The rows of a search after DoSearch, as the hosts show them.
 std::vector<Row> ReadRows(const mirel_SbF::Search& search);
@@ -175,9 +210,6 @@ void ReadAll(const std::shared_ptr<mirel_SbF::Recordset>& rs, F&& row) {
 
 // A field as text; Null and Empty as "".
 std::string Text(const mirel_SbF::Variant& value);
-
-// The English name of a language id of the library, or "language N".
-std::string LanguageName(int32_t id);
 
 // "a, b" -> {"a", "b"}: the items of a comma-separated list, blanks around each removed,
 // empty ones kept.

@@ -217,10 +217,10 @@ const std::vector<CodedText>& FixedCodedTexts() {
       {7402, "V", {"V engine", "V-Motor", "Moteur en V", ""}},
       {7402, "R", {"Rotary engine (Wankel)", "Kreiskolbenmotor (Wankel)", "Moteur rotatif (Wankel)", ""}},
       {7403, "Y", {"Air conditioning", "Klimaanlage", "Climatisation", ""}},
-      {7404, "L", {"Light (under 2,500 lb)", "Leicht (unter 2.500 lb)", "Léger (moins de 2 500 lb)", ""}},
-      {7404, "M",
+      {7404, "1", {"Light (under 2,500 lb)", "Leicht (unter 2.500 lb)", "Léger (moins de 2 500 lb)", ""}},
+      {7404, "2",
        {"Medium (2,500 to 3,499 lb)", "Mittel (2.500 bis 3.499 lb)", "Moyen (2 500 à 3 499 lb)", ""}},
-      {7404, "H",
+      {7404, "3",
        {"Heavy (3,500 lb and over)", "Schwer (ab 3.500 lb)", "Lourd (3 500 lb et plus)", ""}},
   };
   return table;

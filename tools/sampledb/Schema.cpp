@@ -133,6 +133,15 @@ class EquipmentWriter {
   std::size_t rows_ = 0;
 };
 
+// The names of the items that share a row with another, which label the parts.
+const std::vector<std::pair<int, Texts>>& ItemNames() {
+  static const std::vector<std::pair<int, Texts>> names = {
+      {item::kDisplacement, {"Displacement (cu in)", "Hubraum (cu in)", "Cylindrée (cu in)", ""}},
+      {item::kCylinders, {"Cylinders", "Zylinder", "Cylindres", ""}},
+  };
+  return names;
+}
+
 void WriteSchemaTexts(Database& db, const Codes& codes) {
   Statement insert = db.Prepare(
       "INSERT INTO schema_text(schema_id, data_value, full_text, language_id) VALUES (?, ?, ?, ?)");
@@ -144,6 +153,7 @@ void WriteSchemaTexts(Database& db, const Codes& codes) {
   for (const auto& [makeAndModel, code] : codes.model) add(item::kModel, code, SameInAll(makeAndModel.second));
   for (const auto& [groupKey, code] : codes.group) add(item::kMakerGroup, code, GroupNames(groupKey));
   for (const CodedText& t : FixedCodedTexts()) add(t.schemaId, t.value, t.text);
+  for (const auto& [schemaId, name] : ItemNames()) add(schemaId, "", name);
 }
 
 }  // namespace
@@ -246,27 +256,25 @@ struct CriterionRow {
   std::optional<int> format;        // decimals shown
 };
 
-// Each section has coded lists, numeric lists and ranges. Row 25 holds two
-// coded criteria and row 95 a range and a numeric list under one title, so
-// that the screen's merge of rows is exercised within and across kinds.
+// The screen as a person would lay it out: each item in one row only, continuous
+// quantities as ranges, coded classes in their order. Each section has lists and ranges;
+// row 70 holds a range and a numeric list under one title ("Engine size": displacement
+// and cylinders), each part labelled with its item's name (schema_text rows with an empty
+// data value), so that the screen's merge of rows is exercised across kinds.
 const std::vector<CriterionRow>& CriterionRows() {
   static const std::vector<CriterionRow> rows = {
-      {10, 1, "General", item::kMake, "", kList, {}, {}},
-      {20, 1, "General", item::kOrigin, "*", kList, {}, {}},
-      {25, 1, "General", item::kOrigin, "", kList, {}, {}},
-      {25, 2, "General", item::kMakerGroup, "", kList, {}, {}},
-      {30, 1, "General", item::kMakerGroup, "", kList, {}, {}},
+      {10, 1, "General", item::kOrigin, "", kList, {}, {}},
+      {20, 1, "General", item::kMakerGroup, "", kList, {}, {}},
+      {30, 1, "General", item::kMake, "", kList, {}, {}},
       {40, 1, "General", item::kModelYear, "", kList, {}, {}},  // years unformatted: 1976, not 1,976
       {50, 1, "General", item::kPrice, "", kRange, 500.0, 0},
       {60, 1, "Engine", item::kLayout, "", kList, {}, {}},
-      {70, 1, "Engine", item::kCylinders, "", kList, {}, 0},
-      {80, 1, "Engine", item::kDisplacement, "", kRange, 10.0, 0},
+      {70, 1, "Engine", item::kDisplacement, "", kRange, 20.0, 0},
+      {70, 2, "Engine", item::kCylinders, "", kList, {}, 0},
       {90, 1, "Engine", item::kHorsepower, "", kRange, 10.0, 0},
-      {95, 1, "Engine", item::kHorsepower, "", kRange, 10.0, 0},
-      {95, 2, "Engine", item::kCylinders, "", kList, {}, 0},
       {100, 1, "Body", item::kAirCon, "Y", kList, {}, {}},
       {110, 1, "Body", item::kWeightClass, "", kList, {}, {}},
-      {120, 1, "Body", item::kAcceleration, "", kList, {}, 1},
+      {120, 1, "Body", item::kAcceleration, "", kRange, 1.0, 0},
       {130, 1, "Body", item::kWeight, "", kRange, 100.0, 0},
       {140, 1, "Body", item::kFuelEconomy, "", kRange, 1.0, 1},
   };
@@ -279,21 +287,18 @@ struct RowTitle {
 };
 
 // Two titles are untidy on purpose, as titles typed by editors are: blanks
-// around the UK "Cylinders" and a lower-case French "consommation". The
+// around the UK "Engine size" and a lower-case French "consommation". The
 // library tidies them for display.
 const std::vector<RowTitle>& RowTitles() {
   static const std::vector<RowTitle> titles = {
-      {10, {"Make", "Marke", "Marque", ""}},
-      {20, {"Origin", "Herkunft", "Origine", ""}},
-      {25, {"Origin and maker group", "Herkunft und Konzern", "Origine et groupe", ""}},
-      {30, {"Maker group", "Konzern", "Groupe de constructeurs", ""}},
+      {10, {"Origin", "Herkunft", "Origine", ""}},
+      {20, {"Maker group", "Konzern", "Groupe de constructeurs", ""}},
+      {30, {"Make", "Marke", "Marque", ""}},
       {40, {"Model year", "Modelljahr", "Année-modèle", ""}},
       {50, {"Price", "Preis", "Prix", ""}},
       {60, {"Engine layout", "Motorbauart", "Architecture du moteur", ""}},
-      {70, {"  Cylinders ", "Zylinder", "Cylindres", "Cylinders"}},
-      {80, {"Displacement (cu in)", "Hubraum (cu in)", "Cylindrée (cu in)", ""}},
+      {70, {"  Engine size ", "Motorgröße", "Taille du moteur", "Engine size"}},
       {90, {"Horsepower (hp)", "Leistung (hp)", "Puissance (hp)", ""}},
-      {95, {"Power and cylinders", "Leistung und Zylinder", "Puissance et cylindres", ""}},
       {100, {"Air conditioning", "Klimaanlage", "Climatisation", ""}},
       {110, {"Weight class", "Gewichtsklasse", "Catégorie de poids", ""}},
       {120, {"Acceleration 0–60 mph (s)", "Beschleunigung 0–60 mph (s)",
@@ -322,7 +327,7 @@ const std::vector<Category>& Categories() {
 // segment 2 "all" shows every row.
 constexpr int kCompactSegment = 1;
 constexpr int kAllSegment = 2;
-constexpr int kCompactRows[] = {10, 20, 50, 60, 70, 100, 140};
+constexpr int kCompactRows[] = {10, 30, 50, 60, 70, 100, 140};
 
 struct Currency {
   const char* code;

@@ -33,9 +33,9 @@ std::optional<std::string> EngineLayout(const Vehicle& v) {
 
 std::optional<std::string> WeightClass(const Vehicle& v) {
   if (!v.weight) return std::nullopt;
-  if (*v.weight < 2500) return "L";
-  if (*v.weight < 3500) return "M";
-  return "H";
+  if (*v.weight < 2500) return "1";
+  if (*v.weight < 3500) return "2";
+  return "3";
 }
 
 std::optional<int> AirConditioningOption(const Vehicle& v) {

@@ -40,7 +40,8 @@ std::string AgeMarker(int year);
 // (inline) otherwise. No cylinder count, no layout.
 std::optional<std::string> EngineLayout(const Vehicle& v);
 
-// Item 7404: "L" below 2,500 lbs, "M" below 3,500 lbs, "H" otherwise.
+// Item 7404: "1" below 2,500 lbs, "2" below 3,500 lbs, "3" otherwise (codes in the order of
+// the classes, which is the order a list shows them in).
 std::optional<std::string> WeightClass(const Vehicle& v);
 
 // Item 7403 "Y", illustrative (the data sets have no equipment lists): the

@@ -1,6 +1,7 @@
 #include "Render.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "Json.h"
 #include "Text.h"
@@ -9,76 +10,112 @@
 namespace sbf_web {
 namespace {
 
+using sbf_host::Fill;
+using sbf_host::Words;
+using sbf_host::WordsFor;
+
+// Wide screens: the criteria beside nothing else, the vehicles below. Phones (up to 640 px):
+// the criteria in a drawer that opens from the bar at the bottom, which always shows the
+// count and the way to the vehicles; the table as one card per vehicle.
 const char* const kStyle = R"(
 *{box-sizing:border-box}
 body{font-family:system-ui,sans-serif;margin:0 1.5rem 2rem;color:#1d232a;background:#fafbfc;line-height:1.4}
+a.skip{position:absolute;left:-100vw;top:0;background:#fff;padding:.5rem 1rem;z-index:20}
+a.skip:focus{left:.5rem}
 header{display:flex;flex-wrap:wrap;align-items:center;gap:.5rem 1.5rem;padding:.8rem 0;border-bottom:1px solid #d5dbe1}
 h1{font-size:1.3rem;margin:0}
 #count{font-size:1.1rem;margin:0}#count strong{font-size:1.4rem;color:#0b5cad}
 #show{margin-left:.6rem}
-#hidden{flex-basis:100%;margin:0;font-size:.9rem;color:#4a5560}
-header form,header a,#currencies{font-size:.95rem}
-#currencies{display:flex;flex-wrap:wrap;gap:.3rem .8rem;align-items:center}
+header form{font-size:.95rem;display:flex;flex-wrap:wrap;gap:.3rem .8rem;align-items:center}
+.hint{font-size:.85rem;color:#4a5560}
 nav.tabs{display:flex;flex-wrap:wrap;gap:.3rem;margin:.8rem 0 0;border-bottom:2px solid #0b5cad}
 nav.tabs a{padding:.4rem .9rem;border:1px solid #c4ccd4;border-bottom:none;border-radius:.4rem .4rem 0 0;text-decoration:none;color:#1d232a;background:#eef1f4}
 nav.tabs a[aria-current]{background:#0b5cad;color:#fff;border-color:#0b5cad}
+.badge{display:inline-block;min-width:1.3em;margin-left:.3em;padding:0 .35em;border-radius:1em;background:#d9822b;color:#fff;font-size:.8em;text-align:center}
 #choices{margin:.6rem 0}#choices ul{display:flex;flex-wrap:wrap;gap:.4rem;list-style:none;padding:0;margin:.3rem 0}
 #choices li{background:#e3effb;border-radius:1rem;padding:.15rem .7rem}
+#choices .without{font-size:.85rem;color:#4a5560}
 a.remove{margin-left:.3rem;color:#8a1c1c}
 h2{font-size:1rem;margin:.8rem 0 .3rem}
-.row{border-top:1px solid #e3e7eb;padding:.4rem 0;margin:0}
+details#filters>summary{font-weight:bold;cursor:pointer;padding:.4rem 0}
+.criterion{border-top:1px solid #e3e7eb;padding:.4rem 0}
+.criterion.part{border-top:0;padding-top:0}
+.criterion h3{font-size:.95rem;margin:.2rem 0}.criterion h4{font-size:.9rem;margin:.2rem 0;font-weight:600;color:#34404b}
 fieldset{border:0;margin:0;padding:0;min-width:0}
-legend{font-weight:bold;font-size:.95rem;padding:.2rem 0}
-.row.part{border-top:0;padding-top:0;margin-top:-.2rem}
 .hidden-title{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
 ul.values{display:flex;flex-wrap:wrap;gap:.2rem .9rem;list-style:none;padding:0;margin:0}
 ul.values label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
 .count{color:#4a5560;font-size:.85em}
 ul.values li.none label{color:#7a838c;cursor:default}
 ul.values li.none .count{color:inherit}
-form.either-or{margin:0 0 .4rem;font-size:.85rem;color:#4a5560}
+form.either-or{margin:0 0 .3rem;font-size:.85rem;color:#4a5560}
 form.either-or label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
 .bounds{display:flex;flex-wrap:wrap;gap:.3rem 1rem;align-items:center}
+details.typed{font-size:.85rem}details.typed input{width:7rem}
+#hidden{margin:.3rem 0;font-size:.9rem}.kind-count{color:#4a5560;font-size:.85em}#hidden label{margin-right:.8rem;display:inline-flex;gap:.3rem;align-items:center}
 .table-wrap{overflow-x:auto;max-width:100%}
 table{border-collapse:collapse;font-size:.9rem;margin-top:.3rem}
 th,td{padding:.2rem .6rem;border-bottom:1px solid #e3e7eb;text-align:left}
-td.number{text-align:right}
 th a{color:#0b5cad}th[aria-sort] a{font-weight:bold}
+nav.pages{display:flex;gap:1rem;align-items:center;margin:.5rem 0}
+footer{margin-top:2rem;font-size:.85rem}
+#bar{display:none}
 .js .apply{display:none}
 .error{border:1px solid #c62828;background:#fdecea;padding:.5rem 1rem;border-radius:.3rem}
 dl.error dt{font-weight:bold}
 @media (max-width:640px){
- body{margin:0 .6rem 2rem}
+ body{margin:0 .6rem 5rem}
  header{gap:.4rem .8rem}
- nav.tabs a,ul.values label,form.either-or label,a.remove,#choices a,header a,.bounds label{min-height:2.75rem;display:inline-flex;align-items:center}
- select,button{min-height:2.75rem;max-width:100%}
- ul.values input,form.either-or input{width:1.3rem;height:1.3rem}
- th,td{padding:.4rem .4rem}
+ nav.tabs a,ul.values label,form.either-or label,a.remove,#choices a,header a,.bounds label,#hidden label,nav.pages a{min-height:2.75rem;display:inline-flex;align-items:center}
+ select,button,input[type=text]{min-height:2.75rem;max-width:100%}
+ ul.values input,form.either-or input,#hidden input{width:1.3rem;height:1.3rem}
+ #bar{display:flex;position:fixed;left:0;right:0;bottom:0;z-index:10;gap:.8rem;align-items:center;justify-content:space-between;padding:.4rem .8rem;background:#fff;border-top:2px solid #0b5cad;box-shadow:0 -2px 6px rgba(0,0,0,.15)}
+ #bar a{min-height:2.75rem;display:inline-flex;align-items:center;font-weight:bold}
+ .table-wrap{overflow:visible}
+ table,thead,tbody,tr,td{display:block;width:100%}
+ thead{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0)}
+ tr{border:1px solid #d5dbe1;border-radius:.4rem;margin:.5rem 0;padding:.3rem .5rem;background:#fff}
+ td{border:0;padding:.1rem 0;overflow-wrap:anywhere}
+ td::before{content:attr(data-title) ": ";color:#4a5560}
+ td[data-column="name"]{font-weight:bold}td[data-column="name"]::before{content:none}
 }
 )";
 
 // Without JavaScript every form has its Apply button and every change loads a page that
 // scrolls to the row it came from (the form's #fragment). With it: a check box submits on
 // its own change, a drop-down when it was picked with the pointer or when focus leaves its
-// form (so arrow keys only move), and the page comes back to the same scroll position and
-// focus.
+// form (so arrow keys only move), and the page comes back to the same scroll position with
+// the focus on the control that acted (or, when that one is gone, on the place it was in).
+// On a phone the criteria drawer starts closed unless the change came from inside it; the
+// range pickers offer no upper bound below the lower one.
 const char* const kScript = R"(
 document.documentElement.classList.add('js');
 (function(){
 const KEY='sbf-place';
-const save=()=>{try{sessionStorage.setItem(KEY,JSON.stringify({y:scrollY,focus:document.activeElement&&document.activeElement.id}))}catch(e){}};
-addEventListener('load',()=>{try{const p=JSON.parse(sessionStorage.getItem(KEY)||'null');sessionStorage.removeItem(KEY);
-if(p){const f=p.focus&&document.getElementById(p.focus);if(f)f.focus({preventScroll:true});scrollTo(0,p.y);}}catch(e){}});
+const drawer=document.getElementById('filters');
+const narrow=()=>matchMedia('(max-width:640px)').matches;
+const save=()=>{try{const a=document.activeElement;sessionStorage.setItem(KEY,JSON.stringify({y:scrollY,focus:a&&a.id,fallback:a&&a.dataset&&a.dataset.fallback,open:!!(drawer&&drawer.open)}))}catch(e){}};
+addEventListener('load',()=>{let p=null;try{p=JSON.parse(sessionStorage.getItem(KEY)||'null');sessionStorage.removeItem(KEY)}catch(e){}
+if(drawer&&narrow()&&!(p&&p.open))drawer.open=false;
+if(p){const f=[p.focus,...(p.fallback||'').split(' ')].map(id=>id&&document.getElementById(id)).find(e=>e);if(f)f.focus({preventScroll:true});scrollTo(0,p.y);}});
+for(const a of document.querySelectorAll('a[href="#filters"],a[href="#criteria"]'))a.addEventListener('click',()=>{if(drawer)drawer.open=true});
 let pointer=0;
 addEventListener('pointerdown',()=>{pointer=Date.now()},true);
 document.addEventListener('click',e=>{if(e.target.closest('a[href^="/?"]'))save()});
 for(const f of document.querySelectorAll('form[data-autosubmit]')){
  let dirty=false;
  const go=()=>{dirty=false;save();f.requestSubmit()};
- f.addEventListener('change',e=>{if(e.target.type==='checkbox'||Date.now()-pointer<1500)go();else dirty=true});
+ f.addEventListener('change',e=>{if(e.target.type==='checkbox'||(e.target.tagName==='SELECT'&&Date.now()-pointer<1500))go();else dirty=true});
  f.addEventListener('keydown',e=>{if(e.key==='Enter'&&e.target.tagName==='SELECT'){e.preventDefault();go()}});
  f.addEventListener('focusout',e=>{if(dirty&&!f.contains(e.relatedTarget))go()});
  f.addEventListener('submit',save);
+}
+for(const f of document.querySelectorAll('form.range')){
+ const lo=f.querySelector('select[name=min]'),hi=f.querySelector('select[name=max]');
+ const n=o=>o&&o.dataset.n!==undefined?Number(o.dataset.n):NaN;
+ const fit=()=>{const a=n(lo.selectedOptions[0]),b=n(hi.selectedOptions[0]);
+  for(const o of hi.options)o.disabled=n(o)<a;for(const o of lo.options)o.disabled=n(o)>b;};
+ lo.addEventListener('change',fit);hi.addEventListener('change',fit);fit();
 }
 })();
 )";
@@ -90,14 +127,21 @@ std::string ApiLink(const Params& params, const Change& change = {}) { return "/
 
 // Hidden fields for every screen parameter a form does not ask for itself.
 std::string Hidden(const Params& params, const std::vector<std::string>& skip = {}) {
-  const std::vector<std::pair<std::string, std::string>> fields = {
+  std::vector<std::pair<std::string, std::string>> fields = {
       {"state", params.state},
       {"cat", params.category},
       {"lang", std::to_string(params.language)},
       {"cur", params.currencies},
       {"std", params.standardOnly ? "1" : "0"},
+      {"fmt", params.todays ? "today" : "windows"},
       {"sort", params.sort},
+      {"limit", std::to_string(params.limit)},
   };
+  std::string incl;
+  for (const auto& [on, kind] : {std::pair{params.includeAdvanced, "advanced"}, std::pair{params.includeOld, "old"},
+                                 std::pair{params.includeBuilt, "built"}})
+    if (on) incl += (incl.empty() ? "" : ",") + std::string(kind);
+  fields.emplace_back("incl", incl);
   std::string out;
   for (const auto& [name, value] : fields)
     if (std::find(skip.begin(), skip.end(), name) == skip.end())
@@ -106,7 +150,7 @@ std::string Hidden(const Params& params, const std::vector<std::string>& skip = 
 }
 
 std::string Page(int32_t language, const std::string& title, const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"" + LanguageTag(language) +
+  return "<!DOCTYPE html>\n<html lang=\"" + sbf_host::LanguageTag(language) +
          "\"><head><meta charset=\"utf-8\">"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
          "<link rel=\"icon\" href=\"/favicon.ico\" type=\"image/svg+xml\">"
@@ -123,8 +167,8 @@ std::string IdPart(const std::string& text) {
 
 std::string RowId(const Row& row) { return "row-" + std::to_string(row.rowId) + "-" + std::to_string(row.orderId); }
 
-std::string RowAttributes(const Row& row) {
-  return " id=" + Attr(RowId(row)) + " data-schema=" + Attr(row.schema) + " data-location=" + Attr(row.location) +
+std::string RowData(const Row& row) {
+  return " data-schema=" + Attr(row.schema) + " data-location=" + Attr(row.location) +
          " data-schema-value=" + Attr(row.schemaValue);
 }
 
@@ -138,191 +182,248 @@ Change Toggle(const Row& row, const Value& value) {
 }
 
 // " (29)" after a value's text when the screen counts.
-std::string CountText(const Value& value) {
-  return value.count < 0 ? "" : " <span class=\"count\">(" + std::to_string(value.count) + ")</span>";
+std::string CountText(int32_t count) {
+  return count < 0 ? "" : " <span class=\"count\">(" + std::to_string(count) + ")</span>";
 }
 
 // A value that leads to no matching vehicle and is not picked: greyed, not offered.
 bool Unavailable(const Value& value) { return value.count == 0 && !value.selected; }
 
+// The ladder position of a range row's stored bound (its option), or -1.
+int BoundIndex(const Row& row, const std::string& stored, const std::string& storedText) {
+  if (stored.empty()) return -1;
+  for (size_t i = 0; i < row.values.size(); ++i)
+    if (row.values[i].data == stored || row.values[i].text == storedText) return static_cast<int>(i);
+  return -1;
+}
+
 // One bound's picker. The state's bound goes back as it is stored (kStoredBound), so that
 // a bound in another currency than the ladder's is never converted twice; a bound the
-// ladder does not show stays choosable.
-std::string RangeSelect(const char* name, const char* label, const Row& row, const std::string& stored,
-                        const std::string& storedText, const Words& w) {
+// ladder does not show stays choosable. A "to" picker offers nothing below the lower bound,
+// a "from" picker nothing above the upper one; a "from" option shows how many vehicles lie
+// from it up when the row has no bound of its own (the counts of the ladder's bands, summed).
+std::string RangeSelect(bool lower, const Row& row, const Words& w) {
+  const char* name = lower ? "min" : "max";
+  const char* label = lower ? w.from : w.to;
+  const std::string& stored = lower ? row.min : row.max;
+  const std::string& storedText = lower ? row.minText : row.maxText;
+  const int low = BoundIndex(row, row.min, row.minText), high = BoundIndex(row, row.max, row.maxText);
+  const bool counted = row.min.empty() && row.max.empty() && !row.values.empty() && row.values.front().count >= 0;
   const std::string id = RowId(row) + "-" + name;
   std::string out = "<label for=" + Attr(id) + ">" + HtmlEscape(label) + "</label> <select id=" + Attr(id) +
-                    " name=\"" + name + "\" aria-label=" + Attr(row.title + ", " + label) + ">";
+                    " name=\"" + name + "\" aria-label=" + Attr(row.title + ", " + label) +
+                    (lower && counted ? " title=" + Attr(std::string("(n): ") + w.fromCount) : std::string()) + ">";
   out += "<option value=\"\"" + std::string(stored.empty() ? " selected" : "") + ">" + HtmlEscape(w.any) + "</option>";
-  bool shown = false;
-  std::string options;
-  for (const auto& value : row.values) {
-    const bool current = !stored.empty() && !shown && (value.data == stored || value.text == storedText);
-    shown = shown || current;
-    options += "<option value=" + Attr(current ? kStoredBound + stored : value.data) + (current ? " selected" : "") +
-               ">" + HtmlEscape(value.text) + "</option>";
-  }
-  if (!stored.empty() && !shown)
+  const int current = BoundIndex(row, stored, storedText);
+  if (!stored.empty() && current < 0)
     out += "<option value=" + Attr(kStoredBound + stored) + " selected>" + HtmlEscape(storedText) + "</option>";
-  return out + options + "</select>";
+  int32_t fromHere = 0;
+  std::vector<int32_t> upward(row.values.size(), 0);
+  for (size_t i = row.values.size(); i-- > 0;) upward[i] = fromHere += std::max(0, row.values[i].count);
+  for (size_t i = 0; i < row.values.size(); ++i) {
+    const int at = static_cast<int>(i);
+    if ((!lower && low >= 0 && at < low) || (lower && high >= 0 && at > high)) continue;
+    const Value& value = row.values[i];
+    const bool selected = at == current;
+    out += "<option value=" + Attr(selected ? kStoredBound + stored : value.data) + " data-n=\"" + std::to_string(i) +
+           "\"" + (selected ? " selected" : "") + ">" + HtmlEscape(value.text) +
+           (lower && counted ? " (" + std::to_string(upward[i]) + ")" : "") + "</option>";
+  }
+  return out + "</select>";
+}
+
+// A range row: its two pickers, and two fields for amounts typed in the page's language.
+std::string RangeForm(const Screen& screen, const Row& row, const Words& w) {
+  const std::string id = RowId(row);
+  std::string out = "<form class=\"row range\" method=\"get\" action=" + Attr("/#" + id) + " data-autosubmit" +
+                    RowData(row) + "><fieldset><legend class=\"hidden-title\">" +
+                    HtmlEscape(row.title + (row.label.empty() ? "" : w.colon + row.label)) + "</legend>" +
+                    Hidden(screen.params) + "<input type=\"hidden\" name=\"schema\" value=" + Attr(row.schema) +
+                    "><input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) +
+                    "><input type=\"hidden\" name=\"op\" value=\"range\"><input type=\"hidden\" name=\"sv\" value=" +
+                    Attr(row.schemaValue) + "><div class=\"bounds\">";
+  out += "<span>" + RangeSelect(true, row, w) + "</span><span>" + RangeSelect(false, row, w) + "</span>";
+  out += "<button class=\"apply\">" + HtmlEscape(w.apply) + "</button></div>";
+  out += "<details class=\"typed\"><summary>" + HtmlEscape(w.typeAmount) + "</summary><label>" + HtmlEscape(w.from) +
+         " <input type=\"text\" inputmode=\"decimal\" id=" + Attr(id + "-tmin") + " name=\"tmin\" aria-label=" +
+         Attr(row.title + ", " + w.from) + "></label> <label>" + HtmlEscape(w.to) +
+         " <input type=\"text\" inputmode=\"decimal\" id=" + Attr(id + "-tmax") + " name=\"tmax\" aria-label=" +
+         Attr(row.title + ", " + w.to) + "></label> <button>" + HtmlEscape(w.apply) + "</button></details>";
+  return out + "</fieldset></form>\n";
+}
+
+std::string ListForm(const Screen& screen, const Row& row, const Words& w) {
+  const Params& p = screen.params;
+  std::string out = "<form class=\"row list\" method=\"get\" action=" + Attr("/#" + RowId(row)) + " data-autosubmit" +
+                    RowData(row) + (row.eitherOr ? " data-either-or" : "") + "><fieldset><legend class=\"hidden-title\">" +
+                    HtmlEscape(row.title + (row.label.empty() ? "" : w.colon + row.label)) + "</legend>" + Hidden(p) +
+                    "<input type=\"hidden\" name=\"schema\" value=" + Attr(row.schema) +
+                    "><input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) +
+                    "><input type=\"hidden\" name=\"op\" value=\"set\"><ul class=\"values\">";
+  for (const auto& value : row.values) {
+    const std::string id = "v-" + RowId(row) + "-" + IdPart(value.data);
+    // A value no matching vehicle has is shown greyed and cannot be ticked; a picked one
+    // always stays, to be unticked.
+    const bool none = Unavailable(value);
+    out += none ? "<li class=\"none\">" : "<li><input type=\"hidden\" name=\"off\" value=" + Attr(value.data) + ">";
+    out += "<label for=" + Attr(id) + (none ? " title=" + Attr(w.noVehicle) : "") + "><input type=\"checkbox\" id=" +
+           Attr(id) + " name=\"value\" value=" + Attr(value.data) + " data-value=" + Attr(value.data);
+    out += none ? std::string(" disabled") : " data-toggle=" + Attr(Link(p, Toggle(row, value)));
+    if (value.count >= 0) out += " data-count=\"" + std::to_string(value.count) + "\"";
+    out += std::string(value.selected ? " checked" : "") + ">" + HtmlEscape(value.text) + CountText(value.count) +
+           "</label></li>";
+  }
+  return out + "</ul><button class=\"apply\">" + HtmlEscape(w.apply) + "</button></fieldset></form>\n";
+}
+
+// A row of values with more than one: whether its ticked values combine with OR. Its own
+// form (a form cannot hold another), right under the title, before the values.
+std::string EitherOrForm(const Screen& screen, const Row& row, const Words& w) {
+  const std::string id = "eo-" + RowId(row);
+  return "<form class=\"either-or\" method=\"get\" action=" + Attr("/#" + RowId(row)) +
+         " data-autosubmit data-schema=" + Attr(row.schema) + " data-location=" + Attr(row.location) + ">" +
+         Hidden(screen.params) + "<input type=\"hidden\" name=\"op\" value=\"either\"><input type=\"hidden\" name=\"schema\" value=" +
+         Attr(row.schema) + "><input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) + "><label for=" +
+         Attr(id) + " title=" + Attr(w.eitherOrHint) + "><input type=\"checkbox\" id=" + Attr(id) +
+         " name=\"value\" value=\"1\" aria-label=" + Attr(row.title + (row.label.empty() ? "" : w.colon + row.label) + w.colon +
+                                                          w.eitherOr) +
+         (row.eitherOr ? " checked" : "") + ">" + HtmlEscape(w.eitherOr) + "</label> <button class=\"apply\">" +
+         HtmlEscape(w.apply) + "</button></form>\n";
 }
 
 // `part`: the second or a later part of one criteria row (one title over several items),
-// shown under the first part's title; its legend is for screen readers only.
-std::string RenderRow(const Screen& screen, const Row& row, bool part, const Words& w) {
-  const Params& p = screen.params;
-  std::string out = "<form class=\"row " + std::string(row.range ? "range" : "list") + (part ? " part" : "") +
-                    "\" method=\"get\" action=" + Attr("/#" + RowId(row)) + " data-autosubmit" + RowAttributes(row) +
-                    (row.eitherOr ? " data-either-or" : "") + "><fieldset><legend" +
-                    (part ? " class=\"hidden-title\"" : "") + ">" + HtmlEscape(row.title) + "</legend>" + Hidden(p) +
-                    "<input type=\"hidden\" name=\"schema\" value=" + Attr(row.schema) + ">"
-                    "<input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) + ">";
-  if (row.range) {
-    out += "<input type=\"hidden\" name=\"op\" value=\"range\"><input type=\"hidden\" name=\"sv\" value=" +
-           Attr(row.schemaValue) + "><div class=\"bounds\">";
-    out += "<span>" + RangeSelect("min", w.from, row, row.min, row.minText, w) + "</span>";
-    out += "<span>" + RangeSelect("max", w.to, row, row.max, row.maxText, w) + "</span>";
-    out += "<button class=\"apply\">" + HtmlEscape(w.apply) + "</button></div>";
-  } else {
-    out += "<input type=\"hidden\" name=\"op\" value=\"set\"><ul class=\"values\">";
-    for (const auto& value : row.values) {
-      const std::string id = "v-" + RowId(row) + "-" + IdPart(value.data);
-      // A value no matching vehicle has is shown greyed and cannot be ticked; a picked one
-      // always stays, to be unticked.
-      const bool none = Unavailable(value);
-      out += none ? "<li class=\"none\">" : "<li><input type=\"hidden\" name=\"off\" value=" + Attr(value.data) + ">";
-      out += "<label for=" + Attr(id) + (none ? " title=" + Attr(w.noVehicle) : "") + "><input type=\"checkbox\" id=" +
-             Attr(id) + " name=\"value\" value=" + Attr(value.data) + " data-value=" + Attr(value.data);
-      out += none ? std::string(" disabled") : " data-toggle=" + Attr(Link(p, Toggle(row, value)));
-      if (value.count >= 0) out += " data-count=\"" + std::to_string(value.count) + "\"";
-      out += std::string(value.selected ? " checked" : "") + ">" + HtmlEscape(value.text) + CountText(value) +
-             "</label></li>";
-    }
-    out += "</ul><button class=\"apply\">" + HtmlEscape(w.apply) + "</button>";
-  }
-  out += "</fieldset></form>\n";
-  if (!row.range) {
-    // Its own form: a form cannot hold another, and the row's form sends its values only.
-    const std::string id = "eo-" + RowId(row);
-    out += "<form class=\"either-or\" method=\"get\" action=" + Attr("/#" + RowId(row)) +
-           " data-autosubmit data-schema=" + Attr(row.schema) + " data-location=" + Attr(row.location) + ">" +
-           Hidden(p) + "<input type=\"hidden\" name=\"op\" value=\"either\"><input type=\"hidden\" name=\"schema\" value=" +
-           Attr(row.schema) + "><input type=\"hidden\" name=\"loc\" value=" + Attr(row.location) + "><label for=" +
-           Attr(id) + "><input type=\"checkbox\" id=" + Attr(id) + " name=\"value\" value=\"1\" aria-label=" +
-           Attr(row.title + ": " + w.eitherOr) + (row.eitherOr ? " checked" : "") + ">" + HtmlEscape(w.eitherOr) +
-           "</label> <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>\n";
-  }
-  return out;
-}
-
-// The codes of a currency list, each once, never empty.
-std::vector<std::string> SplitCodes(const std::string& list) {
-  std::vector<std::string> codes;
-  for (const auto& code : sbf_host::SplitList(list))
-    if (!code.empty() && std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
-  if (codes.empty()) codes.push_back(list);
-  return codes;
-}
-
-std::string JoinCodes(const std::vector<std::string>& codes) {
-  std::string list;
-  for (const auto& code : codes) list += (list.empty() ? "" : ",") + code;
-  return list;
+// shown under the first part's title with its own label.
+std::string RenderRow(const Screen& screen, const Row& row, bool first, bool shared, const Words& w) {
+  std::string out = "<div class=\"criterion" + std::string(first ? "" : " part") + "\" id=" + Attr(RowId(row)) + ">";
+  if (first) out += "<h3>" + HtmlEscape(row.title) + "</h3>";
+  if (shared && !row.label.empty()) out += "<h4>" + HtmlEscape(row.label) + "</h4>";
+  if (row.range) return out + RangeForm(screen, row, w) + "</div>\n";
+  if (row.values.size() > 1 || row.eitherOr) out += EitherOrForm(screen, row, w);
+  return out + ListForm(screen, row, w) + "</div>\n";
 }
 
 std::string Settings(const Screen& screen, const Words& w) {
   const Params& p = screen.params;
-  std::string out = "<form id=\"settings\" method=\"get\" action=\"/\" data-autosubmit>" + Hidden(p, {"lang", "cur"});
+  std::string out = "<form id=\"settings\" method=\"get\" action=\"/\" data-autosubmit>" + Hidden(p, {"lang", "cur", "fmt"});
   out += "<label>" + HtmlEscape(w.language) + " <select id=\"language\" name=\"lang\">";
   bool listed = false;
   for (const auto& language : screen.languages) {
     listed = listed || language.id == p.language;
-    out += "<option value=\"" + std::to_string(language.id) + "\"" + (language.id == p.language ? " selected" : "") +
-           ">" + HtmlEscape(language.name) + "</option>";
+    out += "<option value=\"" + std::to_string(language.id) + "\" lang=" + Attr(sbf_host::LanguageTag(language.id)) +
+           (language.id == p.language ? " selected" : "") + ">" + HtmlEscape(language.name) + "</option>";
   }
   if (!listed)
     out += "<option value=\"" + std::to_string(p.language) + "\" selected>" +
            HtmlEscape(sbf_host::LanguageName(p.language)) + "</option>";
-  // The primary currency: the others of the list stay, in their order.
+  // One currency replaces the other; the server adds the stored one, which every price is
+  // converted from.
+  const std::vector<std::string> current = sbf_host::SplitList(p.currencies);
   out += "</select></label> <label>" + HtmlEscape(w.currency) + " <select id=\"currency\" name=\"cur\">";
-  const std::vector<std::string> current = SplitCodes(p.currencies);
-  std::vector<std::string> codes = screen.currencyCodes;
-  if (std::find(codes.begin(), codes.end(), current.front()) == codes.end()) codes.insert(codes.begin(), current.front());
-  for (const auto& code : codes) {
-    std::vector<std::string> list = {code};
-    for (const auto& other : current)
-      if (other != code) list.push_back(other);
-    out += "<option" + std::string(code == current.front() ? " selected" : "") + " value=" + Attr(JoinCodes(list)) +
-           ">" + HtmlEscape(code) + "</option>";
-  }
-  out += "</select></label> <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>";
-
-  // The other currencies prices are shown in: each can be dropped but the stored one,
-  // without which no price converts; any other can be added.
-  out += "<div id=\"currencies\">";
-  if (current.size() > 1) {
-    out += "<span>" + HtmlEscape(w.alsoShownIn) + ":</span>";
-    for (size_t i = 1; i < current.size(); ++i) {
-      std::vector<std::string> rest = current;
-      rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
-      Params dropped = p;
-      dropped.currencies = JoinCodes(rest);
-      out += "<span class=\"currency\" data-code=" + Attr(current[i]) + ">" + HtmlEscape(current[i]);
-      if (current[i] == screen.storedCurrency)
-        out += " <small>(" + HtmlEscape(Fill(w.storedIn, current[i])) + ")</small>";
-      else
-        out += " <a class=\"remove\" href=" + Attr(Link(dropped)) + " aria-label=" +
-               Attr(std::string(w.remove) + " " + current[i]) + ">&#x2715; " + HtmlEscape(w.remove) + "</a>";
-      out += "</span>";
-    }
-  }
-  std::string options;
   for (const auto& code : screen.currencyCodes)
-    if (std::find(current.begin(), current.end(), code) == current.end())
-      options += "<option value=" + Attr(p.currencies + "," + code) + ">" + HtmlEscape(code) + "</option>";
-  if (!options.empty())
-    out += "<form id=\"add-currency\" method=\"get\" action=\"/\" data-autosubmit>" + Hidden(p, {"cur"}) + "<label>" +
-           HtmlEscape(w.addCurrency) + " <select id=\"add-currency-code\" name=\"cur\"><option value=" +
-           Attr(p.currencies) + " selected>—</option>" + options + "</select></label> <button class=\"apply\">" +
-           HtmlEscape(w.apply) + "</button></form>";
-  return out + "</div>";
+    out += "<option" + std::string(!current.empty() && code == current.front() ? " selected" : "") + " value=" +
+           Attr(code) + ">" + HtmlEscape(code) + "</option>";
+  out += "</select></label>";
+  if (!current.empty() && current.front() != screen.storedCurrency && !screen.storedCurrency.empty())
+    out += " <span class=\"hint\" id=\"stored\">" + HtmlEscape(Fill(w.storedIn, screen.storedCurrency)) + "</span>";
+  out += " <label>" + HtmlEscape(w.formats) + " <select id=\"formats\" name=\"fmt\"><option value=\"today\"" +
+         (p.todays ? " selected" : "") + ">" + HtmlEscape(w.todayStyle) + "</option><option value=\"windows\"" +
+         (p.todays ? "" : " selected") + ">" + HtmlEscape(w.windowsStyle) + "</option></select></label>";
+  return out + " <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>";
+}
+
+// The vehicles the default filters leave out, each kind behind a check box in a buyer's words.
+std::string HiddenForm(const Screen& screen, const Words& w) {
+  const Params& p = screen.params;
+  const sbf_host::Hidden& h = screen.hidden;
+  if (h.total <= 0 && !p.includeAdvanced && !p.includeOld && !p.includeBuilt) return {};
+  std::string out = "<form id=\"hidden\" method=\"get\" action=\"/#vehicles\" data-autosubmit data-hidden=\"" +
+                    std::to_string(h.total) + "\">" + Hidden(p, {"incl"});
+  out += "<span>" + HtmlEscape(Fill(w.hidden, std::to_string(h.total))) + "</span> ";
+  for (const auto& [kind, on, count, words] :
+       {std::tuple{"advanced", p.includeAdvanced, h.advanced, w.advanced}, std::tuple{"old", p.includeOld, h.old, w.old},
+        std::tuple{"built", p.includeBuilt, h.built, w.built}}) {
+    if (!on && count <= 0) continue;
+    out += "<label><input type=\"checkbox\" id=\"incl-" + std::string(kind) + "\" name=\"incl\" value=\"" + kind + "\"" +
+           (on ? " checked" : "") + ">" + HtmlEscape(words) +
+           (on ? "" : " <span class=\"kind-count\">(" + std::to_string(count) + ")</span>") + "</label>";
+  }
+  return out + "<button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>";
 }
 
 std::string VehicleTable(const Screen& screen, const Words& w) {
   const Params& p = screen.params;
-  std::string out = "<section id=\"vehicles\"><h2>" + HtmlEscape(w.matchingVehicles) + "</h2>";
-  if (static_cast<size_t>(screen.count) > screen.vehicles.size())
-    out += "<p>" + HtmlEscape(Fill(w.firstOf, std::to_string(screen.vehicles.size()), std::to_string(screen.count))) + "</p>";
+  const sbf_host::VehicleTable& t = screen.vehicles;
+  std::string out = "<section id=\"vehicles\"><h2 id=\"vehicles-title\" tabindex=\"-1\">" + HtmlEscape(w.matchingVehicles) +
+                    "</h2>" + HiddenForm(screen, w);
+  // A sort picker too: on a phone the column headings are not shown.
+  out += "<form id=\"sorting\" method=\"get\" action=\"/#vehicles\" data-autosubmit>" + Hidden(p, {"sort"}) + "<label>" +
+         HtmlEscape(w.sortBy) + " <select id=\"sort-select\" name=\"sort\">";
+  for (size_t c = 1; c < t.columns.size(); ++c)
+    for (const bool down : {false, true}) {
+      const std::string value = (down ? "-" : "") + t.columns[c];
+      const bool current = !t.sort.columns.empty() && t.sort.columns.front() == t.columns[c] && t.sort.descending == down;
+      out += "<option value=" + Attr(value) + (current ? " selected" : "") + ">" + HtmlEscape(t.titles[c]) +
+             (down ? " \u25BC" : " \u25B2") + "</option>";
+    }
+  out += "</select></label> <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>";
+  const size_t first = t.texts.empty() ? t.offset : t.offset + 1;
+  out += "<p id=\"shown\">" + HtmlEscape(Fill(w.shownOf, std::to_string(first), std::to_string(t.offset + t.texts.size()),
+                                             std::to_string(t.total))) + "</p>";
   out += "<div class=\"table-wrap\"><table><thead><tr>";
-  for (size_t c = 1; c < screen.columns.size(); ++c) {
-    const std::string& column = screen.columns[c];
-    const bool current = !screen.sortColumns.empty() && screen.sortColumns.front() == column;
+  for (size_t c = 1; c < t.columns.size(); ++c) {
+    const std::string& column = t.columns[c];
+    const bool current = !t.sort.columns.empty() && t.sort.columns.front() == column;
     // A click on the current column turns its order round.
-    const bool nextDescending = current && !screen.descending;
+    const bool nextDescending = current && !t.sort.descending;
     Params sorted = p;
     sorted.sort = (nextDescending ? "-" : "") + column;
-    const std::string title = c < screen.columnTitles.size() ? screen.columnTitles[c] : column;
-    out += "<th" + std::string(current ? screen.descending ? " aria-sort=\"descending\"" : " aria-sort=\"ascending\"" : "") +
-           "><a href=" + Attr(Link(sorted)) + " data-column=" + Attr(column) + " aria-label=" +
-           Attr(title + ", " + (nextDescending ? w.descending : w.ascending)) + ">" + HtmlEscape(title) +
-           (current ? screen.descending ? " &#x25BC;" : " &#x25B2;" : "") + "</a></th>";
+    sorted.offset = 0;
+    out += "<th" + std::string(current ? t.sort.descending ? " aria-sort=\"descending\"" : " aria-sort=\"ascending\"" : "") +
+           "><a href=" + Attr(Link(sorted)) + " id=" + Attr("sort-" + IdPart(column)) + " data-column=" + Attr(column) +
+           " aria-label=" + Attr(t.titles[c] + ", " + (nextDescending ? w.descending : w.ascending)) + ">" +
+           HtmlEscape(t.titles[c]) + (current ? t.sort.descending ? " &#x25BC;" : " &#x25B2;" : "") + "</a></th>";
   }
   out += "</tr></thead><tbody>";
-  for (const auto& vehicle : screen.vehicles) {
+  for (const auto& vehicle : t.texts) {
     out += "<tr data-vehicle=" + Attr(vehicle.empty() ? "" : vehicle[0]) + ">";
     for (size_t c = 1; c < vehicle.size(); ++c)
-      out += "<td data-column=" + Attr(screen.columns[c]) + ">" + HtmlEscape(vehicle[c]) + "</td>";
+      out += "<td data-column=" + Attr(t.columns[c]) + " data-title=" + Attr(t.titles[c]) + ">" + HtmlEscape(vehicle[c]) +
+             "</td>";
     out += "</tr>";
   }
-  return out + "</tbody></table></div></section>\n";
+  out += "</tbody></table></div>";
+  if (t.offset > 0 || t.offset + t.texts.size() < t.total) {
+    out += "<nav class=\"pages\" aria-label=" + Attr(w.matchingVehicles) + ">";
+    if (t.offset > 0) {
+      Params previous = p;
+      previous.offset = t.offset > p.limit ? t.offset - p.limit : 0;
+      out += "<a id=\"page-previous\" data-fallback=\"vehicles-title\" href=" + Attr(Link(previous) + "#vehicles") + ">\u2190 " +
+             HtmlEscape(w.previous) + "</a>";
+    }
+    if (t.offset + t.texts.size() < t.total) {
+      Params next = p;
+      next.offset = t.offset + p.limit;
+      out += "<a id=\"page-next\" data-fallback=\"vehicles-title\" href=" + Attr(Link(next) + "#vehicles") + ">" +
+             HtmlEscape(w.next) + " \u2192</a>";
+    }
+    out += "</nav>";
+  }
+  return out + "</section>\n";
 }
 
 sbf_host::Json ParamsJson(const Params& p) {
-  return {{"state", p.state},       {"category", p.category},         {"language", p.language},
-          {"currencies", p.currencies}, {"standardOnly", p.standardOnly}, {"sort", p.sort}};
+  sbf_host::Json include = sbf_host::Json::array();
+  for (const auto& [on, kind] : {std::pair{p.includeAdvanced, "advanced"}, std::pair{p.includeOld, "old"},
+                                 std::pair{p.includeBuilt, "built"}})
+    if (on) include.push_back(kind);
+  return {{"state", p.state},   {"category", p.category},         {"language", p.language},
+          {"currencies", p.currencies}, {"standardOnly", p.standardOnly}, {"formats", p.todays ? "today" : "windows"},
+          {"include", include}, {"sort", p.sort}, {"offset", p.offset}, {"limit", p.limit}};
 }
 
 sbf_host::Json Optional(const std::string& text) { return text.empty() ? sbf_host::Json(nullptr) : sbf_host::Json(text); }
+
+std::string ChoiceText(const Choice& choice, const Words& w) { return choice.title + w.colon + choice.text; }
 
 }  // namespace
 
@@ -330,53 +431,70 @@ std::string RenderHtml(const Screen& screen) {
   const Params& p = screen.params;
   const Words& w = WordsFor(p.language);
   const std::string count = std::to_string(screen.count);
-  std::string body = "<header><h1>" + HtmlEscape(w.title) + "</h1>";
+  const std::string matches = screen.count == 1 ? w.vehicleMatches : w.vehiclesMatch;
+  const std::string show = screen.count == 1 ? w.showOne : Fill(w.show, count);
+  std::string body = "<a class=\"skip\" href=\"#criteria\">" + HtmlEscape(w.skipCriteria) +
+                     "</a><a class=\"skip\" href=\"#vehicles-title\">" + HtmlEscape(w.skipVehicles) + "</a>";
+  body += "<header><h1>" + HtmlEscape(w.title) + "</h1>";
   body += "<p id=\"count\" data-count=\"" + count + "\" aria-live=\"polite\"><strong>" + count + "</strong> " +
-          HtmlEscape(screen.count == 1 ? w.vehicleMatches : w.vehiclesMatch) + "<a id=\"show\" href=\"#vehicles\">" +
-          HtmlEscape(Fill(w.show, count)) + "</a></p>";
-  if (screen.hidden > 0)
-    body += "<p id=\"hidden\" data-hidden=\"" + std::to_string(screen.hidden) + "\">" +
-            HtmlEscape(Fill(w.hidden, std::to_string(screen.hidden))) + "</p>";
+          HtmlEscape(matches) + "<a id=\"show\" href=\"#vehicles-title\">" + HtmlEscape(show) + "</a></p>";
   body += Settings(screen, w);
-  Params toggled = p;
-  toggled.standardOnly = !p.standardOnly;
   body += "<form id=\"standard\" method=\"get\" action=\"/\" data-autosubmit>" + Hidden(p, {"std"}) +
-          "<label><input type=\"checkbox\" id=\"standard-only\" "
-          "name=\"std\" value=\"1\"" + (p.standardOnly ? " checked" : "") + "> " + HtmlEscape(w.standardOnly) +
-          "</label> <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>";
-  if (!screen.choices.empty()) {
-    Change clear;
-    clear.kind = Change::Clear;
-    body += "<a id=\"clear\" href=" + Attr(Link(p, clear)) + ">" + HtmlEscape(w.clearAll) + "</a>";
-  }
-  body += "<a id=\"json\" href=" + Attr(ApiLink(p)) + ">JSON</a></header>\n";
+          "<label><input type=\"checkbox\" id=\"standard-only\" name=\"std\" value=\"1\" aria-describedby=\"standard-hint\"" +
+          (p.standardOnly ? " checked" : "") + "> " + HtmlEscape(w.standardOnly) +
+          "</label> <span class=\"hint\" id=\"standard-hint\">(" + HtmlEscape(w.standardHint) +
+          ")</span> <button class=\"apply\">" + HtmlEscape(w.apply) + "</button></form>";
+  body += "</header>\n";
 
   body += "<nav class=\"tabs\">";
   for (const auto& heading : screen.headings) {
     Params tab = p;
     tab.category = heading.category;
-    body += "<a href=" + Attr(Link(tab)) + " data-category=" + Attr(heading.category) +
-            (heading.current ? " aria-current=\"page\"" : "") + ">" + HtmlEscape(heading.text) + "</a>";
+    body += "<a href=" + Attr(Link(tab)) + " id=" + Attr("tab-" + IdPart(heading.category)) + " data-category=" +
+            Attr(heading.category) + (heading.current ? " aria-current=\"page\"" : "") + ">" + HtmlEscape(heading.text);
+    if (heading.choices > 0)
+      body += "<span class=\"badge\" aria-label=" + Attr("(" + std::to_string(heading.choices) + ")") + ">" +
+              std::to_string(heading.choices) + "</span>";
+    body += "</a>";
   }
   body += "</nav>\n";
 
   if (!screen.choices.empty()) {
-    body += "<section id=\"choices\"><h2>" + HtmlEscape(w.yourChoices) + "</h2><ul>";
-    for (const auto& choice : screen.choices)
-      body += "<li>" + HtmlEscape(choice.title) + ": " + HtmlEscape(choice.text) + " <a class=\"remove\" href=" +
-              Attr(Link(p, choice.remove)) + " aria-label=" +
-              Attr(std::string(w.remove) + " " + choice.title + ": " + choice.text) + ">&#x2715; " +
-              HtmlEscape(w.remove) + "</a></li>";
-    body += "</ul></section>\n";
+    body += "<section id=\"choices\"><h2 id=\"choices-title\" tabindex=\"-1\">" + HtmlEscape(w.yourChoices) + "</h2>";
+    const bool hints = screen.count == 0 && std::any_of(screen.choices.begin(), screen.choices.end(),
+                                                        [](const Choice& c) { return c.without >= 0; });
+    if (hints) body += "<p id=\"zero\">" + HtmlEscape(w.zeroHint) + "</p>";
+    body += "<ul>";
+    for (size_t i = 0; i < screen.choices.size(); ++i) {
+      const Choice& choice = screen.choices[i];
+      body += "<li>" + HtmlEscape(ChoiceText(choice, w)) + " <a class=\"remove\" id=\"remove-" + std::to_string(i) +
+              "\" data-fallback=\"choices-title criteria\" href=" + Attr(Link(p, choice.remove)) + " aria-label=" +
+              Attr(std::string(w.remove) + " " + ChoiceText(choice, w)) + ">&#x2715; " + HtmlEscape(w.remove) + "</a>";
+      if (choice.without >= 0)
+        body += " <span class=\"without\" data-without=\"" + std::to_string(choice.without) + "\">(" +
+                HtmlEscape(Fill(w.without, choice.title)) + w.colon + std::to_string(choice.without) + ")</span>";
+      body += "</li>";
+    }
+    Change clear;
+    clear.kind = Change::Clear;
+    body += "</ul><a id=\"clear\" data-fallback=\"criteria\" href=" + Attr(Link(p, clear)) + ">" + HtmlEscape(w.clearAll) +
+            "</a></section>\n";
   }
 
-  body += "<section id=\"criteria\">";
-  if (screen.rows.empty())
-    body += "<p>" + HtmlEscape(screen.count == 0 ? w.noMatch : w.noCriteria) + "</p>";
-  for (size_t i = 0; i < screen.rows.size(); ++i)
-    body += RenderRow(screen, screen.rows[i], i > 0 && screen.rows[i - 1].rowId == screen.rows[i].rowId, w);
-  body += "</section>\n" + VehicleTable(screen, w);
-  return Page(p.language, std::string(w.title) + ": " + count + " " + (screen.count == 1 ? w.vehicleMatches : w.vehiclesMatch), body);
+  body += "<details id=\"filters\" open><summary>" + HtmlEscape(w.filters) + "</summary><section id=\"criteria\" tabindex=\"-1\">";
+  if (screen.rows.empty()) body += "<p>" + HtmlEscape(screen.count == 0 ? w.noMatch : w.noCriteria) + "</p>";
+  for (size_t i = 0; i < screen.rows.size(); ++i) {
+    const bool first = i == 0 || screen.rows[i - 1].rowId != screen.rows[i].rowId;
+    const bool shared = !first || (i + 1 < screen.rows.size() && screen.rows[i + 1].rowId == screen.rows[i].rowId);
+    body += RenderRow(screen, screen.rows[i], first, shared, w);
+  }
+  body += "</section></details>\n" + VehicleTable(screen, w);
+  body += "<footer><a id=\"json\" href=" + Attr(ApiLink(p)) + ">" + HtmlEscape(w.json) + "</a></footer>\n";
+  // Always in reach on a phone: the count, the way to the vehicles and to the criteria.
+  body += "<div id=\"bar\"><span><strong>" + count + "</strong> " + HtmlEscape(matches) +
+          "</span><a id=\"bar-filters\" href=\"#filters\">" + HtmlEscape(w.filters) +
+          "</a><a id=\"bar-show\" href=\"#vehicles-title\">" + HtmlEscape(show) + "</a></div>\n";
+  return Page(p.language, std::string(w.title) + w.colon + count + " " + matches, body);
 }
 
 std::string RenderJson(const Screen& screen) {
@@ -386,12 +504,14 @@ std::string RenderJson(const Screen& screen) {
   for (const auto& h : screen.headings) {
     Params tab = p;
     tab.category = h.category;
-    headings.push_back({{"text", h.text}, {"category", h.category}, {"current", h.current}, {"api", ApiLink(tab)}});
+    headings.push_back({{"text", h.text}, {"category", h.category}, {"current", h.current}, {"choices", h.choices},
+                        {"api", ApiLink(tab)}});
   }
   for (const auto& row : screen.rows) {
     sbf_host::Json r = {{"rowId", row.rowId},           {"orderId", row.orderId},   {"category", row.category},
-                        {"eitherOr", row.eitherOr},     {"title", row.title},           {"schema", row.schema},     {"location", row.location},
-                        {"schemaValue", row.schemaValue}, {"kind", row.range ? "range" : "list"}};
+                        {"eitherOr", row.eitherOr},     {"title", row.title},       {"label", Optional(row.label)},
+                        {"schema", row.schema},         {"location", row.location}, {"schemaValue", row.schemaValue},
+                        {"kind", row.range ? "range" : "list"}};
     if (row.range) {
       r["min"] = Optional(row.min);
       r["max"] = Optional(row.max);
@@ -420,19 +540,45 @@ std::string RenderJson(const Screen& screen) {
     }
     rows.push_back(std::move(r));
   }
-  for (const auto& c : screen.choices)
-    choices.push_back({{"title", c.title}, {"text", c.text}, {"remove", ApiLink(p, c.remove)}});
+  for (const auto& c : screen.choices) {
+    sbf_host::Json choice = {{"title", c.title}, {"text", c.text}, {"remove", ApiLink(p, c.remove)}};
+    if (c.without >= 0) choice["without"] = c.without;
+    choices.push_back(std::move(choice));
+  }
   for (const auto& l : screen.languages) languages.push_back({{"id", l.id}, {"name", l.name}});
+  const sbf_host::VehicleTable& t = screen.vehicles;
+  sbf_host::Json page = {{"total", t.total}, {"offset", t.offset}, {"limit", p.limit}};
+  if (t.offset > 0) {
+    Params previous = p;
+    previous.offset = t.offset > p.limit ? t.offset - p.limit : 0;
+    page["previous"] = ApiLink(previous);
+  }
+  if (t.offset + t.texts.size() < t.total) {
+    Params next = p;
+    next.offset = t.offset + p.limit;
+    page["next"] = ApiLink(next);
+  }
   const sbf_host::Json out = {
-      {"state", p.state},       {"url", Link(p)},
-      {"api", ApiLink(p)},      {"params", ParamsJson(p)},
-      {"changed", screen.changed}, {"count", screen.count},
-      {"hidden", screen.hidden}, {"headings", headings},
-      {"rows", rows},           {"choices", choices},
-      {"columns", screen.columns}, {"columnTitles", screen.columnTitles},
-      {"sort", screen.sortColumns}, {"descending", screen.descending},
-      {"vehicles", screen.vehicles}, {"languages", languages},
-      {"currencies", screen.currencyCodes}, {"storedCurrency", screen.storedCurrency},
+      {"state", p.state},
+      {"url", Link(p)},
+      {"api", ApiLink(p)},
+      {"params", ParamsJson(p)},
+      {"changed", screen.changed},
+      {"count", screen.count},
+      {"hidden", screen.hidden.total},
+      {"hiddenKinds", {{"advanced", screen.hidden.advanced}, {"old", screen.hidden.old}, {"built", screen.hidden.built}}},
+      {"headings", headings},
+      {"rows", rows},
+      {"choices", choices},
+      {"columns", t.columns},
+      {"columnTitles", t.titles},
+      {"sort", t.sort.columns},
+      {"descending", t.sort.descending},
+      {"vehicles", t.texts},
+      {"page", page},
+      {"languages", languages},
+      {"currencies", screen.currencyCodes},
+      {"storedCurrency", screen.storedCurrency},
   };
   return sbf_host::Dump(out);
 }
@@ -443,9 +589,11 @@ std::string RenderHtmlError(const RequestError& error) {
   std::string body = "<h1>" + HtmlEscape(w.errorTitle) + "</h1><dl class=\"error\" id=\"error\"";
   if (error.library) body += " data-number=\"" + std::to_string(error.number) + "\"";
   body += " data-source=" + Attr(error.source) + ">";
-  if (error.library) body += "<dt>Number</dt><dd id=\"error-number\">" + sbf_host::HexNumber(error.number) + "</dd>";
-  body += "<dt>Source</dt><dd id=\"error-source\">" + HtmlEscape(error.source) + "</dd>";
-  body += "<dt>Description</dt><dd id=\"error-description\">" + HtmlEscape(error.description) + "</dd></dl>";
+  if (error.library)
+    body += "<dt>" + HtmlEscape(w.number) + "</dt><dd id=\"error-number\">" + sbf_host::HexNumber(error.number) + "</dd>";
+  body += "<dt>" + HtmlEscape(w.source) + "</dt><dd id=\"error-source\">" + HtmlEscape(error.source) + "</dd>";
+  body += "<dt>" + HtmlEscape(w.description) + "</dt><dd id=\"error-description\">" + HtmlEscape(error.description) +
+          "</dd></dl>";
   if (!error.hint.empty()) body += "<p class=\"hint\">" + HtmlEscape(error.hint) + "</p>";
   if (!error.ways.empty()) {
     const bool languages = error.params && error.ways.front().params.language != error.params->language;
@@ -458,13 +606,14 @@ std::string RenderHtmlError(const RequestError& error) {
     Params params = *error.params;
     if (error.badState) {
       params.state.clear();
-      body += "<p><a id=\"clear-state\" href=" + Attr(Link(params)) + ">" + HtmlEscape(w.clearState) + "</a></p>";
+      params.hasState = false;
+      body += "<p><a id=\"clear-state\" href=" + Attr("/?" + QueryOf(params)) + ">" + HtmlEscape(w.clearState) + "</a></p>";
     } else if (error.changeFailed) {
       body += "<p><a id=\"back\" href=" + Attr(Link(params)) + ">" + HtmlEscape(w.back) + "</a></p>";
     }
   }
   body += "<p><a id=\"start-over\" href=\"/\">" + HtmlEscape(w.startOver) + "</a></p>";
-  return Page(language, "Error: " + error.description, body);
+  return Page(language, w.errorTitle, body);
 }
 
 std::string RenderJsonError(const RequestError& error) {
@@ -503,6 +652,14 @@ std::string RenderJsonNotFound(const std::string& path) {
   return sbf_host::Dump({{"error",
                           {{"status", 404}, {"number", nullptr}, {"hex", nullptr}, {"source", "sbf-web"},
                            {"description", "no such path: " + path}, {"badState", false}}}});
+}
+
+std::string RenderHtmlTooLong() {
+  const Words& w = WordsFor(1);
+  return Page(1, w.errorTitle,
+              "<h1>" + HtmlEscape(w.errorTitle) + "</h1><p class=\"error\" id=\"error-description\">" +
+                  HtmlEscape(w.tooLong) + "</p><p><a id=\"start-over\" href=\"/\">" + HtmlEscape(w.startOver) +
+                  "</a></p>");
 }
 
 }  // namespace sbf_web

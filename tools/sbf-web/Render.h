@@ -18,4 +18,7 @@ std::string RenderJsonError(const RequestError& error);
 std::string RenderHtmlNotFound(const std::string& path);
 std::string RenderJsonNotFound(const std::string& path);
 
+// The page for an address too long for the server to read (status 414).
+std::string RenderHtmlTooLong();
+
 }  // namespace sbf_web

@@ -12,6 +12,7 @@
 
 #include "Text.h"
 #include "Words.h"
+#include <functional>
 
 namespace sbf_web {
 
@@ -29,13 +30,6 @@ namespace {
 
 using sbf_host::kNoBound;
 using sbf_host::Selection;
-
-// The items whose codes or amounts some version columns hold: shown by their text, or as
-// prices in the current currencies. (The sample's columns; another project's unknown
-// columns are shown as they are.)
-const std::map<std::string, std::string> kColumnItems = {
-    {"make", "111"}, {"model", "112"}, {"model_year", "1102"}, {"origin", "7401"}, {"price", "902"},
-};
 
 struct OpName {
   const char* name;
@@ -81,6 +75,10 @@ sbf_host::Settings SettingsOf(const Config& config, const Params& params) {
   settings.language = params.language;
   settings.currencies = params.currencies;
   settings.standardOnly = params.standardOnly;
+  settings.todaysConventions = params.todays;
+  settings.includeAdvanced = params.includeAdvanced;
+  settings.includeOld = params.includeOld;
+  settings.includeBuilt = params.includeBuilt;
   return settings;
 }
 
@@ -149,13 +147,14 @@ std::string Stored(mirel_SbF::Search& search, const Change& change, const std::s
 
 // Applies the change to a Search that holds the restored selections: what the change
 // replaces or removes goes through a restore of the remaining state, what it adds through
-// the library's own add operations.
-// Either-or marks are no choices: they stay when the choices are rewritten or cleared.
-void ApplyChange(mirel_SbF::Search& search, const Change& change) {
+// the library's own add operations. Either-or marks are no choices: they stay when the
+// choices are rewritten; clearing all goes back to the first screen (`initial`), whose
+// rows are either-or as by default.
+void ApplyChange(mirel_SbF::Search& search, const Change& change, const std::function<std::string()>& initial) {
   if (change.kind == Change::None) return;
   const std::vector<sbf_host::Criterion> marks = sbf_host::EitherOrOf(search.CurrentState());
   if (change.kind == Change::Clear) {
-    search.CurrentState(sbf_host::JoinState({}, marks));
+    search.CurrentState(initial());
     return;
   }
   if (change.kind == Change::EitherOr) {
@@ -201,6 +200,16 @@ void ApplyChange(mirel_SbF::Search& search, const Change& change) {
       break;
     default: break;
   }
+  if (change.kind == Change::Min || change.kind == Change::Max || change.kind == Change::Range) {
+    // The range the change leaves, kept bounds included: a lower bound above the upper one
+    // would match nothing, and is refused as a typed one is.
+    double low = 0, high = 0;
+    if (min != kNoBound && max != kNoBound && sbf_host::ToNumber(min, low) && sbf_host::ToNumber(max, high) &&
+        low > high)
+      throw sbf_host::RequestError("the lower bound " + search.FormatPriceBound(change.schema, min) + " of item " +
+                                   change.schema + " at location " + change.location + " is above the upper bound " +
+                                   search.FormatPriceBound(change.schema, max));
+  }
   if (kept.size() != before.size()) search.CurrentState(sbf_host::JoinState(kept, marks));
   // A picked value is also the schema value, so that the library matches exactly that value.
   const std::string& s = change.schema;
@@ -243,7 +252,7 @@ std::vector<Choice> ReadChoices(mirel_SbF::Search& search, const std::vector<Sel
       if (row)
         for (const auto& v : row->values)
           if (v.data == s.value) choice.text = v.text;
-      choice.remove = {Change::Unpick, s.schema, s.location, "", s.value, {}, {}, "", ""};
+      choice.remove = {Change::Unpick, s.schema, s.location, "", s.value, {}, {}, "", "", "", ""};
     } else {
       const bool hasMin = s.min != kNoBound, hasMax = s.max != kNoBound;
       auto text = [&](const std::string& bound) {
@@ -253,7 +262,7 @@ std::vector<Choice> ReadChoices(mirel_SbF::Search& search, const std::vector<Sel
       if (hasMin) choice.text = words[0] + " " + text(s.min);
       if (hasMax) choice.text += (hasMin ? " " + words[1] + " " : words[2] + " ") + text(s.max);
       if (!hasMin && !hasMax) choice.text = words[3];
-      choice.remove = {Change::Range, s.schema, s.location, s.schemaValue, "", {}, {}, "", ""};
+      choice.remove = {Change::Range, s.schema, s.location, s.schemaValue, "", {}, {}, "", "", "", ""};
     }
     choices.push_back(std::move(choice));
   }
@@ -262,35 +271,49 @@ std::vector<Choice> ReadChoices(mirel_SbF::Search& search, const std::vector<Sel
 
 // The parts of a screen both the redirect and the full screen need.
 struct Prepared {
+  sbf_host::Settings settings;  // the stored currency added
   sbf_host::Catalog catalog;
   std::unique_ptr<mirel_SbF::Search> search;
 };
 
 void Prepare(const Config& config, const Request& request, Prepared& p) {
   const Params& in = request.params;
-  const sbf_host::Settings settings = SettingsOf(config, in);
+  p.settings = SettingsOf(config, in);
   try {
-    p.catalog = sbf_host::LoadCatalog(settings);
+    p.catalog = sbf_host::LoadCatalog(p.settings);
   } catch (const sbf_host::RequestError& e) {
     throw FromHost(e, in);
   }
   p.search = std::make_unique<mirel_SbF::Search>();
-  sbf_host::Configure(settings, p.catalog, *p.search);
+  sbf_host::Configure(p.settings, p.catalog, *p.search);
+  const auto initial = [&] { return sbf_host::DefaultState(p.settings, p.catalog); };
+  // A state from the address is checked as its choices would be, before the library reads it.
   try {
-    p.search->CurrentState(in.state);
-    sbf_host::SplitState(p.search->CurrentState());
-  } catch (const mirel_SbF::Error& e) {
-    RequestError error = FromLibrary(e);
+    if (in.hasState) sbf_host::CheckState(p.catalog, in.state);
+  } catch (const sbf_host::RequestError& e) {
+    RequestError error = FromHost(e, in);
     error.badState = true;
-    error.hint = "The saved state text of the selections cannot be read.";
+    error.hint = "The saved choices in the address (state) hold one the data does not have.";
     throw error;
   }
   try {
-    CheckChange(request.change, p.catalog);
+    p.search->CurrentState(in.hasState ? in.state : initial());
+  } catch (const mirel_SbF::Error& e) {
+    RequestError error = FromLibrary(e);
+    error.badState = true;
+    error.hint = "The saved state text of the choices cannot be read.";
+    throw error;
+  }
+  // Amounts typed in the page's language stand in for the bounds picked from the ladder.
+  Change change = request.change;
+  if (!change.typedMin.empty()) change.min = sbf_host::ParseAmount(change.typedMin, in.language, "the lower bound");
+  if (!change.typedMax.empty()) change.max = sbf_host::ParseAmount(change.typedMax, in.language, "the upper bound");
+  try {
+    CheckChange(change, p.catalog);
   } catch (const sbf_host::RequestError& e) {
     throw FromHost(e, in);
   }
-  ApplyChange(*p.search, request.change);
+  ApplyChange(*p.search, change, initial);
 }
 
 // Runs `body`, turning every failure into a RequestError that knows the request.
@@ -315,79 +338,41 @@ auto Answering(const Request& request, F&& body) {
   }
 }
 
-// The vehicles as shown: codes by their text, prices in the current currencies; sorted by
-// the first sort column, descending if asked, vehicles without a value last either way.
-void ReadVehicles(const Config& config, mirel_SbF::Search& search, const sbf_host::Catalog& catalog,
-                  const std::string& sortList, Screen& screen) {
-  std::vector<std::vector<mirel_SbF::Variant>> raw;
-  sbf_host::ReadAll(search.GetMatchingVehicles(screen.params.standardOnly, true, sortList),
-                    [&](mirel_SbF::Recordset& rs) {
-                      std::vector<mirel_SbF::Variant> cells;
-                      for (const auto& column : screen.columns) cells.push_back(rs.Fields(column).Value());
-                      raw.push_back(std::move(cells));
-                      return true;
-                    });
-  const auto first = std::find(screen.columns.begin(), screen.columns.end(), screen.sortColumns.empty() ? "" : screen.sortColumns[0]);
-  if (first != screen.columns.end()) {
-    const size_t at = static_cast<size_t>(first - screen.columns.begin());
-    auto empty = [at](const std::vector<mirel_SbF::Variant>& r) {
-      return r[at].IsNull() || r[at].IsEmpty() || sbf_host::Text(r[at]).empty();
-    };
-    const auto valued = std::stable_partition(raw.begin(), raw.end(), [&](const auto& r) { return !empty(r); });
-    if (screen.descending) std::reverse(raw.begin(), valued);
-  }
-  if (raw.size() > config.maxVehicles) raw.resize(config.maxVehicles);
-  std::map<std::string, std::map<std::string, std::string>> texts;  // item -> code -> text
-  for (const auto& row : catalog.rows)
-    if (!row.range)
-      for (const auto& v : row.values) texts[row.schema].emplace(v.data, v.text);
-  for (const auto& cells : raw) {
-    std::vector<std::string> shown;
-    for (size_t c = 0; c < cells.size(); ++c) {
-      std::string text = sbf_host::Text(cells[c]);
-      const auto item = kColumnItems.find(screen.columns[c]);
-      if (item != kColumnItems.end() && !text.empty()) {
-        const auto& names = texts[item->second];
-        const auto name = names.find(text);
-        if (name != names.end()) text = name->second;
-        else if (cells[c].Type() == mirel_SbF::VariantType::Double || cells[c].Type() == mirel_SbF::VariantType::Long)
-          text = search.FormatPriceBound(item->second, mirel_SbF::DoubleToText(mirel_SbF::CDbl(cells[c])));
-      }
-      shown.push_back(std::move(text));
-    }
-    screen.vehicles.push_back(std::move(shown));
-  }
-}
-
 }  // namespace
 
 Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& query) {
-  static const std::set<std::string> kKnown = {"state", "cat", "lang",   "cur", "std",
-                                               "sort",  "op",  "schema", "loc", "sv",
-                                               "value", "min", "max", "off"};
+  static const std::set<std::string> kKnown = {"state", "cat",    "lang", "cur",   "std",  "fmt", "incl", "sort",
+                                               "offset", "limit", "op",   "schema", "loc", "sv",  "value", "min",
+                                               "max",   "tmin",  "tmax", "off"};
   std::map<std::string, std::string> p;
-  std::vector<std::string> values, offered;  // every "value" and "off", for op=set
+  std::vector<std::string> values, offered, included;  // every "value" and "off" (op=set), every "incl"
   for (const auto& [key, value] : query) {
     if (!kKnown.count(key)) continue;  // utm_source and the like
     if (key == "value") values.push_back(value);
     if (key == "off") offered.push_back(value);
-    if (!p.emplace(key, value).second && key != "value" && key != "off")
+    if (key == "incl") included.push_back(value);
+    if (!p.emplace(key, value).second && key != "value" && key != "off" && key != "incl")
       throw RequestError("the parameter \"" + key + "\" is given more than once");
   }
   auto has = [&](const char* key) { return p.count(key) > 0; };
   Request r;
   Params& params = r.params;
-  if (has("state")) params.state = p["state"];
+  if (has("state")) {
+    params.state = p["state"];
+    params.hasState = true;
+  }
   if (has("cat")) params.category = p["cat"];
-  if (has("lang")) {
-    const std::string& text = p["lang"];
+  auto whole = [&](const char* key, long long low, long long high, const char* what) {
+    const std::string& text = p[key];
     errno = 0;
     char* end = nullptr;
-    const long long id = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || id < INT32_MIN || id > INT32_MAX)
-      throw RequestError("the language must be a language id (a whole number), not \"" + text + "\"");
-    params.language = static_cast<int32_t>(id);
-  }
+    const long long n = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || n < low || n > high)
+      throw RequestError(std::string(what) + ", not \"" + text + "\"");
+    return n;
+  };
+  if (has("lang"))
+    params.language = static_cast<int32_t>(whole("lang", INT32_MIN, INT32_MAX, "the language must be a language id (a whole number)"));
   if (has("cur")) {
     if (p["cur"].empty()) throw RequestError("the currencies (cur) must name at least one currency");
     params.currencies = p["cur"];
@@ -398,11 +383,27 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
       throw RequestError("std is 1 (standard equipment only) or 0, not \"" + text + "\"");
     params.standardOnly = text == "1";
   }
+  if (has("fmt")) {
+    const std::string& text = p["fmt"];
+    if (text != "today" && text != "windows")
+      throw RequestError("fmt is today (prices and numbers as written today) or windows (as Windows XP wrote them), not \"" +
+                         text + "\"");
+    params.todays = text == "today";
+  }
+  for (const auto& list : included)
+    for (const auto& kind : SplitList(list)) {
+      if (kind == "advanced") params.includeAdvanced = true;
+      else if (kind == "old") params.includeOld = true;
+      else if (kind == "built") params.includeBuilt = true;
+      else if (!kind.empty()) throw RequestError("incl takes advanced, old and built, not \"" + kind + "\"");
+    }
   if (has("sort")) params.sort = p["sort"];
+  if (has("offset")) params.offset = static_cast<size_t>(whole("offset", 0, INT32_MAX, "offset is a number of vehicles (0 or more)"));
+  if (has("limit")) params.limit = static_cast<size_t>(whole("limit", 1, INT32_MAX, "limit is a number of vehicles (1 or more)"));
 
   Change& c = r.change;
   if (!has("op")) {
-    for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "off"})
+    for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "tmin", "tmax", "off"})
       if (has(key)) throw RequestError(std::string("the parameter \"") + key + "\" needs an op");
     return r;
   }
@@ -420,11 +421,11 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
     case Change::Set: allowed = {"schema", "loc", "value", "off"}; break;
     case Change::Min:
     case Change::Max: allowed = {"schema", "loc", "sv", "value"}; break;
-    case Change::Range: allowed = {"schema", "loc", "sv", "min", "max"}; break;
+    case Change::Range: allowed = {"schema", "loc", "sv", "min", "max", "tmin", "tmax"}; break;
     case Change::EitherOr: allowed = {"schema", "loc", "value"}; break;
     default: break;
   }
-  for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "off"})
+  for (const char* key : {"schema", "loc", "sv", "value", "min", "max", "tmin", "tmax", "off"})
     if (has(key) && !allowed.count(key))
       throw RequestError(std::string("the op ") + op + " takes no parameter \"" + key + "\"");
   if (c.kind == Change::Clear) return r;
@@ -444,6 +445,8 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
   }
   c.min = p["min"];
   c.max = p["max"];
+  c.typedMin = p["tmin"];
+  c.typedMax = p["tmax"];
   // An unticked check box sends no value: off.
   if (c.kind == Change::EitherOr && c.value != "1" && c.value != "0" && !c.value.empty())
     throw RequestError("the op either takes value 1 (either-or) or 0 (not), not \"" + c.value + "\"");
@@ -451,14 +454,20 @@ Request ParseRequest(const std::vector<std::pair<std::string, std::string>>& que
 }
 
 std::string QueryOf(const Params& params, const Change& change) {
-  std::vector<std::pair<std::string, std::string>> pairs = {
-      {"state", params.state},
-      {"cat", params.category},
-      {"lang", std::to_string(params.language)},
-      {"cur", params.currencies},
-  };
+  // Without a state the screen starts as the first one does.
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (params.hasState) pairs.emplace_back("state", params.state);
+  pairs.insert(pairs.end(), {{"cat", params.category}, {"lang", std::to_string(params.language)}, {"cur", params.currencies}});
   if (params.standardOnly) pairs.emplace_back("std", "1");
+  if (!params.todays) pairs.emplace_back("fmt", "windows");
+  std::string incl;
+  for (const auto& [on, kind] : {std::pair{params.includeAdvanced, "advanced"}, std::pair{params.includeOld, "old"},
+                                 std::pair{params.includeBuilt, "built"}})
+    if (on) incl += (incl.empty() ? "" : ",") + std::string(kind);
+  if (!incl.empty()) pairs.emplace_back("incl", incl);
   if (!params.sort.empty()) pairs.emplace_back("sort", params.sort);
+  if (params.offset > 0) pairs.emplace_back("offset", std::to_string(params.offset));
+  if (params.limit != Params{}.limit) pairs.emplace_back("limit", std::to_string(params.limit));
   if (change.kind != Change::None) {
     pairs.emplace_back("op", OpText(change.kind));
     switch (change.kind) {
@@ -480,6 +489,8 @@ std::string QueryOf(const Params& params, const Change& change) {
       case Change::Range:
         pairs.insert(pairs.end(), {{"schema", change.schema}, {"loc", change.location},
                                    {"sv", change.schemaValue}, {"min", change.min}, {"max", change.max}});
+        if (!change.typedMin.empty()) pairs.emplace_back("tmin", change.typedMin);
+        if (!change.typedMax.empty()) pairs.emplace_back("tmax", change.typedMax);
         break;
       default: break;
     }
@@ -493,6 +504,10 @@ Params ApplyRequest(const Config& config, const Request& request) {
     Prepare(config, request, p);
     Params params = request.params;
     params.state = p.search->CurrentState();
+    params.hasState = true;
+    params.currencies = p.settings.currencies;
+    // Other choices give other vehicles: their list starts again at the first page.
+    if (request.change.kind != Change::None) params.offset = 0;
     return params;
   });
 }
@@ -503,27 +518,10 @@ Screen BuildScreen(const Config& config, const Request& request) {
     Screen screen;
     screen.params = in;
     screen.changed = request.change.kind != Change::None;
+    if (in.limit > config.maxLimit)
+      throw RequestError("limit is at most " + std::to_string(config.maxLimit) + " vehicles, not " + std::to_string(in.limit));
     // The sort list may only name columns the table shows (they go into the query).
-    std::string sort = in.sort;
-    if (!sort.empty() && sort[0] == '-') {
-      screen.descending = true;
-      sort.erase(0, 1);
-    }
-    std::vector<std::string> sortColumns;
-    if (!sort.empty()) {
-      for (const auto& column : SplitList(sort)) {
-        if (std::find(config.columns.begin(), config.columns.end(), column) == config.columns.end()) {
-          std::string names;
-          for (const auto& c : config.columns) names += (names.empty() ? "" : ",") + c;
-          throw RequestError("cannot sort by \"" + column + "\": the columns are " + names);
-        }
-        if (std::find(sortColumns.begin(), sortColumns.end(), column) == sortColumns.end())
-          sortColumns.push_back(column);
-      }
-    }
-    screen.sortColumns = sortColumns;
-    for (const auto& column : config.columns)
-      if (std::find(sortColumns.begin(), sortColumns.end(), column) == sortColumns.end()) sortColumns.push_back(column);
+    const sbf_host::SortOrder sort = sbf_host::ParseSort(in.sort, config.columns);
 
     Prepared p;
     Prepare(config, request, p);
@@ -531,13 +529,25 @@ Screen BuildScreen(const Config& config, const Request& request) {
     screen.languages = p.catalog.languages;
     screen.currencyCodes = p.catalog.currencies;
     screen.storedCurrency = p.catalog.storedCurrency;
+    screen.params.currencies = p.settings.currencies;
     screen.params.state = search.CurrentState();
+    screen.params.hasState = true;
+    if (screen.changed) screen.params.offset = 0;
     const std::vector<Selection> selections = sbf_host::SplitState(screen.params.state);
-    const Words& w = WordsFor(in.language);
+    const sbf_host::Words& w = sbf_host::WordsFor(in.language);
     const std::vector<std::string> words = {w.from, w.to, w.upTo, w.any};
     screen.choices = ReadChoices(search, selections, p.catalog.rows, words);
 
-    for (const auto& category : p.catalog.categories) screen.headings.push_back({category.heading, category.name, false});
+    for (const auto& category : p.catalog.categories) {
+      Heading heading{category.heading, category.name, false, 0};
+      for (const auto& s : selections)
+        for (const auto& row : p.catalog.rows)
+          if (row.category == category.name && row.schema == s.schema && row.location == s.location) {
+            ++heading.choices;
+            break;
+          }
+      screen.headings.push_back(std::move(heading));
+    }
     if (screen.params.category.empty() && !screen.headings.empty()) screen.params.category = screen.headings.front().category;
     screen.params.category = sbf_host::ResolveCategory(p.catalog, screen.params.category);
     for (auto& heading : screen.headings) heading.current = heading.category == screen.params.category;
@@ -551,6 +561,8 @@ Screen BuildScreen(const Config& config, const Request& request) {
       for (auto& hostRow : rows) {
         Row row;
         static_cast<sbf_host::Row&>(row) = std::move(hostRow);
+        for (const auto& known : p.catalog.rows)
+          if (known.rowId == row.rowId && known.orderId == row.orderId && known.schema == row.schema) row.label = known.label;
         for (const auto& s : selections) {
           if (!row.range || s.kind == Selection::Value || s.schema != row.schema || s.location != row.location ||
               s.schemaValue != row.schemaValue)
@@ -566,22 +578,20 @@ Screen BuildScreen(const Config& config, const Request& request) {
 
     screen.count = search.GetNumberOfMatchingVehicles(in.standardOnly, true);
     screen.hidden = sbf_host::HiddenByFilters(search, in.standardOnly, true, screen.count);
-    screen.columns = {"vehicle_id"};
-    screen.columns.insert(screen.columns.end(), config.columns.begin(), config.columns.end());
-    for (const auto& column : screen.columns) {
-      std::string title = column == "name" ? w.name : column == "model" ? w.model : column;
-      const auto item = kColumnItems.find(column);
-      if (item != kColumnItems.end())
-        for (const auto& row : p.catalog.rows)
-          if (row.schema == item->second) {
-            title = row.title;
-            break;
-          }
-      screen.columnTitles.push_back(title);
+    // Nothing matches: how many would without each choice, so that the user sees which to drop.
+    if (screen.count == 0 && selections.size() > 1) {
+      const std::vector<sbf_host::Criterion> marks = sbf_host::EitherOrOf(screen.params.state);
+      for (size_t i = 0; i < selections.size(); ++i) {
+        std::vector<Selection> others = selections;
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+        mirel_SbF::Search without;
+        sbf_host::Configure(p.settings, p.catalog, without);
+        without.CurrentState(sbf_host::JoinState(others, marks));
+        screen.choices[i].without = without.GetNumberOfMatchingVehicles(in.standardOnly, true);
+      }
     }
-    std::string sortList;
-    for (const auto& column : sortColumns) sortList += (sortList.empty() ? "" : ",") + column;
-    ReadVehicles(config, search, p.catalog, sortList, screen);
+    screen.vehicles = sbf_host::ReadVehicleTable(search, p.catalog, config.columns, sort, in.standardOnly, true,
+                                                 screen.params.offset, screen.params.limit, in.language);
     return screen;
   });
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Request.h"
+#include "Vehicles.h"
 
 namespace sbf_web {
 
@@ -22,8 +23,8 @@ struct Config {
   std::string specs = "specs";     // specifications database name
   std::string project = "prj";     // project database name
   // The version columns the vehicle table shows (and may be sorted by).
-  std::vector<std::string> columns = {"name", "make", "model", "model_year", "origin", "price"};
-  size_t maxVehicles = 1000;       // rows of the vehicle table; the count is always exact
+  std::vector<std::string> columns = sbf_host::kDefaultColumns;
+  size_t maxLimit = 1000;          // the most vehicles one page may show
   // Every value and range step with the number of matching vehicles it leads to, and the
   // values no matching vehicle has kept (greyed out, not offered) rather than left out.
   // sbf-web --no-counts turns it off.
@@ -31,16 +32,23 @@ struct Config {
 };
 
 // The parameters every link and form of a screen carries, so that a URL alone restores
-// the screen. Names in the query: state, cat, lang, cur, std, sort. Other parameters (a
-// shared link's utm_source, ...) are ignored.
+// the screen. Names in the query: state, cat, lang, cur, std, fmt, incl, sort, offset,
+// limit. Other parameters (a shared link's utm_source, ...) are ignored.
 struct Params {
-  std::string state;               // the library's saved-state text of the selections
+  std::string state;               // the library's saved-state text of the choices
+  bool hasState = false;           // false: the first screen's (rows whose values exclude
+                                   // each other either-or, no choices)
   std::string category;            // category name; empty: the first heading's
   int32_t language = 1;
-  std::string currencies = "USD";  // comma-separated, the first one primary
-  bool standardOnly = false;
+  std::string currencies = "USD";  // comma-separated, the first one primary; the stored
+                                   // currency is added when missing
+  bool standardOnly = false;       // vehicles whose chosen equipment is standard
+  bool todays = true;              // fmt=today (the default) or fmt=windows
+  bool includeAdvanced = false, includeOld = false, includeBuilt = false;  // incl=advanced,old,built
   std::string sort;                // comma-separated columns of Config::columns; a leading
                                    // "-" sorts the first one descending
+  size_t offset = 0;               // the first vehicle of the page (0-based)
+  size_t limit = 50;               // vehicles per page, 1 to Config::maxLimit
 };
 
 // The one change a request asks for (query parameter op, with schema, loc, sv, value,
@@ -53,6 +61,8 @@ struct Change {
   std::vector<std::string> values;   // Set: the values of `offered` that are picked now
   std::vector<std::string> offered;  // Set: the values the row showed (others stay as they are)
   std::string min, max;             // Range: both bounds, empty for none
+  std::string typedMin, typedMax;   // Range: amounts typed in the page's language (tmin,
+                                    // tmax), which win over min and max when given
 };
 
 // A bound the form sends back unchanged: "=" and the bound as stored, so that a bound in
@@ -107,6 +117,7 @@ struct Heading {
   std::string text;      // in the screen's language
   std::string category;  // the name DoSearch takes
   bool current = false;
+  int32_t choices = 0;   // how many of the choices are of its rows
 };
 
 using sbf_host::Language;
@@ -116,21 +127,18 @@ struct Choice {
   std::string title;  // the criterion's title, or its schema id when no row has it
   std::string text;   // "Europe", "from 100 to 150"
   Change remove;
+  int32_t without = -1;  // when nothing matches: the vehicles that match without it
 };
 
 struct Screen {
   Params params;          // after the change: state is the new state text
   bool changed = false;   // the request carried a change
   std::vector<Heading> headings;
-  std::vector<Row> rows;  // the criteria rows of params.category, reduced by the selections
+  std::vector<Row> rows;  // the criteria rows of params.category, reduced by the choices
   std::vector<Choice> choices;
   int32_t count = 0;      // matching vehicles
-  int32_t hidden = 0;     // vehicles the default filters (advanced, old, built) leave out
-  std::vector<std::string> columns;                // vehicle_id, then Config::columns
-  std::vector<std::string> columnTitles;           // ... as the language names them
-  std::vector<std::vector<std::string>> vehicles;  // at most Config::maxVehicles rows, as shown
-  std::vector<std::string> sortColumns;            // the sort order in effect
-  bool descending = false;                         // the first sort column descending
+  sbf_host::Hidden hidden;  // vehicles the default filters (advanced, old, built) leave out
+  sbf_host::VehicleTable vehicles;                 // one page, params.offset on
   std::vector<Language> languages;                 // the project's languages
   std::vector<std::string> currencyCodes;          // the project's currencies
   std::string storedCurrency;                      // the one prices are stored in

@@ -42,7 +42,7 @@ const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection
 
   --port N            port on 127.0.0.1 (0: any free port; the address is printed)
   --data DIR          folder with specs.db and prj.db (default data/sample)
-  --connection TEXT   a whole connection string instead of --data
+  --connection TEXT   a whole connection string instead of --data (--conn is the same)
   --specs NAME        specifications database name (default specs)
   --project NAME      project database name (default prj)
   --columns LIST      version columns of the vehicle table
@@ -51,9 +51,11 @@ const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection
                       fewer queries per screen, for large data
   -h, --help          this text
 
-Pages: /  the search screen;  /api/screen  the same screen as JSON.
-Exit status: 0 stopped by a signal, 2 the data cannot be read or the port cannot be
-used (e.g. another server has it), 64 a bad command line (as sbf's).
+Pages: /  the search screen;  /api/screen  the same screen as JSON (limit and
+offset page through the vehicles).
+Exit status: 0 stopped by a signal, 2 the data cannot be read (a missing data folder
+too) or the port cannot be used (e.g. another server has it), 64 a bad command line
+(as sbf's).
 )";
 
 struct UsageError : std::runtime_error {
@@ -67,7 +69,7 @@ Options ParseOptions(int argc, char** argv) {
   std::string port;
   app.add_option("--port", port);
   app.add_option("--data", o.data);
-  app.add_option("--connection", o.connection);
+  app.add_option("--connection,--conn", o.connection);
   app.add_option("--specs", o.specs);
   app.add_option("--project", o.project);
   app.add_option("--columns", o.columns);
@@ -96,6 +98,11 @@ Options ParseOptions(int argc, char** argv) {
   return o;
 }
 
+// The data cannot be read: exit 2, as sbf.
+struct DataError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 sbf_web::Config MakeConfig(const Options& o) {
   sbf_web::Config config;
   config.specs = o.specs;
@@ -120,10 +127,10 @@ sbf_web::Config MakeConfig(const Options& o) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::is_directory(o.data, ec))
-    throw UsageError("the data folder " + o.data + " does not exist (./sample.sh builds data/sample)");
+    throw DataError("the data folder " + o.data + " does not exist (./sample.sh builds data/sample)");
   for (const std::string& name : {o.specs, o.project})
     if (!fs::is_regular_file(fs::path(o.data) / (name + ".db"), ec))
-      throw UsageError("the data folder " + o.data + " has no " + name + ".db (./sample.sh builds data/sample)");
+      throw DataError("the data folder " + o.data + " has no " + name + ".db (./sample.sh builds data/sample)");
   config.connection = "Provider=SQLite;Data Source=" + o.data;
   return config;
 }
@@ -176,6 +183,9 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::cerr << "sbf-web: " << e.what() << "\n(sbf-web --help lists the options)\n";
     return sbf_host::kExitUsage;
+  } catch (const DataError& e) {
+    std::cerr << "sbf-web: " << e.what() << "\n";
+    return sbf_host::kExitLibrary;
   }
   // The first screen, once: a server whose data cannot be read does not start.
   try {
@@ -213,6 +223,10 @@ int main(int argc, char** argv) {
         "fill=\"none\" stroke=\"#0b5cad\" stroke-width=\"2\"/><path d=\"M10 10l4.5 4.5\" stroke=\"#0b5cad\" "
         "stroke-width=\"2.5\"/></svg>",
         "image/svg+xml");
+  });
+  // An address longer than the server reads (cpp-httplib's limit) gets a page that says so.
+  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.status == 414) res.set_content(sbf_web::RenderHtmlTooLong(), "text/html; charset=utf-8");
   });
   server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
     res.status = 404;

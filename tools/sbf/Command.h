@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Request.h"
+#include "Vehicles.h"
 
 namespace sbf {
 
@@ -23,8 +24,8 @@ struct UsageError : std::runtime_error {
 struct CommandInfo {
   const char* name;
   const char* summary;
-  bool needsDatabase;     // false: works on the selections alone, no SetDatabaseInfo
-  bool takesSort;         // --sort applies
+  bool needsDatabase;     // false: works without the data (no SetDatabaseInfo)
+  bool takesSort;         // --sort, --columns, --limit and --offset apply
   const char* arguments;  // the words after the command, e.g. "AMOUNT FROM"; "" for none
 };
 std::span<const CommandInfo> Commands();
@@ -34,16 +35,19 @@ struct Command {
   std::string name;                    // one of Commands()
   std::vector<std::string> arguments;  // the words after the command
   std::string data = "data/sample";
-  std::optional<std::string> conn;
-  sbf_host::Settings settings;  // connection set by main from --conn or --data
-  bool includeAdvanced = false, includeOld = false, includeBuilt = false;
+  std::optional<std::string> connection;
+  sbf_host::Settings settings;  // connection set by main from --connection or --data
   bool noReduce = false;
-  std::optional<std::string> state;               // applied before `selections`
+  std::optional<std::string> state;               // replaces the default marks; before `selections`
   std::vector<sbf_host::Selection> selections;    // in command-line order
-  std::vector<sbf_host::Criterion> eitherOr;      // marked after the --state text, before the selections
+  std::vector<sbf_host::Criterion> eitherOr;      // marked after the state, before the selections
+  std::vector<sbf_host::Criterion> allOf;         // unmarked likewise (--and)
   bool counts = false;   // search: matching vehicles per value and range step
   bool keepAll = false;  // search: also the values no matching vehicle has (count 0); counts too
   std::string sort;
+  std::vector<std::string> columns = sbf_host::kDefaultColumns;  // vehicles: the version columns shown
+  size_t offset = 0;                 // vehicles: the first row shown (0-based)
+  std::optional<size_t> limit;       // vehicles: at most this many rows
   std::string category;  // search: one category (name or heading), empty for all
   bool json = false;
   bool help = false;

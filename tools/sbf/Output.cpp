@@ -81,7 +81,39 @@ std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun)
   return out + std::to_string(rows.size()) + " " + noun + (rows.size() == 1 ? "" : "s") + "\n";
 }
 
-std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matching, bool json) {
+std::string FormatVehicles(const sbf_host::VehicleTable& table, const sbf_host::Words& words,
+                           std::optional<size_t> limit, bool json) {
+  if (json) {
+    sbf_host::Json out = {{"columns", table.columns}, {"titles", table.titles}, {"rows", sbf_host::Json::array()},
+                          {"texts", table.texts},     {"count", table.total},   {"offset", table.offset},
+                          {"limit", limit ? sbf_host::Json(*limit) : sbf_host::Json(nullptr)}};
+    for (const auto& row : table.values) {
+      sbf_host::Json cells = sbf_host::Json::array();
+      for (const auto& v : row) cells.push_back(sbf_host::ToJson(v));
+      out["rows"].push_back(std::move(cells));
+    }
+    return sbf_host::Dump(out);
+  }
+  std::vector<std::vector<std::string>> cells{table.titles};
+  cells.insert(cells.end(), table.texts.begin(), table.texts.end());
+  std::vector<size_t> widths(table.titles.size(), 0);
+  for (const auto& line : cells)
+    for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], Width(line[c]));
+  std::string out;
+  for (const auto& line : cells) {
+    for (size_t c = 0; c < line.size(); ++c) out += c + 1 < line.size() ? Pad(line[c], widths[c] + 2) : line[c];
+    out += "\n";
+  }
+  const size_t shown = table.texts.size();
+  if (!limit && table.offset == 0)
+    return out + std::to_string(table.total) + " " + (table.total == 1 ? words.vehicleMatches : words.vehiclesMatch) + "\n";
+  return out + sbf_host::Fill(words.shownOf, std::to_string(shown ? table.offset + 1 : table.offset),
+                              std::to_string(table.offset + shown), std::to_string(table.total)) +
+         "\n";
+}
+
+std::string FormatScreen(const std::vector<sbf_host::Row>& rows, const std::vector<sbf_host::Category>& categories,
+                         int32_t matching, const sbf_host::Words& words, bool json) {
   if (json) {
     sbf_host::Json out = {{"matching", matching}, {"rows", sbf_host::Json::array()}};
     for (const auto& row : rows) {
@@ -99,18 +131,24 @@ std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matchin
   std::string out, category;
   int32_t rowId = -1;
   bool none = false;  // a value no matching vehicle has is listed
-  for (const auto& row : rows) {
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const auto& row = rows[r];
     if (row.category != category) {
       category = row.category;
-      out += "\n== " + category + " ==\n";
+      std::string heading = category;
+      for (const auto& c : categories)
+        if (c.name == category) heading = c.heading;
+      out += "\n== " + heading + " ==\n";
       rowId = -1;
     }
-    // The parts of one criteria row (one title over several items) under one title.
-    const std::string kind = std::string(row.range ? ", from ... to" : "") + (row.eitherOr ? ", either-or" : "");
-    if (row.rowId == rowId)
-      out += "  and" + kind + "   (" + OptionOf(row) + ")\n";
-    else
-      out += row.title + kind + "   (" + OptionOf(row) + ")\n";
+    // The parts of one criteria row (one title over several items) under one title, each
+    // under its label.
+    const std::string kind = std::string(row.range ? std::string(", ") + words.from + " ... " + words.to : "") +
+                             (row.eitherOr ? ", either-or" : "");
+    const bool part = row.rowId == rowId;
+    const bool shared = part || (r + 1 < rows.size() && rows[r + 1].rowId == row.rowId);
+    if (!part) out += row.title + (shared ? std::string() : kind + "   (" + OptionOf(row) + ")") + "\n";
+    if (shared) out += "  " + (row.label.empty() ? std::string(part ? "+" : "-") : row.label) + kind + "   (" + OptionOf(row) + ")\n";
     rowId = row.rowId;
     size_t width = 0;
     for (const auto& v : row.values) width = std::max(width, Width(v.data));
@@ -124,8 +162,8 @@ std::string FormatScreen(const std::vector<sbf_host::Row>& rows, int32_t matchin
       out += "\n";
     }
   }
-  if (none) out += "\n[-] no matching vehicle has this value\n";
-  return out + "\n" + std::to_string(matching) + (matching == 1 ? " vehicle matches\n" : " vehicles match\n");
+  if (none) out += "\n[-] " + std::string(words.noValue) + "\n";
+  return out + "\n" + std::to_string(matching) + " " + (matching == 1 ? words.vehicleMatches : words.vehiclesMatch) + "\n";
 }
 
 std::string PlainError(const mirel_SbF::Error& e) {

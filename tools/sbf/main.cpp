@@ -3,6 +3,8 @@
 // its data, 64 a bad command line or a request the data cannot answer (nothing was asked
 // of the library).
 #include <algorithm>
+#include <cstring>
+#include <tuple>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -14,6 +16,8 @@
 #include "Json.h"
 #include "Output.h"
 #include "Request.h"
+#include "Vehicles.h"
+#include "Words.h"
 // The price command shows the library's own currency conversion and formatting, which
 // hosts otherwise only see inside the criteria lists.
 #include "pricing/Pricing.h"
@@ -25,9 +29,9 @@ struct DataError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The connection string: --conn as given, else the SQLite files of --data, which must exist.
+// The connection string: --connection as given, else the SQLite files of --data, which must exist.
 std::string Connection(const sbf::Command& c) {
-  if (c.conn) return *c.conn;
+  if (c.connection) return *c.connection;
   namespace fs = std::filesystem;
   const std::string build =
       "build the sample databases with ./sample.sh in the source folder, or with\n"
@@ -43,69 +47,68 @@ std::string Connection(const sbf::Command& c) {
   return "Provider=SQLite;Data Source=" + c.data;
 }
 
-// Everything one command needs: the search with settings, filters and selections applied,
+// Everything one command needs: the search with settings, filters and choices applied,
 // and for the commands on data the catalog they were checked against.
 struct Prepared {
   mirel_SbF::Search search;
   sbf_host::Catalog catalog;
+  sbf_host::Settings settings;  // as the catalog fixed them (the stored currency added)
   std::string category;
 };
 
 void Prepare(const sbf::Command& c, bool onData, Prepared& p) {
-  if (onData) {
-    sbf_host::Settings settings = c.settings;
-    settings.connection = Connection(c);
-    p.catalog = sbf_host::LoadCatalog(settings);
-    p.category = sbf_host::ResolveCategory(p.catalog, c.category);
-    for (const auto& s : c.selections) sbf_host::CheckSelection(p.catalog, s);
-    for (const auto& criterion : c.eitherOr) sbf_host::CheckEitherOr(p.catalog, criterion);
-    sbf_host::Configure(settings, p.catalog, p.search);
-    if (c.includeAdvanced) p.search.ExcludeAdvancedVehicles(false);
-    if (c.includeOld) p.search.ExcludeOldVehicles(false);
-    if (c.includeBuilt) p.search.ExcludeBuiltVehicles(false);
-  }
+  p.settings = c.settings;
+  if (!onData) return;
+  p.settings.connection = Connection(c);
+  p.catalog = sbf_host::LoadCatalog(p.settings);
+  p.category = sbf_host::ResolveCategory(p.catalog, c.category);
+  // Everything is checked before the library gets anything: the state as its choices
+  // would be, the marks, the choices.
+  if (c.state) sbf_host::CheckState(p.catalog, *c.state);
+  for (const auto& criterion : c.eitherOr) sbf_host::CheckEitherOr(p.catalog, criterion);
+  for (const auto& criterion : c.allOf) sbf_host::CheckEitherOr(p.catalog, criterion);
+  for (const auto& s : c.selections) sbf_host::CheckSelection(p.catalog, s);
+  sbf_host::Configure(p.settings, p.catalog, p.search);
+  // Without a state the rows whose values exclude each other are either-or, which matters
+  // for the screen, the state and rows with value choices.
+  const bool marksMatter = c.name == "search" || c.name == "state" ||
+                           std::any_of(c.selections.begin(), c.selections.end(),
+                                       [](const sbf_host::Selection& s) { return s.kind == sbf_host::Selection::Value; });
   if (c.state) p.search.CurrentState(*c.state);
-  // After the state text, which replaces the marks with its own.
+  else if (marksMatter) p.search.CurrentState(sbf_host::DefaultState(p.settings, p.catalog));
   for (const auto& criterion : c.eitherOr) p.search.EitherOr(criterion.schema, criterion.location, true);
-  for (const auto& s : c.selections) {
-    if (onData) {
-      sbf_host::Apply(p.search, s);
-      continue;
-    }
-    // Without data there are no rates: the selections go in as given.
-    switch (s.kind) {
-      case sbf_host::Selection::Value: p.search.AddSelection(s.schema, s.location, s.schemaValue, s.value); break;
-      case sbf_host::Selection::Range: p.search.AddMinMax(s.schema, s.location, s.schemaValue, s.min, s.max); break;
-      case sbf_host::Selection::Min: p.search.AddMin(s.schema, s.location, s.schemaValue, s.min); break;
-      case sbf_host::Selection::Max: p.search.AddMax(s.schema, s.location, s.schemaValue, s.max); break;
-    }
-  }
+  for (const auto& criterion : c.allOf) p.search.EitherOr(criterion.schema, criterion.location, false);
+  for (const auto& s : c.selections) sbf_host::Apply(p.search, s);
 }
 
-std::string MatchLine(const sbf::Command& c, mirel_SbF::Search& search, int32_t n) {
-  std::string line = std::to_string(n) + (n == 1 ? " vehicle matches" : " vehicles match");
-  const int32_t hidden = sbf_host::HiddenByFilters(search, c.settings.standardOnly, !c.noReduce, n);
-  if (hidden > 0) {
-    std::vector<std::string> kinds, options;
-    if (search.ExcludeAdvancedVehicles()) kinds.push_back("advanced"), options.push_back("--include-advanced");
-    if (search.ExcludeOldVehicles()) kinds.push_back("old"), options.push_back("--include-old");
-    if (search.ExcludeBuiltVehicles()) kinds.push_back("built"), options.push_back("--include-built");
-    line += " (" + std::to_string(hidden) + " more " + (hidden == 1 ? "is " : "are ") +
-            sbf_host::JoinWords(kinds) + ": " + sbf_host::JoinWords(options) + ")";
-  }
-  return line + "\n";
+// "284 vehicles match", and what the default filters leave out with the options that show it.
+std::string MatchLine(const sbf::Command& c, Prepared& p, int32_t n) {
+  const sbf_host::Words& w = sbf_host::WordsFor(p.settings.language);
+  std::string out = std::to_string(n) + " " + (n == 1 ? w.vehicleMatches : w.vehiclesMatch) + "\n";
+  const sbf_host::Hidden hidden = sbf_host::HiddenByFilters(p.search, p.settings.standardOnly, !c.noReduce, n);
+  if (hidden.total <= 0) return out;
+  out += sbf_host::Fill(w.hidden, std::to_string(hidden.total)) + "\n";
+  for (const auto& [count, option, words] : {std::tuple{hidden.advanced, "--include-advanced", w.advanced},
+                                             std::tuple{hidden.old, "--include-old", w.old},
+                                             std::tuple{hidden.built, "--include-built", w.built}})
+    if (count > 0) out += "  " + std::string(option) + std::string(20 - std::strlen(option), ' ') + words + " (" +
+                          std::to_string(count) + ")\n";
+  return out;
 }
 
 // One function per command: each returns the whole output text.
 std::string Count(const sbf::Command& c, Prepared& p) {
-  const int32_t n = p.search.GetNumberOfMatchingVehicles(c.settings.standardOnly, !c.noReduce);
+  const int32_t n = p.search.GetNumberOfMatchingVehicles(p.settings.standardOnly, !c.noReduce);
   if (c.json) return "{\"count\":" + std::to_string(n) + "}\n";
-  return MatchLine(c, p.search, n);
+  return MatchLine(c, p, n);
 }
 
 std::string Vehicles(const sbf::Command& c, Prepared& p) {
-  auto rs = p.search.GetMatchingVehicles(c.settings.standardOnly, !c.noReduce, c.sort);
-  return sbf::FormatRecords(*rs, c.json);
+  const sbf_host::SortOrder sort = sbf_host::ParseSort(c.sort, c.columns);
+  const sbf_host::VehicleTable table =
+      sbf_host::ReadVehicleTable(p.search, p.catalog, c.columns, sort, p.settings.standardOnly, !c.noReduce, c.offset,
+                                 c.limit, p.settings.language);
+  return sbf::FormatVehicles(table, sbf_host::WordsFor(p.settings.language), c.limit, c.json);
 }
 
 std::string State(const sbf::Command& c, Prepared& p) {
@@ -119,6 +122,7 @@ std::string Price(const sbf::Command& c, Prepared&) {
   const double amount = std::strtod(amountText.c_str(), &end);
   if (amountText.empty() || *end != '\0') throw sbf::UsageError("AMOUNT must be a number, not \"" + amountText + "\"");
   mirel_SbF::Pricing pricing;
+  pricing.TodaysConventions(c.settings.todaysConventions);
   pricing.InitPricing(c.settings.currencies, Connection(c), c.settings.project);
   const std::string text = pricing.FormatAllPrices(amount, c.arguments[1], c.settings.language);
   return c.json ? sbf_host::Dump({{"price", text}}) : text + "\n";
@@ -133,12 +137,15 @@ std::string Headings(const sbf::Command& c, Prepared& p) {
 std::string Screen(const sbf::Command& c, Prepared& p) {
   p.search.CountVehicles(c.counts || c.keepAll);
   p.search.KeepAllValues(c.keepAll);
-  p.search.DoSearch(c.settings.standardOnly, p.category, !c.noReduce);
+  p.search.DoSearch(p.settings.standardOnly, p.category, !c.noReduce);
   std::vector<sbf_host::Row> rows = sbf_host::ReadRows(p.search);
   sbf_host::MarkPicks(p.search, rows, sbf_host::SplitState(p.search.CurrentState()));
-  const int32_t matching = p.search.GetNumberOfMatchingVehicles(c.settings.standardOnly, !c.noReduce);
-  std::string out = sbf::FormatScreen(rows, matching, c.json);
-  if (!c.json) out.replace(out.rfind('\n', out.size() - 2) + 1, std::string::npos, MatchLine(c, p.search, matching));
+  for (auto& row : rows)
+    for (const auto& known : p.catalog.rows)
+      if (known.rowId == row.rowId && known.orderId == row.orderId && known.schema == row.schema) row.label = known.label;
+  const int32_t matching = p.search.GetNumberOfMatchingVehicles(p.settings.standardOnly, !c.noReduce);
+  std::string out = sbf::FormatScreen(rows, p.catalog.categories, matching, sbf_host::WordsFor(p.settings.language), c.json);
+  if (!c.json) out.replace(out.rfind('\n', out.size() - 2) + 1, std::string::npos, MatchLine(c, p, matching));
   return out;
 }
 
