@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <charconv>
 #include <limits>
 #include <map>
@@ -456,8 +457,10 @@ mirel_SbF::Variant WholeValue(int64_t v) {
   return mirel_SbF::Variant(static_cast<double>(v));
 }
 
-// Reads one column of the current row; returns false when the driver failed.
-bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel_SbF::Variant& value) {
+// Reads one column of the current row; returns false when the driver failed. A whole
+// number of a whole-number column also goes to `exact` when asked for, as the server sent it.
+bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel_SbF::Variant& value,
+               std::optional<int64_t>* exact = nullptr) {
   SQLLEN indicator = 0;
   if (info.type == SQL_BIT) {
     unsigned char bit = 0;
@@ -473,11 +476,12 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
       SQLBIGINT v = 0;
       if (!Succeeded(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, sizeof v, &indicator))) return false;
       value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : WholeValue(v);
+      if (exact && indicator != SQL_NULL_DATA) *exact = static_cast<int64_t>(v);
       return true;
     }
     if (!Succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator))) return false;
     if (indicator == SQL_NULL_DATA) value = mirel_SbF::Variant::Null();
-    else if (d == static_cast<double>(static_cast<int64_t>(d)) && d >= -9.2e18 && d <= 9.2e18)
+    else if (d >= -9.2e18 && d <= 9.2e18 && d == static_cast<double>(static_cast<int64_t>(d)))
       value = WholeValue(static_cast<int64_t>(d));
     else value = mirel_SbF::Variant(d);
     return true;
@@ -516,8 +520,13 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
 // A result: its column names and rows, and about how many bytes they take.
 using Rows = facets::ResultRows;
 
+// The whole numbers of a result's whole-number columns as the server sent them, beside the
+// record set's values (where a Double would make numbers past 2^53 one): per row, per column,
+// the number, or nothing for NULL and for other columns.
+using ExactWholes = std::vector<std::vector<std::optional<int64_t>>>;
+
 Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName, const std::string& sql,
-         bool inServerDialect = false) {
+         bool inServerDialect = false, ExactWholes* exact = nullptr) {
   Select(conn, settings, dbName);
   SQLHSTMT raw = SQL_NULL_HSTMT;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw))) {
@@ -558,8 +567,9 @@ Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbNa
     if (fetched == SQL_NO_DATA) break;
     if (!Succeeded(fetched)) StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
     std::vector<mirel_SbF::Variant> row(static_cast<size_t>(columns));
+    if (exact) exact->emplace_back(static_cast<size_t>(columns));
     for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i)
-      if (!ReadValue(raw, i, info[i - 1], row[i - 1]))
+      if (!ReadValue(raw, i, info[i - 1], row[i - 1], exact ? &exact->back()[i - 1] : nullptr))
         StatementFailure(conn, raw, settings, dbName, settings.commandTimeout);
     rows.push_back(std::move(row));
   }
@@ -621,10 +631,21 @@ namespace {
 
 bool IsWholeType(const std::string& type) { return type == "bigint" || type == "integer" || type == "smallint"; }
 
-// A whole number of a result, or NotEquivalent.
-int64_t WholeOf(const mirel_SbF::Variant& v) {
+// A result with its whole numbers as the server sent them.
+struct ExactRows {
+  Rows rows;
+  ExactWholes wholes;
+};
+
+// The whole number in row `r`, column `c`: as the server sent it from a whole-number column;
+// else a Long, or a Double that is a whole number below 2^53 (exact); else NotEquivalent.
+int64_t WholeOf(const ExactRows& result, size_t r, size_t c) {
+  if (const std::optional<int64_t>& exact = result.wholes[r][c]) return *exact;
+  const mirel_SbF::Variant& v = result.rows.rows[r][c];
   if (v.Type() == mirel_SbF::VariantType::Long) return v.AsLong();
-  if (v.Type() == mirel_SbF::VariantType::Double && v.AsDouble() == static_cast<double>(static_cast<int64_t>(v.AsDouble())))
+  constexpr double kExact = 9007199254740992.0;  // 2^53: every whole number below is exact
+  if (v.Type() == mirel_SbF::VariantType::Double && std::fabs(v.AsDouble()) < kExact &&
+      v.AsDouble() == std::trunc(v.AsDouble()))
     return static_cast<int64_t>(v.AsDouble());
   throw facets::NotEquivalent{};
 }
@@ -652,27 +673,31 @@ class PgBackend : public facets::Backend {
     return types;
   }
   std::vector<int64_t> Ids(const std::string& tsql) override {
+    const ExactRows result = QueryExact(tsql);
     std::vector<int64_t> ids;
-    for (const auto& row : Query(tsql).rows) ids.push_back(WholeOf(row[0]));
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) ids.push_back(WholeOf(result, r, 0));
     return ids;
   }
   facets::Postings LoadPostings(int64_t schemaId) override {
     facets::Postings postings;
-    const facets::ResultRows rows = Query("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
-                            std::to_string(schemaId) + " order by location, data_value, vehicle_id");
-    for (const auto& row : rows.rows) {
+    const ExactRows result = QueryExact("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
+                                        std::to_string(schemaId) + " order by location, data_value, vehicle_id");
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) {
+      const auto& row = result.rows.rows[r];
       if (row[2].Type() != mirel_SbF::VariantType::String) throw facets::NotEquivalent{};
       const bool locationNull = row[1].IsNull();
       const bool standard = row[3].Type() == mirel_SbF::VariantType::Long && row[3].AsLong() == 0;
-      postings.Add(locationNull, locationNull ? 0 : WholeOf(row[1]), row[2].AsString(), 0, WholeOf(row[0]), standard);
+      postings.Add(locationNull, locationNull ? 0 : WholeOf(result, r, 1), row[2].AsString(), 0, WholeOf(result, r, 0),
+                   standard);
     }
     postings.Shrink();
     return postings;
   }
   std::vector<int64_t> CriteriaItems(const std::string& project) override {
+    const ExactRows result = QueryExact("select distinct criterion_schema_id from " + project + "..search_by_features");
     std::vector<int64_t> ids;
-    for (const auto& row : Query("select distinct criterion_schema_id from " + project + "..search_by_features").rows)
-      if (!row[0].IsNull()) ids.push_back(WholeOf(row[0]));
+    for (size_t r = 0; r < result.rows.rows.size(); ++r)
+      if (!result.rows.rows[r][0].IsNull()) ids.push_back(WholeOf(result, r, 0));
     return ids;
   }
   bool VersionKeyIsWhole() override {
@@ -681,8 +706,11 @@ class PgBackend : public facets::Backend {
     return rows.rows.size() == 1 && rows.rows[0][0].Type() == mirel_SbF::VariantType::String &&
            IsWholeType(rows.rows[0][0].AsString());
   }
-  facets::ResultRows Rows(const std::string& tsql) override {
-    facets::ResultRows rows = Query(tsql);
+  facets::KeyedRows Rows(const std::string& tsql) override {
+    ExactRows result = QueryExact(tsql);
+    facets::KeyedRows rows;
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) rows.keys.push_back(WholeOf(result, r, 0));
+    static_cast<facets::ResultRows&>(rows) = std::move(result.rows);
     if (rows.rows.empty()) rows.names.clear();  // the names only come with a row, as on SQLite
     return rows;
   }
@@ -752,6 +780,11 @@ class PgBackend : public facets::Backend {
 
  private:
   facets::ResultRows Query(const std::string& tsql) { return Run(m_conn, m_settings, m_db, tsql); }
+  ExactRows QueryExact(const std::string& tsql) {
+    ExactRows result;
+    result.rows = Run(m_conn, m_settings, m_db, tsql, false, &result.wholes);
+    return result;
+  }
 
   std::string ArrayOf(int64_t id) const {
     const auto it = m_vehicles.find(id);
