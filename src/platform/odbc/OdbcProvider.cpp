@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <mutex>
