@@ -199,6 +199,15 @@ struct Deadline {
 
 int ProgressHandler(void* deadline) { return static_cast<Deadline*>(deadline)->Passed() ? 1 : 0; }
 
+// A read transaction open on a connection: every statement of a text reads in one, and so
+// does every text of a public call that opened a ReadScope.
+struct Snapshot {
+  uint64_t scope = 0;   // the ReadScope that keeps it open; 0: the text that runs now
+  bool stable = false;  // `stamps` name the versions read; else nothing is kept or reused
+  std::map<std::string, std::string> stamps;  // schema ("main", or attached in lower case) -> version
+  std::set<std::string> read;                 // the schemas the transaction has read
+};
+
 struct Connection {
   DbHandle db;
   FileIdentity mainFile;  // as opened; unknown (no inode) when the path changed meanwhile
@@ -212,14 +221,7 @@ struct Connection {
   };
   // Schema name (lower case) -> the file attached under it.
   std::unordered_map<std::string, Attached> attached;
-  // The read transaction open on the connection: every statement of a text reads in one,
-  // and so does every text of a public call that opened a ReadScope.
-  struct Snapshot {
-    uint64_t scope = 0;   // the ReadScope that keeps it open; 0: the text that runs now
-    bool stable = false;  // `stamps` name the versions read; else nothing is kept or reused
-    std::map<std::string, std::string> stamps;  // schema ("main", or attached in lower case) -> version
-    std::set<std::string> read;                 // the schemas the transaction has read
-  };
+  // The read transaction open on the connection, if one is.
   std::optional<Snapshot> snapshot;
 };
 
