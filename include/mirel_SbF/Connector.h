@@ -33,4 +33,19 @@ using QueryRunner = std::function<std::shared_ptr<mirel_SbF::Recordset>(
 // the same name, compared without regard to case). Thread-safe.
 void RegisterProvider(const std::string& name, QueryRunner run);
 
+// One version of the data for every query the calling thread runs while the scope lives.
+// The embedded engine then keeps each connection that has read in its read transaction, so
+// a file published anew meanwhile (renamed over the old one) is read as the file the scope
+// read first. DoSearch opens one for its texts; a host opens one around several calls that
+// must agree (a page's screen, count and vehicle list). Scopes nest; the outermost ends the
+// transactions. Keep one short: it holds a reader's snapshot of the files. The database
+// servers run each text on its own, as before.
+class ReadScope {
+ public:
+  ReadScope();
+  ~ReadScope();
+  ReadScope(const ReadScope&) = delete;
+  ReadScope& operator=(const ReadScope&) = delete;
+};
+
 }  // namespace mirel_base

@@ -2,6 +2,7 @@
 #include "runtime/ErrorHandling.h"
 #include "sql/SqlText.h"
 #include "criteria/Criteria.h"
+#include "mirel_SbF/Connector.h"
 
 namespace mirel_SbF {
 namespace {
@@ -57,6 +58,7 @@ int16_t WhichRowComesNext(Recordset& rsCoded, Recordset& rsMinMax, Recordset& rs
 
 void Search::DoSearch(bool bUseStandardEquipOnly, const std::string& strSectionName,
                       bool bReduceLists) {
+  const mirel_base::ReadScope oneVersion;  // the screen's texts all read one version of the data
   WithHandler("DoSearch", [&] {
     RequireCleanTexts("DoSearch", {strSectionName});
     InitSbFTitleText(*m, strSectionName);

@@ -71,4 +71,8 @@ std::shared_ptr<mirel_SbF::Recordset> Connector::ExecuteQuery(const std::string&
                          "Provider cannot be found: " + provider);
 }
 
+ReadScope::ReadScope() { mirel_platform::SqliteBeginReadScope(); }
+
+ReadScope::~ReadScope() { mirel_platform::SqliteEndReadScope(); }
+
 }  // namespace mirel_base

@@ -53,12 +53,14 @@ struct ForwardIndex {
       pairs += e.all.size();
     }
     if (pairs == 0 || pairs >= UINT32_MAX || postings.entries.size() >= UINT32_MAX) return std::nullopt;
-    const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low) + 1;
-    if (span > 4 * pairs + 1024) return std::nullopt;
+    // The distance from the lowest to the highest id, as an unsigned number: exact for any
+    // two 64-bit ids (their count, one more, would not fit for the whole range).
+    const uint64_t distance = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
+    if (distance >= 4 * pairs + 1024) return std::nullopt;
     ForwardIndex index;
     index.base = low;
-    index.Fill(postings, span, false);
-    index.Fill(postings, span, true);
+    index.Fill(postings, distance + 1, false);
+    index.Fill(postings, distance + 1, true);
     return index;
   }
 
@@ -66,9 +68,9 @@ struct ForwardIndex {
   template <class F>
   void ForEach(int64_t v, bool standard, F&& f) const {
     const std::vector<uint32_t>& start = standard ? standardStart : allStart;
-    if (v < base || static_cast<uint64_t>(v - base) + 1 >= start.size()) return;
+    if (v < base || Slot(v) + 1 >= start.size()) return;
     const std::vector<uint32_t>& entries = standard ? standardEntries : allEntries;
-    const size_t at = static_cast<size_t>(v - base);
+    const size_t at = static_cast<size_t>(Slot(v));
     for (uint32_t k = start[at]; k < start[at + 1]; ++k) f(entries[k]);
   }
 
@@ -78,18 +80,21 @@ struct ForwardIndex {
   }
 
  private:
-  void Fill(const Postings& postings, uint64_t span, bool standard) {
+  // Where vehicle v (at or above base) stands: its distance from base, without overflow.
+  uint64_t Slot(int64_t v) const { return static_cast<uint64_t>(v) - static_cast<uint64_t>(base); }
+
+  void Fill(const Postings& postings, uint64_t slots, bool standard) {
     std::vector<uint32_t>& start = standard ? standardStart : allStart;
     std::vector<uint32_t>& entries = standard ? standardEntries : allEntries;
     auto listOf = [&](const Postings::Entry& e) -> const std::vector<int64_t>& { return standard ? e.standard : e.all; };
-    start.assign(static_cast<size_t>(span) + 1, 0);
+    start.assign(static_cast<size_t>(slots) + 1, 0);
     for (const Postings::Entry& e : postings.entries)
-      for (int64_t v : listOf(e)) ++start[static_cast<size_t>(v - base) + 1];
+      for (int64_t v : listOf(e)) ++start[static_cast<size_t>(Slot(v)) + 1];
     for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
     entries.resize(start.back());
     std::vector<uint32_t> next(start.begin(), start.end() - 1);
     for (size_t k = 0; k < postings.entries.size(); ++k)
-      for (int64_t v : listOf(postings.entries[k])) entries[next[static_cast<size_t>(v - base)]++] = static_cast<uint32_t>(k);
+      for (int64_t v : listOf(postings.entries[k])) entries[next[static_cast<size_t>(Slot(v))]++] = static_cast<uint32_t>(k);
   }
 };
 
@@ -386,7 +391,8 @@ class Evaluator {
   // The item ids the criteria rows of project database `schema` name.
   std::shared_ptr<const SchemaIds> CriteriaItems(const std::string& schema) {
     if (!IsPlainName(schema)) throw NotEquivalent{};
-    const std::string key = Key('S', m_ctx.stampOf(schema), LowerAscii(schema));
+    const std::string stamp = m_ctx.stampOf(schema);  // empty: the version is not known, keep nothing
+    const std::string key = stamp.empty() ? std::string() : Key('S', stamp, LowerAscii(schema));
     if (auto hit = Cached<SchemaIds>(key)) return hit;
     auto ids = std::make_shared<SchemaIds>();
     ids->ids = m_ctx.backend->CriteriaItems(schema);
@@ -620,26 +626,20 @@ class Evaluator {
     const std::string tsql = "select distinct v.vehicle_id " + std::string(head.substr(kVehiclesHead.size())) +
                              "from version v " + m_sql.substr(Tok(tail).begin);
     const std::string key = Key('W', m_ctx.specsStamp, tsql);
-    std::shared_ptr<const ResultRows> all = Cached<ResultRows>(key);
+    std::shared_ptr<const KeyedRows> all = Cached<KeyedRows>(key);
     if (!all) {
       if (!m_ctx.backend->VersionKeyIsWhole()) return std::nullopt;
-      auto rows = std::make_shared<ResultRows>(m_ctx.backend->Rows(tsql));
+      auto rows = std::make_shared<KeyedRows>(m_ctx.backend->Rows(tsql));
       if (rows->names.empty()) return std::nullopt;  // no row to learn the column names from
-      for (const auto& row : rows->rows) {
-        const auto type = row[0].Type();
-        if (type != mirel_SbF::VariantType::Long && type != mirel_SbF::VariantType::Double) throw NotEquivalent{};
-      }
+      rows->bytes += rows->keys.capacity() * sizeof(int64_t);
       all = std::move(rows);
       Keep(key, all, all->bytes);
     }
     auto answer = std::make_shared<ResultRows>();
     answer->names = all->names;
-    for (const auto& row : all->rows) {
-      const mirel_SbF::Variant& id = row[0];
-      const int64_t vehicle = id.Type() == mirel_SbF::VariantType::Long ? id.AsLong()
-                                                                         : static_cast<int64_t>(id.AsDouble());
-      if (found.Contains(vehicle)) answer->rows.push_back(row);
-    }
+    // Each row's vehicle by the engine's own number, not the record set's value of it.
+    for (size_t k = 0; k < all->rows.size(); ++k)
+      if (found.Contains(all->keys[k])) answer->rows.push_back(all->rows[k]);
     answer->bytes = all->bytes / std::max<size_t>(all->rows.size(), 1) * answer->rows.size();
     return Evaluated{std::string(), std::move(answer), true};
   }

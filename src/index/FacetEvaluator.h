@@ -53,6 +53,12 @@ struct ResultRows {
   size_t bytes = 0;
 };
 
+// Rows whose first column is a whole number, with that number as the engine holds it: a
+// record set's Double would make ids past 2^53 one.
+struct KeyedRows : ResultRows {
+  std::vector<int64_t> keys;  // the first column of each row
+};
+
 using mirel_SbF::WholeNumber;
 
 // The distinct (schema_id, location, data_value) of the equipment rows a statement may see,
@@ -139,8 +145,9 @@ class Backend {
   virtual std::vector<int64_t> CriteriaItems(const std::string& project) = 0;
   // Whether version.vehicle_id is a whole-number column.
   virtual bool VersionKeyIsWhole() = 0;
-  // The rows of a T-SQL select (names empty when there is no row).
-  virtual ResultRows Rows(const std::string& tsql) = 0;
+  // The rows of a T-SQL select whose first column is a whole number, with each row's
+  // number exactly (names empty when there is no row).
+  virtual KeyedRows Rows(const std::string& tsql) = 0;
   // Whether a level's own conditions may be answered from postings: the engine must read
   // number literals and cast values exactly as NumberLiteral and Postings::Entry::number do.
   virtual bool AnswersFromPostings() const = 0;
@@ -155,7 +162,7 @@ struct EvaluationContext {
   Backend* backend = nullptr;
   EngineCache* cache = nullptr;  // null: keep nothing between queries
   std::string specsStamp;        // version of the main database
-  // The version of database `schema` named by X..t.
+  // The version of database `schema` named by X..t (empty when it is not known).
   std::function<std::string(const std::string& schema)> stampOf;
   Evaluation mode = Evaluation::Facets;
 };

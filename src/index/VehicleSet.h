@@ -1,5 +1,7 @@
 // VehicleSet: a set of vehicle ids, sorted, with an optional bit map for O(1) membership
-// when the ids lie close together (as real vehicle ids do).
+// when the ids lie close together (as real vehicle ids do). Ids may be any 64-bit integer:
+// distances between them are taken as unsigned 64-bit numbers, which never overflow, and a
+// bit map is built only over a range it covers in at most one word per member.
 #pragma once
 
 #include <algorithm>
@@ -21,7 +23,7 @@ class VehicleSet {
     return VehicleSet(std::move(ids));
   }
 
-  // The union of sorted lists: through a bit map over their span when that is small
+  // The union of sorted lists: through a bit map over their range when that is small
   // enough, else by sorting.
   static VehicleSet Union(const std::vector<const std::vector<int64_t>*>& lists) {
     size_t total = 0;
@@ -33,24 +35,24 @@ class VehicleSet {
       high = std::max(high, list->back());
     }
     if (total == 0) return VehicleSet();
-    const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low) + 1;
-    if (span / 64 > total) {
+    const uint64_t distance = Distance(low, high);  // the whole 64-bit range included
+    if (distance / 64 > total) {
       std::vector<int64_t> ids;
       ids.reserve(total);
       for (const auto* list : lists) ids.insert(ids.end(), list->begin(), list->end());
       return FromUnsorted(std::move(ids));
     }
-    std::vector<uint64_t> bits(static_cast<size_t>(span / 64 + 1), 0);
+    std::vector<uint64_t> bits(static_cast<size_t>(distance / 64 + 1), 0);
     for (const auto* list : lists)
       for (int64_t id : *list) {
-        const uint64_t offset = static_cast<uint64_t>(id) - static_cast<uint64_t>(low);
+        const uint64_t offset = Distance(low, id);
         bits[offset / 64] |= uint64_t{1} << (offset % 64);
       }
     std::vector<int64_t> ids;
     ids.reserve(total);
     for (size_t w = 0; w < bits.size(); ++w)
       for (uint64_t word = bits[w]; word; word &= word - 1)
-        ids.push_back(low + static_cast<int64_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(word))));
+        ids.push_back(Offset(low, w * 64 + static_cast<uint64_t>(__builtin_ctzll(word))));
     VehicleSet set;
     set.m_ids = std::move(ids);
     if (set.m_ids.size() >= 64) {
@@ -73,8 +75,8 @@ class VehicleSet {
   bool Contains(int64_t id) const {
     if (!m_bits.empty()) {
       if (id < m_base) return false;
-      const uint64_t offset = static_cast<uint64_t>(id) - static_cast<uint64_t>(m_base);
-      if (offset >= m_bits.size() * 64) return false;
+      const uint64_t offset = Distance(m_base, id);
+      if (offset / 64 >= m_bits.size()) return false;
       return (m_bits[offset / 64] >> (offset % 64)) & 1;
     }
     return std::binary_search(m_ids.begin(), m_ids.end(), id);
@@ -86,16 +88,22 @@ class VehicleSet {
   size_t Bytes() const { return sizeof(*this) + m_ids.capacity() * sizeof(int64_t) + m_bits.capacity() * sizeof(uint64_t); }
 
  private:
+  // How far `to` lies above `from` (from <= to), exact over the whole range of ids.
+  static uint64_t Distance(int64_t from, int64_t to) { return static_cast<uint64_t>(to) - static_cast<uint64_t>(from); }
+  static int64_t Offset(int64_t from, uint64_t distance) {
+    return static_cast<int64_t>(static_cast<uint64_t>(from) + distance);
+  }
+
   // A bit map over [first, last] when it costs at most 8 bytes per member (one bit per id
-  // of the span), else binary search.
+  // of the range), else binary search.
   void BuildBits() {
     if (m_ids.size() < 64) return;
-    const uint64_t span = static_cast<uint64_t>(m_ids.back()) - static_cast<uint64_t>(m_ids.front()) + 1;
-    if (span / 64 > m_ids.size()) return;
+    const uint64_t distance = Distance(m_ids.front(), m_ids.back());
+    if (distance / 64 > m_ids.size()) return;
     m_base = m_ids.front();
-    m_bits.assign(static_cast<size_t>(span / 64 + 1), 0);
+    m_bits.assign(static_cast<size_t>(distance / 64 + 1), 0);
     for (int64_t id : m_ids) {
-      const uint64_t offset = static_cast<uint64_t>(id) - static_cast<uint64_t>(m_base);
+      const uint64_t offset = Distance(m_base, id);
       m_bits[offset / 64] |= uint64_t{1} << (offset % 64);
     }
   }

@@ -1,11 +1,19 @@
 // Damaged, truncated and replaced database files: every query ends in bounded time
 // with an answer or a clear error of the connector, and the next query works again once the
-// file is sound.
+// file is sound; files published by renaming new ones over the old give every call one
+// version of the data.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
@@ -118,6 +126,83 @@ TEST_F(SqliteFaults, AFileChangedInPlaceOrReplacedIsNeverAnsweredFromWhatWasKept
   fs::copy_file(fs::path(folder) / "good.db", fs::path(folder) / "new.db");
   fs::rename(fs::path(folder) / "new.db", specs);
   EXPECT_EQ(Ask(), before);
+}
+
+TEST_F(SqliteFaults, FilesPublishedByRenameGiveEveryCallOneDataSetsAnswer) {
+  // Two data sets, each a specs.db and a prj.db: the sample, and the sample without the
+  // origin of its first 40 European cars and the horsepower of its last 60 cars, so that an
+  // answer that mixes the two sets' vehicles for one choice and the other is neither set's.
+  // Both have the same project data: a call made between the two renames of a publication
+  // is still one set's.
+  const fs::path sets[] = {fs::path(folder) / "a", fs::path(folder) / "b"};
+  for (const fs::path& set : sets) {
+    fs::create_directory(set);
+    fs::copy_file(fs::path(folder) / "good.db", set / "specs.db");
+    fs::copy_file(fs::path(folder) / "prj.db", set / "prj.db");
+  }
+  mirel_test::ExecSql((sets[1] / "specs.db").string(),
+                      "DELETE FROM equipment WHERE schema_id = 7401 AND vehicle_id IN (SELECT vehicle_id FROM "
+                      "equipment WHERE schema_id = 7401 AND data_value = 'EU' ORDER BY vehicle_id LIMIT 40);"
+                      "DELETE FROM equipment WHERE schema_id = 135 AND vehicle_id IN (SELECT vehicle_id FROM "
+                      "equipment WHERE schema_id = 135 ORDER BY vehicle_id DESC LIMIT 60);");
+  // Two counts (one text each) and a screen with counts (a dozen texts), as a host asks.
+  auto ask = [](const std::string& connection, int question) {
+    mirel_SbF::Search s;
+    s.SetDatabaseInfo(connection, "specs", "prj", 1, "USD");
+    s.AddSelection("7401", "0", "", "EU");
+    if (question == 1) s.AddMinMax("135", "0", "", "70", "100");
+    if (question < 2) return std::to_string(s.GetNumberOfMatchingVehicles());
+    s.CountVehicles(true);
+    s.DoSearch();
+    std::string out;
+    for (const auto& row : s)
+      for (const auto& value : *row) out += value->FullText() + "(" + std::to_string(value->VehicleCount()) + ") ";
+    return out;
+  };
+  std::set<std::string> expected[3];
+  for (int question = 0; question < 3; ++question) {
+    for (const fs::path& set : sets) expected[question].insert(ask("Data Source=" + set.string(), question));
+    ASSERT_EQ(expected[question].size(), 2u) << question;
+  }
+
+  // One thread publishes the two sets in turn, each file copied beside the old one and
+  // renamed over it, at least 100 times and until the four threads that ask meanwhile have
+  // had 600 answers.
+  std::atomic<bool> publishing{true};
+  std::atomic<int> answers{0};
+  std::thread publisher([&] {
+    for (int i = 0; i < 5000 && (i < 100 || answers < 600); ++i) {
+      for (const char* file : {"specs.db", "prj.db"}) {
+        fs::copy_file(sets[i % 2] / file, fs::path(folder) / "next.db", fs::copy_options::overwrite_existing);
+        fs::rename(fs::path(folder) / "next.db", fs::path(folder) / file);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    publishing = false;
+  });
+  std::mutex mutex;
+  std::vector<std::string> wrong;
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t)
+    readers.emplace_back([&, t] {
+      for (int i = t; publishing; ++i) {
+        const int question = i % 8 == 0 ? 2 : i % 2;
+        std::string answer;
+        try {
+          answer = ask(conn, question);
+        } catch (const mirel_SbF::Error& e) {
+          answer = "error: " + e.Description();
+        }
+        ++answers;
+        if (expected[question].count(answer)) continue;
+        std::lock_guard<std::mutex> lock(mutex);
+        wrong.push_back(std::to_string(question) + ": " + answer);
+      }
+    });
+  publisher.join();
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_GE(answers, 600);
+  EXPECT_TRUE(wrong.empty()) << wrong.size() << " of " << answers << " answers of neither set, e.g. " << wrong.front();
 }
 
 TEST_F(SqliteFaults, AQueryOverTheCommandTimeoutOrTheResultLimitIsRefused) {

@@ -1,5 +1,8 @@
 #include "support/RandomDatabases.h"
 
+#include <cstdint>
+#include <set>
+
 #include "sql/SqlText.h"
 #include "support/SampleData.h"
 
@@ -15,9 +18,28 @@ std::string Insert(const std::string& table, const std::vector<std::string>& val
   return "INSERT INTO " + table + " VALUES (" + row + ");";
 }
 
+// `count` vehicle ids, ascending, lying as `shape` says.
+std::vector<int64_t> VehicleIds(std::mt19937& rng, RandomDatabases::Ids shape, int count) {
+  using Ids = RandomDatabases::Ids;
+  std::set<int64_t> ids;
+  if (shape == Ids::Scattered || shape == Ids::RunAndEnds) ids = {INT64_MIN, INT64_MAX};
+  if (shape == Ids::Scattered) {
+    ids.insert(0);
+    std::mt19937_64 wide(rng());
+    while (static_cast<int>(ids.size()) < count) ids.insert(static_cast<int64_t>(wide()));
+    return {ids.begin(), ids.end()};
+  }
+  int64_t id = shape == Ids::Small        ? 1 + static_cast<int64_t>(rng() % 1000)
+               : shape == Ids::Past32Bits ? int64_t{3000000000}
+               : shape == Ids::Past53Bits ? (int64_t{1} << 53) - 3
+                                          : -count;
+  while (static_cast<int>(ids.size()) < count) ids.insert(id += 1 + static_cast<int64_t>(rng() % 3));
+  return {ids.begin(), ids.end()};
+}
+
 }  // namespace
 
-RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) {
+RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir, Ids shape) {
   auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
   auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
   auto number = [](int64_t n) { return std::to_string(n); };
@@ -30,10 +52,7 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir) {
       "price REAL);"
       "INSERT INTO schema_info VALUES (106,3),(302,3),(111,3),(112,3),(117,3),(7401,3),(7402,3),(1101,1),(135,2),"
       "(902,2);";
-  const int vehicles = 30 + static_cast<int>(rng() % 60);
-  int64_t id = chance(20) ? int64_t{3000000000} : 1 + static_cast<int64_t>(rng() % 1000);
-  for (int i = 0; i < vehicles; ++i) {
-    id += 1 + static_cast<int64_t>(rng() % 3);
+  for (const int64_t id : VehicleIds(rng, shape, 30 + static_cast<int>(rng() % 60))) {
     // Some vehicles have optional equipment only: no standard row at all.
     const bool optionalOnly = chance(8);
     auto row = [&](int schema, const std::string& value, int location = 0) {

@@ -17,7 +17,8 @@ namespace mirel_test {
 // An engine for differential tests, registered as Provider=<name>: it runs each text the
 // library composes as written (`run` with the setting `plain`) and then with each setting of
 // `forms`, fails the test where a record set differs or where a form answers a text that
-// fails as written, and hands back the text's own result.
+// fails as written or fails it with another number, source or description, and hands back
+// the text's own result.
 class DifferentialProvider {
  public:
   using Run = std::function<std::shared_ptr<mirel_SbF::Recordset>(const std::string& sql, const std::string& db,
@@ -42,8 +43,9 @@ struct SearchChoices {
 
 // One random search on `connection` through every call that composes a text (a screen, the
 // count, a vehicle list, the headings), with random filters, choices, counts, kept values
-// and either-or criteria. False when the library raised an error (a differential engine
-// behind `connection` has checked that every form raised it too).
+// and either-or criteria, and sort lists that the engine refuses among those of the vehicle
+// list. False when the library raised an error other than such a refusal (a differential
+// engine behind `connection` has checked that every form raised it too).
 bool RandomSearch(std::mt19937& rng, const std::string& connection, const SearchChoices& choices);
 
 }  // namespace mirel_test

@@ -270,6 +270,10 @@ TEST(WebScreen, BadRequestsGetTheErrorWithNumberSourceAndDescription) {
         << json;
     EXPECT_NE(json.find("\"source\":\"" + c.source + "\""), std::string::npos) << json;
   }
+  // Markup of a request comes back escaped in the JSON body too.
+  const std::string json = sbf_web::RenderJsonError(ErrorOf("cat=%3Czz%3E"));
+  EXPECT_EQ(json.find_first_of("<>&"), std::string::npos) << json;
+  EXPECT_NE(json.find("\\u003czz\\u003e"), std::string::npos) << json;
 }
 
 // The page and the JSON show what the library counted (the numbers are the library's, tested

@@ -6,7 +6,18 @@
 namespace sbf_host {
 
 std::string Dump(const Json& doc) {
-  return doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  const std::string text = doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  // "<", ">" and "&" stand only inside strings in JSON text: as escapes, a body pasted into
+  // a page carries no markup.
+  std::string out;
+  out.reserve(text.size() + 1);
+  for (char c : text) {
+    if (c == '<') out += "\\u003c";
+    else if (c == '>') out += "\\u003e";
+    else if (c == '&') out += "\\u0026";
+    else out += c;
+  }
+  return out + "\n";
 }
 
 Json ToJson(const mirel_SbF::Variant& value) {

@@ -13,7 +13,8 @@ namespace sbf_host {
 using Json = nlohmann::ordered_json;
 
 // A document as one line and a newline. Texts from the data or from a request may hold
-// bytes that are not UTF-8: they become U+FFFD, so the output is always valid JSON.
+// bytes that are not UTF-8: they become U+FFFD, so the output is always valid JSON; "<", ">"
+// and "&" are written as \u003c, \u003e and \u0026.
 std::string Dump(const Json& doc);
 
 // A record-set value: numbers as numbers (non-finite ones, which JSON lacks, as null),

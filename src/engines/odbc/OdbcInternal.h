@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engines/odbc/OdbcProvider.h"
 #include "index/EngineCache.h"
@@ -146,10 +147,16 @@ class Lease {
 // A result: its column names and rows, and about how many bytes they take.
 using Rows = facets::ResultRows;
 
+// The whole numbers of a result's whole-number columns as the server sent them, beside the
+// record set's values (where a Double would make numbers past 2^53 one): per row, per column,
+// the number, or nothing for NULL and for other columns.
+using ExactWholes = std::vector<std::vector<std::optional<int64_t>>>;
+
 // Runs the T-SQL text `sql` (or, with `inServerDialect`, a text already in the server's
-// dialect) in database `dbName` and reads every row.
+// dialect) in database `dbName` and reads every row; `exact`, when given, receives the
+// whole numbers as sent.
 Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName, const std::string& sql,
-         bool inServerDialect = false);
+         bool inServerDialect = false, ExactWholes* exact = nullptr);
 
 // The answer in an equivalent form on a PostgreSQL connection, or nothing when the text is
 // to run as written (PgBackend.cpp).

@@ -1,5 +1,6 @@
 // The PostgreSQL side of the index layer: the evaluator's own queries on a leased connection,
 // and bound sets written into the text as arrays and VALUES lists (under "Cache Seconds" only).
+#include <cmath>
 #include <map>
 #include <unordered_map>
 
@@ -14,10 +15,21 @@ namespace {
 
 bool IsWholeType(const std::string& type) { return type == "bigint" || type == "integer" || type == "smallint"; }
 
-// A whole number of a result, or NotEquivalent.
-int64_t WholeOf(const mirel_SbF::Variant& v) {
+// A result with its whole numbers as the server sent them.
+struct ExactRows {
+  Rows rows;
+  ExactWholes wholes;
+};
+
+// The whole number in row `r`, column `c`: as the server sent it from a whole-number column;
+// else a Long, or a Double that is a whole number below 2^53 (exact); else NotEquivalent.
+int64_t WholeOf(const ExactRows& result, size_t r, size_t c) {
+  if (const std::optional<int64_t>& exact = result.wholes[r][c]) return *exact;
+  const mirel_SbF::Variant& v = result.rows.rows[r][c];
   if (v.Type() == mirel_SbF::VariantType::Long) return v.AsLong();
-  if (v.Type() == mirel_SbF::VariantType::Double && v.AsDouble() == static_cast<double>(static_cast<int64_t>(v.AsDouble())))
+  constexpr double kExact = 9007199254740992.0;  // 2^53: every whole number below is exact
+  if (v.Type() == mirel_SbF::VariantType::Double && std::fabs(v.AsDouble()) < kExact &&
+      v.AsDouble() == std::trunc(v.AsDouble()))
     return static_cast<int64_t>(v.AsDouble());
   throw facets::NotEquivalent{};
 }
@@ -45,27 +57,31 @@ class PgBackend : public facets::Backend {
     return types;
   }
   std::vector<int64_t> Ids(const std::string& tsql) override {
+    const ExactRows result = QueryExact(tsql);
     std::vector<int64_t> ids;
-    for (const auto& row : Query(tsql).rows) ids.push_back(WholeOf(row[0]));
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) ids.push_back(WholeOf(result, r, 0));
     return ids;
   }
   facets::Postings LoadPostings(int64_t schemaId) override {
     facets::Postings postings;
-    const facets::ResultRows rows = Query("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
-                            std::to_string(schemaId) + " order by location, data_value, vehicle_id");
-    for (const auto& row : rows.rows) {
+    const ExactRows result = QueryExact("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
+                                        std::to_string(schemaId) + " order by location, data_value, vehicle_id");
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) {
+      const auto& row = result.rows.rows[r];
       if (row[2].Type() != mirel_SbF::VariantType::String) throw facets::NotEquivalent{};
       const bool locationNull = row[1].IsNull();
       const bool standard = row[3].Type() == mirel_SbF::VariantType::Long && row[3].AsLong() == 0;
-      postings.Add(locationNull, locationNull ? 0 : WholeOf(row[1]), row[2].AsString(), 0, WholeOf(row[0]), standard);
+      postings.Add(locationNull, locationNull ? 0 : WholeOf(result, r, 1), row[2].AsString(), 0, WholeOf(result, r, 0),
+                   standard);
     }
     postings.Shrink();
     return postings;
   }
   std::vector<int64_t> CriteriaItems(const std::string& project) override {
+    const ExactRows result = QueryExact("select distinct criterion_schema_id from " + project + "..search_by_features");
     std::vector<int64_t> ids;
-    for (const auto& row : Query("select distinct criterion_schema_id from " + project + "..search_by_features").rows)
-      if (!row[0].IsNull()) ids.push_back(WholeOf(row[0]));
+    for (size_t r = 0; r < result.rows.rows.size(); ++r)
+      if (!result.rows.rows[r][0].IsNull()) ids.push_back(WholeOf(result, r, 0));
     return ids;
   }
   bool VersionKeyIsWhole() override {
@@ -74,8 +90,11 @@ class PgBackend : public facets::Backend {
     return rows.rows.size() == 1 && rows.rows[0][0].Type() == mirel_SbF::VariantType::String &&
            IsWholeType(rows.rows[0][0].AsString());
   }
-  facets::ResultRows Rows(const std::string& tsql) override {
-    facets::ResultRows rows = Query(tsql);
+  facets::KeyedRows Rows(const std::string& tsql) override {
+    ExactRows result = QueryExact(tsql);
+    facets::KeyedRows rows;
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) rows.keys.push_back(WholeOf(result, r, 0));
+    static_cast<facets::ResultRows&>(rows) = std::move(result.rows);
     if (rows.rows.empty()) rows.names.clear();  // the names only come with a row, as on SQLite
     return rows;
   }
@@ -145,6 +164,11 @@ class PgBackend : public facets::Backend {
 
  private:
   facets::ResultRows Query(const std::string& tsql) { return Run(m_conn, m_settings, m_db, tsql); }
+  ExactRows QueryExact(const std::string& tsql) {
+    ExactRows result;
+    result.rows = Run(m_conn, m_settings, m_db, tsql, false, &result.wholes);
+    return result;
+  }
 
   std::string ArrayOf(int64_t id) const {
     const auto it = m_vehicles.find(id);

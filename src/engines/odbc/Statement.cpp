@@ -79,8 +79,10 @@ struct ColumnInfo {
   SQLSMALLINT scale = 0;
 };
 
-// Reads one column of the current row; returns false when the driver failed.
-bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel_SbF::Variant& value) {
+// Reads one column of the current row; returns false when the driver failed. A whole
+// number of a whole-number column also goes to `exact` when asked for, as the server sent it.
+bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel_SbF::Variant& value,
+               std::optional<int64_t>* exact) {
   SQLLEN indicator = 0;
   if (info.type == SQL_BIT) {
     unsigned char bit = 0;
@@ -96,11 +98,12 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
       SQLBIGINT v = 0;
       if (!Succeeded(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, sizeof v, &indicator))) return false;
       value = indicator == SQL_NULL_DATA ? mirel_SbF::Variant::Null() : mirel_SbF::WholeNumber(v);
+      if (exact && indicator != SQL_NULL_DATA) *exact = static_cast<int64_t>(v);
       return true;
     }
     if (!Succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator))) return false;
     if (indicator == SQL_NULL_DATA) value = mirel_SbF::Variant::Null();
-    else if (d == static_cast<double>(static_cast<int64_t>(d)) && d >= -9.2e18 && d <= 9.2e18)
+    else if (d >= -9.2e18 && d <= 9.2e18 && d == static_cast<double>(static_cast<int64_t>(d)))
       value = mirel_SbF::WholeNumber(static_cast<int64_t>(d));
     else value = mirel_SbF::Variant(d);
     return true;
@@ -139,7 +142,7 @@ bool ReadValue(SQLHSTMT stmt, SQLUSMALLINT column, const ColumnInfo& info, mirel
 }  // namespace
 
 Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbName, const std::string& sql,
-         bool inServerDialect) {
+         bool inServerDialect, ExactWholes* exact) {
   Select(conn, settings, dbName);
   SQLHSTMT raw = SQL_NULL_HSTMT;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc.get(), &raw))) {
@@ -180,8 +183,9 @@ Rows Run(Connection& conn, const OdbcSettings& settings, const std::string& dbNa
     if (fetched == SQL_NO_DATA) break;
     if (!Succeeded(fetched)) StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
     std::vector<mirel_SbF::Variant> row(static_cast<size_t>(columns));
+    if (exact) exact->emplace_back(static_cast<size_t>(columns));
     for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i)
-      if (!ReadValue(raw, i, info[i - 1], row[i - 1]))
+      if (!ReadValue(raw, i, info[i - 1], row[i - 1], exact ? &exact->back()[i - 1] : nullptr))
         StatementFailure(conn, raw, settings, dbName, settings.commandTimeoutSeconds);
     rows.push_back(std::move(row));
   }

@@ -268,10 +268,12 @@ bool SqliteBackend::VersionKeyIsWhole() {
          type && AffinityOf(type) == Affinity::Integer;
 }
 
-facets::ResultRows SqliteBackend::Rows(const std::string& tsql) {
-  facets::ResultRows rows;
+facets::KeyedRows SqliteBackend::Rows(const std::string& tsql) {
+  facets::KeyedRows rows;
   bool first = true;
   ForEachRow(m_db, RewriteTsql(tsql, Dialect::SQLite), [&](sqlite3_stmt* stmt) {
+    if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
+    rows.keys.push_back(sqlite3_column_int64(stmt, 0));
     const int columns = sqlite3_column_count(stmt);
     if (first) {
       for (int c = 0; c < columns; ++c) rows.names.emplace_back(sqlite3_column_name(stmt, c));

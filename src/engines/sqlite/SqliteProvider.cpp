@@ -7,10 +7,11 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -18,11 +19,11 @@
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "engines/ConnectionString.h"
+#include "engines/sqlite/SqliteFastPath.h"
+#include "engines/sqlite/SqliteInternal.h"
 #include "index/EngineCache.h"
 #include "runtime/TextBasics.h"
 #include "sql/TsqlRewrite.h"
-#include "engines/sqlite/SqliteFastPath.h"
-#include "engines/sqlite/SqliteInternal.h"
 
 namespace mirel_platform {
 
@@ -53,18 +54,27 @@ using sqlite_detail::Settings;
 
 
 
-// Which file a path names right now; a file replaced by another (rename over it) or
-// removed has a different identity from the one a connection opened.
+// Which file a path names right now, and when that file last changed as a whole (its
+// status change time, which a new file reusing a deleted file's inode does not share); a file
+// replaced by another (rename over it), removed or changed in place has a different identity
+// from the one a connection opened.
 struct FileIdentity {
   dev_t device = 0;
   ino_t inode = 0;
+  int64_t changedSeconds = 0;
+  int64_t changedNanoseconds = 0;
   bool operator==(const FileIdentity&) const = default;
+  bool Known() const { return inode != 0; }
+  std::string Text() const {
+    return std::to_string(device) + ":" + std::to_string(inode) + ":" + std::to_string(changedSeconds) + "." +
+           std::to_string(changedNanoseconds);
+  }
 };
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileIdentity{st.st_dev, st.st_ino};
+  return FileIdentity{st.st_dev, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
 }
 
 // A read-only "file:" URI for `path` (reserved characters percent-encoded).
@@ -108,26 +118,41 @@ Location LocateDatabase(const std::string& strDbName, const std::string& strDbCo
 
 Settings SettingsOf(const std::string& strDbConn) { return EngineSettingsOf(ParseConnectionString(strDbConn)); }
 
-// The version of a database file as the caches key it: which file, its size and time, the
-// change counter SQLite writes into its header on every commit, and the same of its
-// write-ahead log when there is one. A file changed in any way gets another version.
-std::string FileStamp(const std::string& path) {
-  auto statOf = [](const std::string& p) -> std::string {
-    struct stat st {};
-    if (::stat(p.c_str(), &st) != 0) return "-";
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
-  };
-  std::string stamp = path + "@" + statOf(path);
+// The version of the database file a connection has open as `schema` (opened from `path`
+// as the file `opened`), as the caches key it: which file, its size and the change counter
+// SQLite writes into its header on every commit, both read through the connection's own
+// handle (so the version is that of the file the connection reads, even when the path names
+// another one by now; and a second handle of our own would, when closed, drop the locks the
+// process holds on the file); in write-ahead-log mode also the state of the log. Nothing
+// when the version cannot be told.
+std::optional<std::string> StampOf(sqlite3* db, const std::string& schema, const std::string& path,
+                                   const FileIdentity& opened) {
+  if (!opened.Known()) return std::nullopt;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, schema.c_str(), SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods)
+    return std::nullopt;
+  sqlite3_int64 size = 0;
   unsigned char header[28] = {0};
-  std::ifstream file(path, std::ios::binary);
-  if (file.read(reinterpret_cast<char*>(header), sizeof header)) {
-    stamp += '#';
-    stamp += std::to_string((uint32_t{header[24]} << 24) | (uint32_t{header[25]} << 16) | (uint32_t{header[26]} << 8) |
-                            header[27]);
+  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) return std::nullopt;
+  const int rc = file->pMethods->xRead(file, header, sizeof header, 0);
+  if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return std::nullopt;  // a short file reads as zeros
+  std::string stamp = path + "@" + opened.Text() + ":" + std::to_string(size) + "#" +
+                      std::to_string((uint32_t{header[24]} << 24) | (uint32_t{header[25]} << 16) |
+                                     (uint32_t{header[26]} << 8) | header[27]);
+  if (header[18] == 2) {
+    // Write-ahead log: commits go to the log beside the path, which is this file's only
+    // while the path still names it.
+    if (IdentityOf(path) != opened) return std::nullopt;
+    struct stat st {};
+    const std::string log = path + "-wal";
+    stamp += "+";
+    stamp += ::stat(log.c_str(), &st) != 0
+                 ? std::string("-")
+                 : std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+                       "." + std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_sec) + "." +
+                       std::to_string(st.st_ctim.tv_nsec);
   }
-  stamp += '+';
-  stamp += statOf(path + "-wal");
   return stamp;
 }
 
@@ -159,9 +184,18 @@ struct Deadline {
 
 int ProgressHandler(void* deadline) { return static_cast<Deadline*>(deadline)->Passed() ? 1 : 0; }
 
+// A read transaction open on a connection: every statement of a text reads in one, and so
+// does every text of a public call that opened a ReadScope.
+struct Snapshot {
+  uint64_t scope = 0;   // the ReadScope that keeps it open; 0: the text that runs now
+  bool stable = false;  // `stamps` name the versions read; else nothing is kept or reused
+  std::map<std::string, std::string> stamps;  // schema ("main", or attached in lower case) -> version
+  std::set<std::string> read;                 // the schemas the transaction has read
+};
+
 struct Connection {
   DbHandle db;
-  FileIdentity mainFile;
+  FileIdentity mainFile;  // as opened; unknown (no inode) when the path changed meanwhile
   // Owned apart from the connection object so that their addresses, which SQLite keeps,
   // survive moves of the connection.
   std::unique_ptr<Bindings> bindings = std::make_unique<Bindings>();
@@ -172,11 +206,19 @@ struct Connection {
   };
   // Schema name (lower case) -> the file attached under it.
   std::unordered_map<std::string, Attached> attached;
+  // The read transaction open on the connection, if one is.
+  std::optional<Snapshot> snapshot;
 };
 
 struct ThreadCache {
   std::unordered_map<std::string, Connection> connections;  // keyed by the main file's path
   int64_t opens = 0;
+  // The open ReadScope (0: none), how deep, and the file each path named when a connection
+  // first read it during the scope.
+  uint64_t scope = 0;
+  uint64_t lastScope = 0;
+  int scopeDepth = 0;
+  std::unordered_map<std::string, FileIdentity> pinned;
 };
 
 ThreadCache& Cache() {
@@ -213,7 +255,7 @@ void Configure(sqlite3* db, const std::string& path) {
 }
 
 Connection OpenConnection(const std::string& path) {
-  const std::optional<FileIdentity> identity = IdentityOf(path);
+  std::optional<FileIdentity> identity = IdentityOf(path);
   ++Cache().opens;
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(ReadOnlyUri(path).c_str(), &raw,
@@ -227,6 +269,10 @@ Connection OpenConnection(const std::string& path) {
   }
   sqlite3_extended_result_codes(db.get(), 0);
   Configure(db.get(), path);
+  // The file SQLite opened is the one the path named before and still names after; when the
+  // path changed meanwhile, which file was opened is not known, and nothing read on the
+  // connection is kept (the next query opens the file anew).
+  if (IdentityOf(path) != identity) identity = FileIdentity{};
   Connection conn;
   conn.db = std::move(db);
   conn.mainFile = *identity;
@@ -235,20 +281,34 @@ Connection OpenConnection(const std::string& path) {
   return conn;
 }
 
-// Whether the files behind a cached connection are still the ones it opened.
+// The file a path is to be read as: within a ReadScope the one read first during it, else
+// the one the path names now.
+std::optional<FileIdentity> ExpectedFile(const std::string& path) {
+  const ThreadCache& cache = Cache();
+  if (cache.scope) {
+    if (auto pinned = cache.pinned.find(path); pinned != cache.pinned.end()) return pinned->second;
+  }
+  return IdentityOf(path);
+}
+
+// Whether the files behind a cached connection are still the ones to read.
 bool StillCurrent(const Connection& conn, const std::string& path) {
-  if (IdentityOf(path) != conn.mainFile) return false;
+  if (!conn.mainFile.Known() || ExpectedFile(path) != conn.mainFile) return false;
   for (const auto& [schema, attached] : conn.attached) {
-    if (IdentityOf(attached.file) != attached.identity) return false;
+    if (!attached.identity.Known() || ExpectedFile(attached.file) != attached.identity) return false;
   }
   return true;
 }
 
-// The connection for `path`, from the cache when its files are unchanged.
+// The connection for `path`: within a ReadScope the one that has read for it already; else
+// from the cache when its files are unchanged.
 Connection& Acquire(const std::string& path, bool& fresh) {
-  auto& connections = Cache().connections;
+  ThreadCache& cache = Cache();
+  auto& connections = cache.connections;
   auto it = connections.find(path);
-  if (it != connections.end() && StillCurrent(it->second, path)) {
+  if (it != connections.end() &&
+      ((cache.scope && it->second.snapshot && it->second.snapshot->scope == cache.scope) ||
+       StillCurrent(it->second, path))) {
     fresh = false;
     return it->second;
   }
@@ -331,7 +391,10 @@ void AttachDatabases(Connection& conn, const Location& where, const std::vector<
                         "The database file \"" + file + "\" (database \"" + name +
                             "\" of a three-part name) cannot be opened: " + text);
     }
-    conn.attached.emplace(LowerAscii(name), Connection::Attached{file, *identity});
+    // As for the main file: which file was attached is known only when the path named the
+    // same one before and after.
+    conn.attached.emplace(LowerAscii(name),
+                          Connection::Attached{file, IdentityOf(file) == identity ? *identity : FileIdentity{}});
   }
 }
 
@@ -428,26 +491,132 @@ class QueryScope {
   Connection& m_conn;
 };
 
+// ---- one version of the data per text, and per public call -----------------------------
+
+// A file a text reads: the schema it is read as, the path it was opened from, the file opened.
+struct FileRead {
+  std::string schema;
+  std::string path;
+  FileIdentity identity;
+};
+
+std::vector<FileRead> FilesRead(const Connection& conn, const Location& where, const std::vector<std::string>& databases) {
+  std::vector<FileRead> files{{"main", where.FileOf(where.mainName), conn.mainFile}};
+  for (const std::string& name : databases) {
+    const std::string schema = LowerAscii(name);
+    const auto it = conn.attached.find(schema);
+    if (it == conn.attached.end() ||
+        std::any_of(files.begin(), files.end(), [&](const FileRead& f) { return f.schema == schema; }))
+      continue;
+    files.push_back({schema, it->second.file, it->second.identity});
+  }
+  return files;
+}
+
+// The versions of `files` as the connection reads them, or nothing when one cannot be told.
+std::optional<std::map<std::string, std::string>> StampsOf(sqlite3* db, const std::vector<FileRead>& files) {
+  std::map<std::string, std::string> stamps;
+  for (const FileRead& f : files) {
+    std::optional<std::string> stamp = StampOf(db, f.schema, f.path, f.identity);
+    if (!stamp) return std::nullopt;
+    stamps[f.schema] = std::move(*stamp);
+  }
+  return stamps;
+}
+
+void EndSnapshot(Connection& conn) {
+  if (!sqlite3_get_autocommit(conn.db.get())) sqlite3_exec(conn.db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  conn.snapshot.reset();
+}
+
+// How often a read transaction is begun again when a writer committed while it began.
+constexpr int kSnapshotTries = 3;
+
+// Puts the connection in a read transaction over the files a text reads: BEGIN and a read of
+// each database, so that SQLite takes each file's read lock (or, with a write-ahead log, its
+// snapshot) now and every statement until the end reads that version. The versions are taken
+// before and after: when they differ a writer committed in between, and the transaction
+// begins again; when they never agree, or cannot be told, the text runs in its transaction
+// with nothing kept. Within a ReadScope a transaction the call began already stays.
+void BeginSnapshot(Connection& conn, const Location& where, const std::vector<std::string>& databases) {
+  ThreadCache& cache = Cache();
+  if (cache.scope && conn.snapshot && conn.snapshot->scope == cache.scope &&
+      std::all_of(databases.begin(), databases.end(), [&](const std::string& name) {
+        const std::string schema = LowerAscii(name);
+        return (schema == "main" && name == where.mainName) || conn.snapshot->stamps.count(schema) ||
+               conn.snapshot->read.count(schema);
+      }))
+    return;
+  EndSnapshot(conn);  // ATTACH and DETACH run outside a transaction
+  try {
+    AttachDatabases(conn, where, databases);
+    const std::vector<FileRead> files = FilesRead(conn, where, databases);
+    sqlite3* db = conn.db.get();
+    for (int attempt = 1;; ++attempt) {
+      const auto before = StampsOf(db, files);
+      Exec(db, "BEGIN", kErrUnspecified, "A read transaction cannot begin on database \"" + where.mainName + "\"");
+      conn.snapshot.emplace();
+      conn.snapshot->scope = cache.scope;
+      for (const FileRead& f : files) {
+        Exec(db, "SELECT count(*) FROM \"" + f.schema + "\".sqlite_master", kErrUnspecified,
+             "The database file \"" + f.path + "\" cannot be read");
+        conn.snapshot->read.insert(f.schema);
+      }
+      const auto after = StampsOf(db, files);
+      if (before && after && *before == *after) {
+        conn.snapshot->stable = true;
+        conn.snapshot->stamps = *after;
+        break;
+      }
+      if (attempt == kSnapshotTries) break;
+      EndSnapshot(conn);
+    }
+    if (cache.scope)
+      for (const FileRead& f : files)
+        if (f.identity.Known()) cache.pinned.emplace(f.path, f.identity);
+  } catch (...) {
+    EndSnapshot(conn);
+    throw;
+  }
+}
+
+// The read transaction of one text: begun (or, within a ReadScope, taken over) when the text
+// starts, ended when it ends unless the scope keeps it.
+class SnapshotHold {
+ public:
+  SnapshotHold(Connection& conn, const Location& where, const std::vector<std::string>& databases) : m_conn(conn) {
+    BeginSnapshot(conn, where, databases);
+  }
+  SnapshotHold(const SnapshotHold&) = delete;
+  SnapshotHold& operator=(const SnapshotHold&) = delete;
+  ~SnapshotHold() {
+    if (m_conn.snapshot && m_conn.snapshot->scope == 0) EndSnapshot(m_conn);
+  }
+  bool Stable() const { return m_conn.snapshot && m_conn.snapshot->stable; }
+  // The version of a file the text reads, by its schema; empty when it is not known.
+  std::string StampOf(const std::string& schema) const {
+    if (!Stable()) return std::string();
+    const auto it = m_conn.snapshot->stamps.find(LowerAscii(schema));
+    return it == m_conn.snapshot->stamps.end() ? std::string() : it->second;
+  }
+
+ private:
+  Connection& m_conn;
+};
+
 // Runs one text on a connection: from the result cache, in an equivalent form, or as written.
 std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& where, const std::string& strSql,
                                              const std::string& sqliteSql, const std::vector<std::string>& databases,
                                              const Settings& settings) {
-  AttachDatabases(conn, where, databases);
   QueryScope scope(conn, settings);
   try {
+    const SnapshotHold snapshot(conn, where, databases);
     if (settings.evaluation == facets::Evaluation::Plain) return RecordsetOf(Run(conn, where, sqliteSql, settings));
 
+    // What is kept is read and kept only under the versions the text reads.
     std::shared_ptr<EngineCache> cache =
-        settings.cacheBytes > 0 ? CacheFor(where.folder, settings.cacheBytes) : nullptr;
-    const std::string specsStamp = FileStamp(where.FileOf(where.mainName));
-    std::map<std::string, std::string> attachedStamps;
-    auto stampOf = [&](const std::string& schema) -> std::string {
-      const std::string key = LowerAscii(schema);
-      auto it = attachedStamps.find(key);
-      if (it != attachedStamps.end()) return it->second;
-      const auto attached = conn.attached.find(key);
-      return attachedStamps[key] = attached == conn.attached.end() ? "-" : FileStamp(attached->second.file);
-    };
+        settings.cacheBytes > 0 && snapshot.Stable() ? CacheFor(where.folder, settings.cacheBytes) : nullptr;
+    const std::string specsStamp = snapshot.StampOf("main");
     std::string resultKey;
     if (cache) {
       // Each form keeps its own answers (they are the same; this keeps each form testable).
@@ -457,7 +626,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
       resultKey += specsStamp;
       for (const std::string& name : databases) {
         resultKey += '|';
-        resultKey += stampOf(name);
+        resultKey += snapshot.StampOf(name);
       }
       resultKey += '|';
       resultKey += strSql;
@@ -469,20 +638,25 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     ctx.backend = &backend;
     ctx.cache = cache.get();
     ctx.specsStamp = specsStamp;
-    ctx.stampOf = stampOf;
+    ctx.stampOf = [&](const std::string& schema) { return snapshot.StampOf(schema); };
     ctx.mode = settings.evaluation;
     std::shared_ptr<const ResultRows> rows;
-    if (std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, strSql)) {
-      rows = evaluated->answer ? evaluated->answer
-                               : std::make_shared<const ResultRows>(
-                                     Run(conn, where, RewriteTsql(evaluated->tsql, Dialect::SQLite), settings));
-    } else {
-      rows = std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings));
+    try {
+      if (std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, strSql))
+        rows = evaluated->answer ? evaluated->answer
+                                 : std::make_shared<const ResultRows>(
+                                       Run(conn, where, RewriteTsql(evaluated->tsql, Dialect::SQLite), settings));
+    } catch (const Error&) {
+      // The faster form failed, on a query of its own or on its text: the text as written
+      // decides, so that the host sees exactly its answer or its error in every form.
+      if (scope.TimedOut()) throw;
+      backend.ReleaseBindings();
     }
+    if (!rows) rows = std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings));
     if (cache) cache->Put<ResultRows>(resultKey, rows, rows->bytes);
     return RecordsetOf(rows);
   } catch (const EngineError& e) {
-    // The engine's own queries (sets, postings) fail with the engine's words only.
+    // The engine's own statements (the read transaction) fail with the engine's words only.
     const int primary = e.Code() & 0xFF;
     if ((primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) && e.Description().find(".db\"") == std::string::npos)
       throw EngineError(e.Number(), e.Code(),
@@ -556,6 +730,20 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
     if (IsStaleCode(e.Code())) Cache().connections.erase(path);
     throw;
   }
+}
+
+void SqliteBeginReadScope() {
+  ThreadCache& cache = Cache();
+  if (cache.scopeDepth++ == 0) cache.scope = ++cache.lastScope;
+}
+
+void SqliteEndReadScope() {
+  ThreadCache& cache = Cache();
+  if (--cache.scopeDepth > 0) return;
+  for (auto& [path, conn] : cache.connections)
+    if (conn.snapshot && conn.snapshot->scope == cache.scope) EndSnapshot(conn);
+  cache.scope = 0;
+  cache.pinned.clear();
 }
 
 void SqliteCloseCachedConnections() { Cache().connections.clear(); }

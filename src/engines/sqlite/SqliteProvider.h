@@ -5,7 +5,9 @@
 // three-part name X..t in a text reads table t of <folder>/X.db, attached for the query.
 // Files are opened read-only. Each thread keeps its open connections (and what they have
 // attached) for the next query, so only the first query on a file pays for opening it; a
-// connection whose file was replaced or removed is reopened.
+// connection whose file was replaced or removed is reopened. Every text runs in one read
+// transaction, so all its statements read one version of each file; within a ReadScope
+// (mirel_base::ReadScope, Connector.h) all the texts of a call do.
 //
 // Errors, all with the source "mirel_base.Connector":
 //   0x80004005  bad connection string, bad database name, a file that cannot be opened
@@ -30,6 +32,10 @@ namespace mirel_platform {
 std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strSql,
                                                           const std::string& strDbName,
                                                           const std::string& strDbConn);
+
+// The calling thread's mirel_base::ReadScope begins and ends (they nest).
+void SqliteBeginReadScope();
+void SqliteEndReadScope();
 
 // Closes the calling thread's cached connections (e.g. before a database file is rebuilt
 // in place).
