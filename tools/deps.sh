@@ -15,7 +15,7 @@
 #   server   the database-server tests: PostgreSQL with its ODBC driver, FreeTDS
 set -eu
 
-build="cmake g++ make pkg-config libsqlite3-dev libicu-dev nlohmann-json3-dev libcli11-dev"
+build="cmake g++ make pkg-config libsqlite3-dev libicu-dev libroaring-dev libxxhash-dev nlohmann-json3-dev libcli11-dev"
 test="libgtest-dev libgmock-dev unixodbc-dev libcpp-httplib-dev chromium sqlite3 clang libclang-rt-14-dev"
 server="postgresql odbc-postgresql tdsodbc"
 

@@ -33,6 +33,20 @@ using QueryRunner = std::function<std::shared_ptr<mirel_SbF::Recordset>(
 // the same name, compared without regard to case). Thread-safe.
 void RegisterProvider(const std::string& name, QueryRunner run);
 
+// The index file of a database (the embedded SQLite engine: <folder>/<name>.sbfidx beside
+// <name>.db): every item's postings and the vehicles, which the engine reads item by item
+// instead of building them from the equipment table in every new process. It belongs to the
+// version of the database file it was written from; for any other version (the file changed
+// or replaced, a copy with another time), or when it is damaged, the engine does not use it
+// and builds what it needs from the database, with the same answers, only slower.
+//   WriteIndexFile  writes it for the database as it is now (a file beside it, renamed over
+//                   the old one when complete). Raises Error 0x80004005 (source
+//                   "mirel_base.Connector") when it cannot.
+//   CheckIndexFile  "" when the engine would use the index file now; else why not, in words
+//                   for an operator.
+void WriteIndexFile(const std::string& strDbName, const std::string& strDbConn);
+std::string CheckIndexFile(const std::string& strDbName, const std::string& strDbConn);
+
 // One version of the data for every query the calling thread runs while the scope lives.
 // The embedded engine then keeps each connection that has read in its read transaction, so
 // a file published anew meanwhile (renamed over the old one) is read as the file the scope

@@ -71,6 +71,28 @@ std::shared_ptr<mirel_SbF::Recordset> Connector::ExecuteQuery(const std::string&
                          "Provider cannot be found: " + provider);
 }
 
+namespace {
+
+// Index files are the embedded engine's: a server keeps its own indexes.
+void RequireSqlite(const std::string& strDbConn) {
+  const std::string provider = mirel_platform::ParseConnectionString(strDbConn).Provider();
+  if (!mirel_platform::EqualsNoCase(provider, "SQLite"))
+    throw mirel_SbF::Error(mirel_SbF::kErrUnspecified, kConnectorSource,
+                           "Index files are for the embedded SQLite engine; Provider=" + provider + " has none.");
+}
+
+}  // namespace
+
+void WriteIndexFile(const std::string& strDbName, const std::string& strDbConn) {
+  RequireSqlite(strDbConn);
+  mirel_platform::SqliteWriteIndexFile(strDbName, strDbConn);
+}
+
+std::string CheckIndexFile(const std::string& strDbName, const std::string& strDbConn) {
+  RequireSqlite(strDbConn);
+  return mirel_platform::SqliteCheckIndexFile(strDbName, strDbConn);
+}
+
 ReadScope::ReadScope() { mirel_platform::SqliteBeginReadScope(); }
 
 ReadScope::~ReadScope() { mirel_platform::SqliteEndReadScope(); }

@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "engines/ConnectionString.h"
-#include "index/FacetEvaluator.h"
+#include "index/Evaluator.h"
 
 namespace mirel_platform {
 

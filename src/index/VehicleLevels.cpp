@@ -17,7 +17,7 @@ bool IsSymbol(const SqlTokens& t, size_t i, std::string_view symbol) {
 
 // The tokens of a level's head, "select distinct vehicle_id from equipment where".
 const std::vector<SqlToken>& LevelHead() {
-  static const std::vector<SqlToken> head = TokenizeSql(shapes::kLevel)->tokens;
+  static const std::vector<SqlToken> head = LexTsql(shapes::kLevel).tokens;
   return head;
 }
 

@@ -15,9 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Search.h"
 #include "engines/sqlite/SqliteProvider.h"
+#include "index/Evaluator.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 
@@ -145,6 +147,9 @@ TEST_F(SqliteFaults, FilesPublishedByRenameGiveEveryCallOneDataSetsAnswer) {
                       "equipment WHERE schema_id = 7401 AND data_value = 'EU' ORDER BY vehicle_id LIMIT 40);"
                       "DELETE FROM equipment WHERE schema_id = 135 AND vehicle_id IN (SELECT vehicle_id FROM "
                       "equipment WHERE schema_id = 135 ORDER BY vehicle_id DESC LIMIT 60);");
+  // Each set with its index file, which goes with it (the copies keep the files' times, so
+  // that a published set's index file is its database's).
+  for (const fs::path& set : sets) mirel_base::WriteIndexFile("specs", "Data Source=" + set.string());
   // Two counts (one text each) and a screen with counts (a dozen texts), as a host asks.
   auto ask = [](const std::string& connection, int question) {
     mirel_SbF::Search s;
@@ -168,13 +173,16 @@ TEST_F(SqliteFaults, FilesPublishedByRenameGiveEveryCallOneDataSetsAnswer) {
   // One thread publishes the two sets in turn, each file copied beside the old one and
   // renamed over it, at least 100 times and until the four threads that ask meanwhile have
   // had 600 answers.
+  const int64_t fromIndexFiles = mirel_platform::facets::EvaluationCountsForTesting().companionItems;
   std::atomic<bool> publishing{true};
   std::atomic<int> answers{0};
   std::thread publisher([&] {
     for (int i = 0; i < 5000 && (i < 100 || answers < 600); ++i) {
-      for (const char* file : {"specs.db", "prj.db"}) {
-        fs::copy_file(sets[i % 2] / file, fs::path(folder) / "next.db", fs::copy_options::overwrite_existing);
-        fs::rename(fs::path(folder) / "next.db", fs::path(folder) / file);
+      for (const char* file : {"specs.db", "prj.db", "specs.sbfidx"}) {
+        const fs::path next = fs::path(folder) / "next.tmp";
+        fs::copy_file(sets[i % 2] / file, next, fs::copy_options::overwrite_existing);
+        fs::last_write_time(next, fs::last_write_time(sets[i % 2] / file));
+        fs::rename(next, fs::path(folder) / file);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -202,7 +210,37 @@ TEST_F(SqliteFaults, FilesPublishedByRenameGiveEveryCallOneDataSetsAnswer) {
   publisher.join();
   for (std::thread& reader : readers) reader.join();
   EXPECT_GE(answers, 600);
+  EXPECT_GT(mirel_platform::facets::EvaluationCountsForTesting().companionItems, fromIndexFiles);
   EXPECT_TRUE(wrong.empty()) << wrong.size() << " of " << answers << " answers of neither set, e.g. " << wrong.front();
+}
+
+TEST_F(SqliteFaults, AnUnsoundIndexFileIsNotUsedAndCheckingItSaysWhy) {
+  const std::string sound = Ask();
+  const fs::path index = fs::path(folder) / "specs.sbfidx";
+  mirel_base::WriteIndexFile("specs", conn);
+  fs::copy_file(index, fs::path(folder) / "good.sbfidx");
+  const std::pair<const char*, std::function<void()>> faults[] = {
+      {"garbage", [&] { std::ofstream(index, std::ios::binary) << std::string(5000, '\x37'); }},
+      {"an empty file", [&] { fs::resize_file(index, 0); }},
+      {"a file cut short", [&] { fs::resize_file(index, fs::file_size(index) * 2 / 3); }},
+      {"the index of another version of the database",
+       [&] { mirel_test::ExecSql(specs.string(), "UPDATE equipment SET data_value = data_value WHERE rowid = 1"); }},
+      {"a folder in its place", [&] { fs::remove(index), fs::create_directory(index); }},
+  };
+  for (const auto& [name, apply] : faults) {
+    SCOPED_TRACE(name);
+    apply();
+    // As a new process: nothing read before is in memory.
+    mirel_platform::SqliteDropCachesForTesting();
+    EXPECT_EQ(Ask(), sound);
+    EXPECT_NE(mirel_base::CheckIndexFile("specs", conn), "");
+    fs::remove_all(index);
+    fs::copy_file(fs::path(folder) / "good.db", specs, fs::copy_options::overwrite_existing);
+    mirel_base::WriteIndexFile("specs", conn);
+    mirel_platform::SqliteDropCachesForTesting();
+    EXPECT_EQ(mirel_base::CheckIndexFile("specs", conn), "");
+    EXPECT_EQ(Ask(), sound);
+  }
 }
 
 TEST_F(SqliteFaults, AQueryOverTheCommandTimeoutOrTheResultLimitIsRefused) {

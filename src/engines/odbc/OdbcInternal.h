@@ -17,7 +17,7 @@
 
 #include "engines/odbc/OdbcProvider.h"
 #include "index/EngineCache.h"
-#include "index/FacetEvaluator.h"
+#include "index/Evaluator.h"
 #include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Error.h"
 

@@ -71,6 +71,8 @@ Rows Query(const std::string& strSql, const std::string& strDbName, const OdbcSe
 
 }  // namespace
 
+template <> struct KeptType<Kept::ServerAnswer> { using type = KeptAnswer; };
+
 std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql, const std::string& strDbName,
                                                         const std::string& strDbConn) {
   const OdbcSettings settings = OdbcSettingsOf(strDbConn);
@@ -92,13 +94,13 @@ std::shared_ptr<mirel_SbF::Recordset> OdbcExecuteQuery(const std::string& strSql
         std::shared_ptr<const std::vector<std::vector<mirel_SbF::Variant>>>(kept, &kept->rows.rows),
         mirel_SbF::MemoryRecordset::Shared{});
   };
-  if (auto kept = cache.Get<KeptAnswer>(key); kept && kept->until > now) return shared(kept);
+  if (auto kept = cache.Get<Kept::ServerAnswer>("", key); kept && kept->until > now) return shared(kept);
   auto answer = std::make_shared<KeptAnswer>();
   answer->rows = Query(strSql, strDbName, settings, &cache);
   answer->until = now + std::chrono::seconds(settings.cacheSeconds);
   const size_t bytes = answer->rows.bytes;
   std::shared_ptr<const KeptAnswer> kept = answer;
-  cache.Put<KeptAnswer>(key, kept, bytes);
+  cache.Put<Kept::ServerAnswer>("", key, kept, bytes);
   return shared(kept);
 }
 

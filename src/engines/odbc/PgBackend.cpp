@@ -1,6 +1,8 @@
 // The PostgreSQL side of the index layer: the evaluator's own queries on a leased connection,
 // and bound sets written into the text as arrays and VALUES lists (under "Cache Seconds" only).
+#include <charconv>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <unordered_map>
 
@@ -34,6 +36,21 @@ int64_t WholeOf(const ExactRows& result, size_t r, size_t c) {
   throw facets::NotEquivalent{};
 }
 
+// The whole numbers of a list the server wrote ("12,-3,9007199254740993"), exactly.
+std::vector<int64_t> IdsOfList(const mirel_SbF::Variant& list) {
+  if (list.Type() != mirel_SbF::VariantType::String) throw facets::NotEquivalent{};
+  const std::string& text = list.AsString();
+  std::vector<int64_t> ids;
+  for (const char* at = text.data(); at < text.data() + text.size();) {
+    int64_t id = 0;
+    const auto [end, ec] = std::from_chars(at, text.data() + text.size(), id);
+    if (ec != std::errc() || (end < text.data() + text.size() && *end != ',')) throw facets::NotEquivalent{};
+    ids.push_back(id);
+    at = end + 1;
+  }
+  return ids;
+}
+
 // The evaluator's engine on one leased PostgreSQL connection: its own queries run as T-SQL
 // through the rewrite like the library's; numbers are left to the server (a level's own
 // conditions always run there), and bound sets become arrays and VALUES lists in the text.
@@ -62,20 +79,34 @@ class PgBackend : public facets::Backend {
     for (size_t r = 0; r < result.rows.rows.size(); ++r) ids.push_back(WholeOf(result, r, 0));
     return ids;
   }
-  facets::Postings LoadPostings(int64_t schemaId) override {
-    facets::Postings postings;
-    const ExactRows result = QueryExact("select vehicle_id, location, data_value, option_id from equipment where schema_id = " +
-                                        std::to_string(schemaId) + " order by location, data_value, vehicle_id");
-    for (size_t r = 0; r < result.rows.rows.size(); ++r) {
-      const auto& row = result.rows.rows[r];
-      if (row[2].Type() != mirel_SbF::VariantType::String) throw facets::NotEquivalent{};
-      const bool locationNull = row[1].IsNull();
-      const bool standard = row[3].Type() == mirel_SbF::VariantType::Long && row[3].AsLong() == 0;
-      postings.Add(locationNull, locationNull ? 0 : WholeOf(result, r, 1), row[2].AsString(), 0, WholeOf(result, r, 0),
-                   standard);
+  // The vehicles and postings come aggregated by the server, one row for all the vehicles
+  // and one per value, rather than one row per equipment row through the driver.
+  std::vector<int64_t> VehicleIds() override {
+    const facets::ResultRows rows = Run(m_conn, m_settings, m_db,
+                                        "select string_agg(vehicle_id::text, ',' order by vehicle_id) from (select "
+                                        "distinct vehicle_id from equipment) vehicles",
+                                        true);
+    if (rows.rows.size() != 1) throw facets::NotEquivalent{};
+    return rows.rows[0][0].IsNull() ? std::vector<int64_t>() : IdsOfList(rows.rows[0][0]);
+  }
+  void ScanItem(int64_t schemaId, const std::function<void(const facets::PostingRow&)>& row) override {
+    const facets::ResultRows rows =
+        Run(m_conn, m_settings, m_db,
+            "select location::text, data_value, string_agg(vehicle_id::text, ','), string_agg(case when option_id = 0 "
+            "then vehicle_id::text end, ',') from equipment where schema_id = " +
+                std::to_string(schemaId) + " group by location, data_value order by location, data_value",
+            true);
+    for (const auto& values : rows.rows) {
+      if (values[1].Type() != mirel_SbF::VariantType::String) throw facets::NotEquivalent{};
+      const bool locationNull = values[0].IsNull();
+      const int64_t location = locationNull ? 0 : IdsOfList(values[0]).at(0);
+      const std::vector<int64_t> all = IdsOfList(values[2]);
+      const std::vector<int64_t> standard = values[3].IsNull() ? std::vector<int64_t>() : IdsOfList(values[3]);
+      for (int64_t vehicle : all)
+        row(facets::PostingRow{locationNull, location, values[1].AsString(), 0, vehicle, false});
+      for (int64_t vehicle : standard)
+        row(facets::PostingRow{locationNull, location, values[1].AsString(), 0, vehicle, true});
     }
-    postings.Shrink();
-    return postings;
   }
   std::vector<int64_t> CriteriaItems(const std::string& project) override {
     const ExactRows result = QueryExact("select distinct criterion_schema_id from " + project + "..search_by_features");
@@ -174,9 +205,10 @@ class PgBackend : public facets::Backend {
     const auto it = m_vehicles.find(id);
     if (it == m_vehicles.end()) throw facets::NotEquivalent{};
     std::string out = "'{";
-    for (size_t k = 0; k < it->second->Ids().size(); ++k) {
+    const std::vector<int64_t> ids = it->second->Ids();
+    for (size_t k = 0; k < ids.size(); ++k) {
       if (k) out += ',';
-      out += std::to_string(it->second->Ids()[k]);
+      out += std::to_string(ids[k]);
     }
     return out + "}'::bigint[]";
   }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <map>
 
+#include <xxhash.h>
+
+#include <cstdio>
+
 #include "runtime/TextBasics.h"
 #include "sql/TsqlRewrite.h"
 
@@ -24,11 +28,11 @@ struct Table : sqlite3_vtab {
 };
 
 struct Cursor : sqlite3_vtab_cursor {
-  std::shared_ptr<const VehicleSet> vehicles;
+  std::shared_ptr<const std::vector<int64_t>> vehicles;
   std::shared_ptr<const ValueRows> values;
   int64_t setId = 0;
   size_t row = 0;
-  size_t Size() const { return vehicles ? vehicles->Size() : values ? values->size() : 0; }
+  size_t Size() const { return vehicles ? vehicles->size() : values ? values->size() : 0; }
 };
 
 int SetIdColumn(const ModuleAux* aux) { return aux->values ? 4 : 1; }
@@ -65,7 +69,7 @@ int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
       if (aux->values) {
         if (auto it = aux->bindings->values.find(id); it != aux->bindings->values.end()) rows = it->second->size();
       } else if (auto it = aux->bindings->vehicles.find(id); it != aux->bindings->vehicles.end()) {
-        rows = static_cast<sqlite3_int64>(it->second->Size());
+        rows = static_cast<sqlite3_int64>(it->second->size());
       }
     }
     info->estimatedRows = std::max<sqlite3_int64>(rows, 1);
@@ -122,7 +126,7 @@ int Eof(sqlite3_vtab_cursor* base) {
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
   const auto* cursor = static_cast<Cursor*>(base);
   if (cursor->vehicles) {
-    if (column == 0) sqlite3_result_int64(ctx, cursor->vehicles->Ids()[cursor->row]);
+    if (column == 0) sqlite3_result_int64(ctx, (*cursor->vehicles)[cursor->row]);
     else sqlite3_result_int64(ctx, cursor->setId);
     return SQLITE_OK;
   }
@@ -183,6 +187,42 @@ Affinity AffinityOf(std::string type) {
 
 }  // namespace
 
+std::optional<std::string> CompanionBinding(sqlite3* db, const std::optional<std::string>& fileTime) {
+  if (!fileTime) return std::nullopt;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+    return std::nullopt;
+  sqlite3_int64 size = 0;
+  unsigned char header[100] = {0};
+  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK || size < static_cast<sqlite3_int64>(sizeof header) ||
+      file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK)
+    return std::nullopt;
+  // Pages spread over the file, read through the connection's own handle (a handle of our
+  // own would, when closed, drop the locks the process holds on the file).
+  const uint32_t pageSize = header[16] == 0 && header[17] == 1 ? 65536u : (uint32_t{header[16]} << 8) | header[17];
+  if (pageSize < 512) return std::nullopt;
+  const uint64_t pages = static_cast<uint64_t>(size) / pageSize;
+  constexpr uint64_t kSamples = 64;
+  XXH3_state_t* state = XXH3_createState();
+  if (!state) return std::nullopt;
+  XXH3_64bits_reset(state);
+  XXH3_64bits_update(state, header, sizeof header);
+  std::vector<unsigned char> page(pageSize);
+  bool read = true;
+  for (uint64_t k = 0; k < std::min(kSamples, pages) && read; ++k) {
+    const uint64_t at = pages <= kSamples ? k : k * (pages - 1) / (kSamples - 1);
+    read = file->pMethods->xRead(file, page.data(), static_cast<int>(pageSize),
+                                 static_cast<sqlite3_int64>(at * pageSize)) == SQLITE_OK;
+    XXH3_64bits_update(state, page.data(), page.size());
+  }
+  const uint64_t hash = XXH3_64bits_digest(state);
+  XXH3_freeState(state);
+  if (!read) return std::nullopt;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return "sqlite;size=" + std::to_string(size) + ";time=" + *fileTime + ";pages=" + hex;
+}
+
 void RegisterModules(sqlite3* db, Bindings* bindings) {
   for (bool values : {false, true}) {
     auto* aux = new ModuleAux{bindings, values};
@@ -223,10 +263,14 @@ std::vector<int64_t> SqliteBackend::Ids(const std::string& tsql) {
   return ids;
 }
 
-facets::Postings SqliteBackend::LoadPostings(int64_t schemaId) {
+std::vector<int64_t> SqliteBackend::VehicleIds() {
+  // The index on (vehicle_id, option_id) gives them ascending, each once.
+  return Ids("select distinct vehicle_id from equipment order by vehicle_id");
+}
+
+void SqliteBackend::ScanItem(int64_t schemaId, const std::function<void(const facets::PostingRow&)>& row) {
   // In the order of the covering index on (schema_id, location, data_value, vehicle_id):
-  // each value's rows come together, its vehicles ascending.
-  facets::Postings postings;
+  // each value's rows come together.
   ForEachRow(m_db,
              "select vehicle_id, location, data_value, option_id = 0, cast(data_value as real) from equipment "
              "where schema_id = " +
@@ -238,15 +282,29 @@ facets::Postings SqliteBackend::LoadPostings(int64_t schemaId) {
                    sqlite3_column_type(stmt, 2) != SQLITE_TEXT)
                  throw NotEquivalent{};
                const bool locationNull = locationType == SQLITE_NULL;
-               const int64_t vehicle = sqlite3_column_int64(stmt, 0);
-               const int64_t location = locationNull ? 0 : sqlite3_column_int64(stmt, 1);
-               const std::string_view value(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)),
-                                            static_cast<size_t>(sqlite3_column_bytes(stmt, 2)));
-               const bool standard = sqlite3_column_type(stmt, 3) == SQLITE_INTEGER && sqlite3_column_int64(stmt, 3) == 1;
-               postings.Add(locationNull, location, value, sqlite3_column_double(stmt, 4), vehicle, standard);
+               row(facets::PostingRow{
+                   locationNull, locationNull ? 0 : sqlite3_column_int64(stmt, 1),
+                   std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)),
+                                    static_cast<size_t>(sqlite3_column_bytes(stmt, 2))),
+                   sqlite3_column_double(stmt, 4), sqlite3_column_int64(stmt, 0),
+                   sqlite3_column_type(stmt, 3) == SQLITE_INTEGER && sqlite3_column_int64(stmt, 3) == 1});
              });
-  postings.Shrink();
-  return postings;
+}
+
+std::shared_ptr<const facets::CompanionIndex> SqliteBackend::Companion() {
+  if (m_companionLooked) return m_companion;
+  m_companionLooked = true;
+  if (m_source.path.empty() || m_source.stamp.empty()) return nullptr;  // the version read is not known
+  if (m_source.cache)
+    if (auto kept = m_source.cache->Get<Kept::Companion>(m_source.stamp, m_source.path)) return m_companion = kept->index;
+  auto lookup = std::make_shared<CompanionLookup>();
+  const std::optional<std::string> binding =
+      m_source.fileTime ? CompanionBinding(m_db, m_source.fileTime()) : std::nullopt;
+  if (binding) lookup->index = facets::CompanionIndex::Open(m_source.path, *binding, &lookup->why);
+  else lookup->why = "cannot be checked against the database file (replaced meanwhile)";
+  if (m_source.report) m_source.report(lookup->index != nullptr, lookup->why);
+  if (m_source.cache) m_source.cache->Put<Kept::Companion>(m_source.stamp, m_source.path, lookup, sizeof(CompanionLookup));
+  return m_companion = lookup->index;
 }
 
 std::vector<int64_t> SqliteBackend::CriteriaItems(const std::string& project) {
@@ -303,7 +361,7 @@ std::optional<facets::Literal> SqliteBackend::NumberLiteral(const std::string& t
 
 int64_t SqliteBackend::Bind(std::shared_ptr<const VehicleSet> set) {
   const int64_t id = m_bindings->next++;
-  m_bindings->vehicles.emplace(id, std::move(set));
+  m_bindings->vehicles.emplace(id, std::make_shared<const std::vector<int64_t>>(set->Ids()));
   return id;
 }
 

@@ -1,20 +1,50 @@
-// SqliteFastPath: the SQLite engine's side of the faster forms (see FacetEvaluator.h): the
+// SqliteFastPath: the SQLite engine's side of the faster forms (see index/Evaluator.h): the
 // virtual tables that carry bound sets into a text, and the backend that reads a connection.
 #pragma once
 
 #include <sqlite3.h>
 
-#include "index/FacetEvaluator.h"
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "index/Evaluator.h"
 #include "engines/sqlite/SqliteInternal.h"
 
 namespace mirel_platform::sqlite_detail {
 
+// The version of the main database file a companion index is bound to: its size, its time
+// (`fileTime`, of the file the connection has open), and a hash of its header and of pages
+// spread over it, read through the connection's own handle. Nothing when it cannot be read.
+std::optional<std::string> CompanionBinding(sqlite3* db, const std::optional<std::string>& fileTime);
+
+// Whether the database has a companion index for the version a text reads, kept per version.
+struct CompanionLookup {
+  std::shared_ptr<const facets::CompanionIndex> index;
+  std::string why;  // why there is none ("" when there is no file)
+};
+
+// Where a text's backend finds the companion index of its main database.
+struct CompanionSource {
+  std::string path;   // <folder>/<name>.sbfidx; empty: none is looked for
+  std::string stamp;  // the version the text reads; empty: not known, none is used
+  EngineCache* cache = nullptr;
+  // The time of the file the connection has open (nothing when the path names another now).
+  std::function<std::optional<std::string>()> fileTime;
+  // Told once per version whether the companion is used, and why not.
+  std::function<void(bool used, const std::string& why)> report;
+};
+
 class SqliteBackend : public facets::Backend {
  public:
-  SqliteBackend(sqlite3* db, Bindings* bindings) : m_db(db), m_bindings(bindings) {}
+  SqliteBackend(sqlite3* db, Bindings* bindings, CompanionSource companion = {})
+      : m_db(db), m_bindings(bindings), m_source(std::move(companion)) {}
   facets::EquipmentTypes Types() override;
   std::vector<int64_t> Ids(const std::string& tsql) override;
-  facets::Postings LoadPostings(int64_t schemaId) override;
+  std::vector<int64_t> VehicleIds() override;
+  void ScanItem(int64_t schemaId, const std::function<void(const facets::PostingRow&)>& row) override;
+  std::shared_ptr<const facets::CompanionIndex> Companion() override;
   std::vector<int64_t> CriteriaItems(const std::string& project) override;
   bool VersionKeyIsWhole() override;
   facets::KeyedRows Rows(const std::string& tsql) override;
@@ -27,6 +57,13 @@ class SqliteBackend : public facets::Backend {
  private:
   sqlite3* m_db;
   Bindings* m_bindings;
+  CompanionSource m_source;
+  bool m_companionLooked = false;
+  std::shared_ptr<const facets::CompanionIndex> m_companion;
 };
 
 }  // namespace mirel_platform::sqlite_detail
+
+namespace mirel_platform {
+template <> struct KeptType<Kept::Companion> { using type = sqlite_detail::CompanionLookup; };
+}  // namespace mirel_platform

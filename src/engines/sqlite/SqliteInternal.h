@@ -16,8 +16,8 @@
 #include "mirel_SbF/Error.h"
 #include "mirel_SbF/Variant.h"
 #include "engines/EngineSettings.h"
-#include "index/FacetEvaluator.h"
-#include "index/VehicleSet.h"
+#include "index/Evaluator.h"
+#include "index/Vehicles.h"
 
 namespace mirel_platform::sqlite_detail {
 
@@ -39,9 +39,10 @@ using facets::ResultRows;
 using facets::ValueRows;
 using facets::WholeNumber;
 
-// The sets bound to the statement that runs now, by the number the text names them with.
+// The sets bound to the statement that runs now, by the number the text names them with
+// (vehicle sets as their ascending ids, as the virtual table hands them out).
 struct Bindings {
-  std::unordered_map<int64_t, std::shared_ptr<const VehicleSet>> vehicles;
+  std::unordered_map<int64_t, std::shared_ptr<const std::vector<int64_t>>> vehicles;
   std::unordered_map<int64_t, std::shared_ptr<const ValueRows>> values;
   int64_t next = 1;
 };

@@ -77,6 +77,16 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
   return FileIdentity{st.st_dev, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
 }
 
+// The modification time of the file at `path` when it is still the file `opened` (the one a
+// connection has open), as "seconds.nanoseconds"; nothing when the path names another now.
+std::optional<std::string> TimeOfOpenFile(const std::string& path, const FileIdentity& opened) {
+  struct stat st {};
+  if (!opened.Known() || ::stat(path.c_str(), &st) != 0 ||
+      FileIdentity{st.st_dev, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec} != opened)
+    return std::nullopt;
+  return std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
 // A read-only "file:" URI for `path` (reserved characters percent-encoded).
 std::string ReadOnlyUri(const std::string& path) {
   std::string uri = path.empty() || path.front() != '/' ? "file:" : "file://";
@@ -156,24 +166,63 @@ std::optional<std::string> StampOf(sqlite3* db, const std::string& schema, const
   return stamp;
 }
 
-// One cache per folder and limit, shared by every thread and connection string that names
-// them.
-struct Caches {
-  std::mutex mutex;
-  std::map<std::string, std::shared_ptr<EngineCache>> byFolder;
-};
-Caches& AllCaches() {
-  static Caches caches;
-  return caches;
-}
+// Everything the engine keeps for the whole process, in one place: what it keeps between
+// queries, one cache per folder and limit (shared by every thread and connection string that
+// names them), and what it last found of each database's companion index. Each thread's open
+// connections are its own (ThreadCache below).
+class SqliteProcess {
+ public:
+  static SqliteProcess& Get() {
+    static SqliteProcess process;
+    return process;
+  }
 
-std::shared_ptr<EngineCache> CacheFor(const std::string& folder, int64_t bytes) {
-  Caches& caches = AllCaches();
-  std::lock_guard<std::mutex> lock(caches.mutex);
-  std::shared_ptr<EngineCache>& cache = caches.byFolder[std::to_string(bytes) + "|" + folder];
-  if (!cache) cache = std::make_shared<EngineCache>(static_cast<size_t>(bytes));
-  return cache;
-}
+  std::shared_ptr<EngineCache> CacheFor(const std::string& folder, int64_t bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::shared_ptr<EngineCache>& cache = m_caches[std::to_string(bytes) + "|" + folder];
+    if (!cache) cache = std::make_shared<EngineCache>(static_cast<size_t>(bytes));
+    return cache;
+  }
+
+  void ReportCompanion(const std::string& path, bool used, const std::string& why) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_companions[path] = CompanionState{used, why};
+  }
+  std::optional<std::pair<bool, std::string>> CompanionOf(const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_companions.find(path);
+    if (it == m_companions.end()) return std::nullopt;
+    return std::make_pair(it->second.used, it->second.why);
+  }
+
+  EngineCache::Counts Counts() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    EngineCache::Counts total;
+    for (const auto& [key, cache] : m_caches) {
+      const EngineCache::Counts counts = cache->GetCounts();
+      total.entries += counts.entries, total.bytes += counts.bytes, total.limit += counts.limit;
+      total.hits += counts.hits, total.misses += counts.misses, total.evictions += counts.evictions;
+      total.stores += counts.stores;
+    }
+    return total;
+  }
+
+  // Forgets everything kept, as a new process would start.
+  void Reset() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_caches.clear();
+    m_companions.clear();
+  }
+
+ private:
+  struct CompanionState {
+    bool used;
+    std::string why;
+  };
+  std::mutex m_mutex;
+  std::map<std::string, std::shared_ptr<EngineCache>> m_caches;
+  std::map<std::string, CompanionState> m_companions;
+};
 
 // When the query that runs now must stop; the progress handler reads it.
 struct Deadline {
@@ -615,25 +664,26 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
 
     // What is kept is read and kept only under the versions the text reads.
     std::shared_ptr<EngineCache> cache =
-        settings.cacheBytes > 0 && snapshot.Stable() ? CacheFor(where.folder, settings.cacheBytes) : nullptr;
+        settings.cacheBytes > 0 && snapshot.Stable() ? SqliteProcess::Get().CacheFor(where.folder, settings.cacheBytes)
+                                                     : nullptr;
     const std::string specsStamp = snapshot.StampOf("main");
-    std::string resultKey;
-    if (cache) {
-      // Each form keeps its own answers (they are the same; this keeps each form testable).
-      resultKey = settings.evaluation == facets::Evaluation::Levels ? "R|levels|" : "R|";
-      resultKey += where.mainName;
-      resultKey += '|';
-      resultKey += specsStamp;
-      for (const std::string& name : databases) {
-        resultKey += '|';
-        resultKey += snapshot.StampOf(name);
-      }
-      resultKey += '|';
-      resultKey += strSql;
-      if (auto hit = cache->Get<ResultRows>(resultKey)) return RecordsetOf(hit);
-    }
+    // The versions the answer is read from. Each form keeps its own answers (they are the
+    // same; this keeps each form testable).
+    std::string answerStamp = settings.evaluation == facets::Evaluation::Levels ? "levels|" : "";
+    answerStamp += where.mainName + "|" + specsStamp;
+    for (const std::string& name : databases) answerStamp += "|" + snapshot.StampOf(name);
+    if (cache)
+      if (auto hit = cache->Get<Kept::Answer>(answerStamp, strSql)) return RecordsetOf(hit);
 
-    sqlite_detail::SqliteBackend backend(conn.db.get(), conn.bindings.get());
+    sqlite_detail::CompanionSource companion;
+    companion.path = where.folder + "/" + where.mainName + ".sbfidx";
+    companion.stamp = specsStamp;
+    companion.cache = cache.get();
+    companion.fileTime = [&]() { return TimeOfOpenFile(where.FileOf(where.mainName), conn.mainFile); };
+    companion.report = [&](bool used, const std::string& why) {
+      SqliteProcess::Get().ReportCompanion(companion.path, used, why);
+    };
+    sqlite_detail::SqliteBackend backend(conn.db.get(), conn.bindings.get(), std::move(companion));
     facets::EvaluationContext ctx;
     ctx.backend = &backend;
     ctx.cache = cache.get();
@@ -653,7 +703,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
       backend.ReleaseBindings();
     }
     if (!rows) rows = std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings));
-    if (cache) cache->Put<ResultRows>(resultKey, rows, rows->bytes);
+    if (cache) cache->Put<Kept::Answer>(answerStamp, strSql, rows, rows->bytes);
     return RecordsetOf(rows);
   } catch (const EngineError& e) {
     // The engine's own statements (the read transaction) fail with the engine's words only.
@@ -732,6 +782,82 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
   }
 }
 
+namespace {
+
+// The index file of a database and the binding of the version a connection reads now (in
+// the read transaction `snapshot` holds).
+struct IndexFileOf {
+  std::string path;
+  std::optional<std::string> binding;
+};
+IndexFileOf IndexFileFor(Connection& conn, const Location& where) {
+  return IndexFileOf{where.folder + "/" + where.mainName + ".sbfidx",
+                     sqlite_detail::CompanionBinding(
+                         conn.db.get(), TimeOfOpenFile(where.FileOf(where.mainName), conn.mainFile))};
+}
+
+// The next item of `items` with its postings built from equipment, for WriteCompanion.
+bool NextIndexItem(sqlite_detail::SqliteBackend& backend, const std::vector<int64_t>& items, size_t& next,
+                   const std::shared_ptr<const VehicleUniverse>& universe, facets::CompanionItem& item) {
+  if (next == items.size()) return false;
+  item.schemaId = items[next++];
+  facets::PostingsBuilder builder(universe);
+  backend.ScanItem(item.schemaId, [&](const facets::PostingRow& row) {
+    if (!builder.Add(row.locationNull, row.location, row.value, row.number, row.vehicle, row.standard))
+      throw facets::NotEquivalent{};
+  });
+  item.postings = builder.Finish();
+  return true;
+}
+
+}  // namespace
+
+void SqliteWriteIndexFile(const std::string& strDbName, const std::string& strDbConn) {
+  const Location where = LocateDatabase(strDbName, strDbConn);
+  const std::string path = where.FileOf(where.mainName);
+  bool fresh = false;
+  Connection& conn = Acquire(path, fresh);
+  const SnapshotHold snapshot(conn, where, {});  // the whole file is written from one version
+  const IndexFileOf index = IndexFileFor(conn, where);
+  if (!snapshot.Stable() || !index.binding)
+    Fail("The database file \"" + path + "\" changed while its index file was to be written; write it again.");
+  sqlite_detail::SqliteBackend backend(conn.db.get(), conn.bindings.get());
+  try {
+    if (!backend.Types().facets)
+      Fail("The equipment table of \"" + path + "\" does not have the column types an index file is made for.");
+    std::vector<int64_t> ids = backend.VehicleIds();
+    if (ids.size() >= UINT32_MAX) Fail("The database \"" + path + "\" has too many vehicles for an index file.");
+    auto universe = std::make_shared<const VehicleUniverse>(std::move(ids));
+    const std::optional<VehicleSet> standard =
+        VehicleSet::FromIds(universe, backend.Ids("select distinct vehicle_id from equipment where option_id = 0"));
+    const std::vector<int64_t> items = backend.Ids("select distinct schema_id from equipment order by schema_id");
+    if (!standard) throw facets::NotEquivalent{};
+    size_t next = 0;
+    facets::WriteCompanion(index.path, *index.binding, *universe, *standard, [&](facets::CompanionItem& item) {
+      return NextIndexItem(backend, items, next, universe, item);
+    });
+  } catch (const facets::NotEquivalent&) {
+    Fail("The equipment rows of \"" + path + "\" are not of the types an index file is made for.");
+  } catch (const std::runtime_error& e) {
+    if (dynamic_cast<const Error*>(&e)) throw;
+    Fail("The index file of \"" + path + "\" cannot be written: " + e.what());
+  }
+}
+
+std::string SqliteCheckIndexFile(const std::string& strDbName, const std::string& strDbConn) {
+  const Location where = LocateDatabase(strDbName, strDbConn);
+  const std::string path = where.FileOf(where.mainName);
+  bool fresh = false;
+  Connection& conn = Acquire(path, fresh);
+  const SnapshotHold snapshot(conn, where, {});
+  const IndexFileOf index = IndexFileFor(conn, where);
+  if (!snapshot.Stable() || !index.binding) return "The index file cannot be checked: the database file changed meanwhile.";
+  std::string why;
+  if (facets::CompanionIndex::Open(index.path, *index.binding, &why)) return std::string();
+  return "The index file \"" + index.path + "\" " + (why.empty() ? std::string("does not exist") : why) +
+         "; the engine builds what it needs from the database instead (write it with sbf index).";
+}
+
 void SqliteBeginReadScope() {
   ThreadCache& cache = Cache();
   if (cache.scopeDepth++ == 0) cache.scope = ++cache.lastScope;
@@ -748,19 +874,11 @@ void SqliteEndReadScope() {
 
 void SqliteCloseCachedConnections() { Cache().connections.clear(); }
 
-int64_t SqliteCacheBytesForTesting() {
-  Caches& caches = AllCaches();
-  std::lock_guard<std::mutex> lock(caches.mutex);
-  int64_t bytes = 0;
-  for (const auto& [key, cache] : caches.byFolder) bytes += static_cast<int64_t>(cache->CountsForTesting().bytes);
-  return bytes;
-}
+int64_t SqliteCacheBytesForTesting() { return static_cast<int64_t>(SqliteProcess::Get().Counts().bytes); }
 
 void SqliteDropCachesForTesting() {
   Cache().connections.clear();
-  Caches& caches = AllCaches();
-  std::lock_guard<std::mutex> lock(caches.mutex);
-  caches.byFolder.clear();
+  SqliteProcess::Get().Reset();
 }
 
 int64_t SqliteOpenCountForTesting() { return Cache().opens; }

@@ -33,6 +33,10 @@ std::shared_ptr<mirel_SbF::Recordset> SqliteExecuteQuery(const std::string& strS
                                                           const std::string& strDbName,
                                                           const std::string& strDbConn);
 
+// The index file of database `strDbName` (mirel_base::WriteIndexFile, CheckIndexFile).
+void SqliteWriteIndexFile(const std::string& strDbName, const std::string& strDbConn);
+std::string SqliteCheckIndexFile(const std::string& strDbName, const std::string& strDbConn);
+
 // The calling thread's mirel_base::ReadScope begins and ends (they nest).
 void SqliteBeginReadScope();
 void SqliteEndReadScope();

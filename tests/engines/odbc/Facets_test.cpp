@@ -8,7 +8,7 @@
 
 #include "ServerConfig.h"
 #include "mirel_SbF/mirel_SbF.h"
-#include "index/FacetEvaluator.h"
+#include "index/Evaluator.h"
 #include "engines/odbc/OdbcProvider.h"
 #include "support/SameRecordSets.h"
 

@@ -1,0 +1,10 @@
+# Findxxhash: the xxHash library (Debian libxxhash-dev), as the target xxhash::xxhash.
+find_path(XXHASH_INCLUDE_DIR xxhash.h)
+find_library(XXHASH_LIBRARY NAMES xxhash)
+include(FindPackageHandleStandardArgs)
+find_package_handle_standard_args(xxhash REQUIRED_VARS XXHASH_LIBRARY XXHASH_INCLUDE_DIR)
+if(xxhash_FOUND AND NOT TARGET xxhash::xxhash)
+  add_library(xxhash::xxhash UNKNOWN IMPORTED)
+  set_target_properties(xxhash::xxhash PROPERTIES IMPORTED_LOCATION "${XXHASH_LIBRARY}"
+                                                  INTERFACE_INCLUDE_DIRECTORIES "${XXHASH_INCLUDE_DIR}")
+endif()

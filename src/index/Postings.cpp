@@ -1,0 +1,68 @@
+#include "index/Postings.h"
+
+#include <algorithm>
+
+namespace mirel_platform::facets {
+
+namespace {
+
+Roaring BitsOf(std::vector<uint32_t>& ordinals) {
+  std::sort(ordinals.begin(), ordinals.end());
+  ordinals.erase(std::unique(ordinals.begin(), ordinals.end()), ordinals.end());
+  Roaring bits(ordinals.size(), ordinals.data());
+  bits.runOptimize();
+  bits.shrinkToFit();
+  return bits;
+}
+
+}  // namespace
+
+size_t Postings::Bytes() const {
+  size_t bytes = sizeof(*this) + entries.capacity() * sizeof(Entry);
+  for (const Entry& e : entries)
+    bytes += e.value.capacity() + e.all.getSizeInBytes(false) + (e.standardIsAll ? 0 : e.standard.getSizeInBytes(false));
+  return bytes;
+}
+
+bool PostingsBuilder::Add(bool locationNull, int64_t location, std::string_view value, double number, int64_t vehicle,
+                          bool standard) {
+  const std::optional<uint32_t> ordinal = m_universe->Ordinal(vehicle);
+  if (!ordinal) return false;
+  std::vector<Postings::Entry>& entries = m_postings.entries;
+  if (entries.empty() || entries.back().locationNull != locationNull || entries.back().location != location ||
+      entries.back().value != value) {
+    Close();
+    Postings::Entry entry;
+    entry.locationNull = locationNull;
+    entry.location = locationNull ? 0 : location;
+    entry.value = std::string(value);
+    entry.number = number;
+    entries.push_back(std::move(entry));
+  }
+  m_all.push_back(*ordinal);
+  if (standard) m_standard.push_back(*ordinal);
+  return true;
+}
+
+void PostingsBuilder::Close() {
+  if (m_postings.entries.empty()) return;
+  Postings::Entry& entry = m_postings.entries.back();
+  if (!entry.all.isEmpty() || m_all.empty()) return;  // closed already
+  entry.all = BitsOf(m_all);
+  Roaring standard = BitsOf(m_standard);
+  if (standard == entry.all) {
+    entry.standardIsAll = true;
+  } else {
+    entry.standard = std::move(standard);
+  }
+  m_all.clear();
+  m_standard.clear();
+}
+
+Postings PostingsBuilder::Finish() {
+  Close();
+  m_postings.entries.shrink_to_fit();
+  return std::move(m_postings);
+}
+
+}  // namespace mirel_platform::facets
