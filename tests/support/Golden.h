@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace mirel_test {
@@ -18,5 +19,14 @@ namespace mirel_test {
 
 // The text of a golden file ("" when it does not exist).
 std::string ReadGolden(const std::string& relativePath);
+
+// A transcript: a golden file of cases, each a line "> <input>" followed by the lines
+// "< <output>" that `run` gives for the input (its text split at line ends). The inputs are
+// the file's own; the outputs are made anew and the whole compared, so a case is added by
+// writing its input line and running with MIREL_UPDATE_GOLDEN=1. Inputs are written with
+// C escapes (\n, \r, \t, \f, \\, \xNN) so that any bytes fit on a line; lines that start
+// otherwise (comments, blank lines) are kept as they are.
+::testing::AssertionResult MatchesTranscript(const std::string& relativePath,
+                                             const std::function<std::string(const std::string& input)>& run);
 
 }  // namespace mirel_test
