@@ -28,6 +28,23 @@ int Compare(double number, const Literal& literal) {
   return a < b ? -1 : a > b ? 1 : 0;
 }
 
+// Whether counting `chosen` through an item's turned-around entries (a look-up per chosen
+// vehicle) beats intersecting each entry's carriers with it: when the item allows and the
+// choice holds at most a quarter of the vehicles.
+bool CountByLookUp(const Postings& postings, const VehicleSet* chosen) {
+  return chosen && postings.TurnedAround() && chosen->Size() * 4 <= postings.entryOf.size();
+}
+
+// How many of the chosen vehicles (their ordinals, ascending) carry each entry, by look-ups
+// (CountByLookUp).
+std::vector<int64_t> CountsByLookUp(const Postings& postings, const std::vector<uint32_t>& chosen, bool standardOnly) {
+  std::vector<int64_t> counts(postings.entries.size() + 1, 0);
+  for (uint32_t ordinal : chosen)
+    if (!standardOnly || postings.StandardAt(ordinal)) ++counts[postings.entryOf[ordinal]];
+  counts.erase(counts.begin());  // vehicles without an entry
+  return counts;
+}
+
 // How many of `carriers` are in `chosen` (all when there is no choice).
 int64_t CountIn(const Roaring& carriers, const VehicleSet* chosen) {
   return static_cast<int64_t>(chosen ? chosen->Bits().and_cardinality(carriers) : carriers.cardinality());
@@ -162,6 +179,7 @@ class Evaluator {
       postings = builder.Finish();
       ++g_builtItems;
     }
+    postings->TurnAround(Universe()->Size());
     auto done = std::make_shared<const Postings>(std::move(*postings));
     Keep<Kept::Postings>(m_ctx.specsStamp, text, done, done->Bytes());
     return done;
@@ -322,6 +340,7 @@ class Evaluator {
     // type 1 or 2; coded: one of another type): the engine would drop the others' rows, so
     // they are not counted.
     const std::shared_ptr<const SchemaIds> joined = shape.Counting() ? ItemsOfKind(numericCounts) : nullptr;
+    std::vector<uint32_t> ordinals;  // of the chosen vehicles, once an item counts by look-ups
     for (int64_t schemaId : items->ids) {
       if (joined && !std::binary_search(joined->ids.begin(), joined->ids.end(), schemaId)) continue;
       const std::shared_ptr<const Postings> postings = PostingsOf(schemaId);
@@ -329,15 +348,20 @@ class Evaluator {
       // ("12", "12.0") the count of each alone would not be the number's (which of them a
       // criterion row joins decides it), so such a text runs as written.
       std::set<std::pair<int64_t, double>> numbers;
-      for (const Postings::Entry& entry : postings->entries) {
+      const bool byLookUp = CountByLookUp(*postings, chosen.get());
+      if (byLookUp && ordinals.empty()) ordinals = chosen->Ordinals();
+      const std::vector<int64_t> looked =
+          byLookUp ? CountsByLookUp(*postings, ordinals, shape.standardOnly) : std::vector<int64_t>();
+      for (size_t k = 0; k < postings->entries.size(); ++k) {
+        const Postings::Entry& entry = postings->entries[k];
         if (entry.locationNull) continue;  // NULL equals no criterion location
         const Roaring& carriers = entry.Carriers(shape.standardOnly);
         if (shape.Counting()) {
-          const int64_t n = CountIn(carriers, chosen.get());
+          const int64_t n = byLookUp ? looked[k] : CountIn(carriers, chosen.get());
           if (n == 0) continue;
           if (numericCounts && !numbers.insert({entry.location, entry.number}).second) throw NotEquivalent{};
           rows->push_back(ValueRow{schemaId, entry.location, entry.value, n});
-        } else if (chosen ? chosen->Bits().intersect(carriers) : !carriers.isEmpty()) {
+        } else if (byLookUp ? looked[k] > 0 : chosen ? chosen->Bits().intersect(carriers) : !carriers.isEmpty()) {
           rows->push_back(ValueRow{schemaId, entry.location, entry.value});
         }
       }
@@ -389,9 +413,15 @@ class Evaluator {
     }
     auto answer = std::make_shared<ResultRows>();
     answer->names = all->names;
-    // Each row's vehicle by the engine's own number, not the record set's value of it.
-    for (size_t k = 0; k < all->rows.size(); ++k)
-      if (found.Contains(all->keys[k])) answer->rows.push_back(all->rows[k]);
+    // Each row's vehicle by the engine's own number, not the record set's value of it; the set
+    // as plain bits for the look-ups of every row of version.
+    const VehicleUniverse& universe = *found.Universe();
+    std::vector<uint64_t> bits((universe.Size() + 63) / 64, 0);
+    for (uint32_t ordinal : found.Ordinals()) bits[ordinal / 64] |= uint64_t{1} << (ordinal % 64);
+    for (size_t k = 0; k < all->rows.size(); ++k) {
+      const std::optional<uint32_t> ordinal = universe.Ordinal(all->keys[k]);
+      if (ordinal && (bits[*ordinal / 64] >> (*ordinal % 64)) & 1) answer->rows.push_back(all->rows[k]);
+    }
     answer->bytes = all->bytes / std::max<size_t>(all->rows.size(), 1) * answer->rows.size();
     return Evaluated{std::string(), std::move(answer), true};
   }
@@ -411,18 +441,31 @@ class Evaluator {
     if (!schema || !location) return std::nullopt;
     const std::shared_ptr<const VehicleSet> chosen = Chosen(shape.levels);
     const std::shared_ptr<const Postings> postings = PostingsOf(*schema);
-    std::vector<std::vector<const Roaring*>> perStep(bounds.size() + 1);
-    for (const Postings::Entry& entry : postings->entries) {
+    std::vector<std::vector<size_t>> perStep(bounds.size() + 1);
+    for (size_t k = 0; k < postings->entries.size(); ++k) {
+      const Postings::Entry& entry = postings->entries[k];
       if (entry.locationNull || entry.location != *location || (shape.value && entry.value != *shape.value)) continue;
       size_t step = 0;
       while (step < bounds.size() && Compare(entry.number, bounds[step]) >= 0) ++step;
-      perStep[step].push_back(&entry.Carriers(shape.standardOnly));
+      perStep[step].push_back(k);
     }
+    // A vehicle carries one entry of a turned-around item, so a step's count is its entries'
+    // sum; else the union of their carriers is counted.
+    const bool byLookUp = CountByLookUp(*postings, chosen.get());
+    const std::vector<int64_t> looked =
+        byLookUp ? CountsByLookUp(*postings, chosen->Ordinals(), shape.standardOnly) : std::vector<int64_t>();
     auto answer = std::make_shared<ResultRows>();
     answer->names = {"step", "vehicle_count"};
     for (size_t step = 0; step < perStep.size(); ++step) {
       if (perStep[step].empty()) continue;
-      const int64_t n = CountIn(VehicleSet::Union(Universe(), perStep[step]).Bits(), chosen.get());
+      int64_t n = 0;
+      if (byLookUp) {
+        for (size_t k : perStep[step]) n += looked[k];
+      } else {
+        std::vector<const Roaring*> parts;
+        for (size_t k : perStep[step]) parts.push_back(&postings->entries[k].Carriers(shape.standardOnly));
+        n = CountIn(VehicleSet::Union(Universe(), parts).Bits(), chosen.get());
+      }
       if (n > 0) answer->rows.push_back({WholeNumber(static_cast<int64_t>(step)), WholeNumber(n)});
     }
     answer->bytes = answer->rows.size() * 2 * sizeof(mirel_SbF::Variant);

@@ -17,8 +17,27 @@ Roaring BitsOf(std::vector<uint32_t>& ordinals) {
 
 }  // namespace
 
+void Postings::TurnAround(uint32_t vehicles) {
+  entryOf.clear();
+  standardBits.clear();
+  if (entries.empty() || entries.size() >= UINT16_MAX) return;
+  std::vector<uint16_t> of(vehicles, 0);
+  std::vector<uint64_t> standard((vehicles + 63) / 64, 0);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    const Entry& e = entries[k];
+    for (uint32_t ordinal : e.all) {
+      if (ordinal >= vehicles || of[ordinal] != 0) return;  // a vehicle with two entries
+      of[ordinal] = static_cast<uint16_t>(k + 1);
+    }
+    for (uint32_t ordinal : e.standardIsAll ? e.all : e.standard) standard[ordinal / 64] |= uint64_t{1} << (ordinal % 64);
+  }
+  entryOf = std::move(of);
+  standardBits = std::move(standard);
+}
+
 size_t Postings::Bytes() const {
-  size_t bytes = sizeof(*this) + entries.capacity() * sizeof(Entry);
+  size_t bytes = sizeof(*this) + entries.capacity() * sizeof(Entry) + entryOf.capacity() * sizeof(uint16_t) +
+                 standardBits.capacity() * sizeof(uint64_t);
   for (const Entry& e : entries)
     bytes += e.value.capacity() + e.all.getSizeInBytes(false) + (e.standardIsAll ? 0 : e.standard.getSizeInBytes(false));
   return bytes;

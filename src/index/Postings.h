@@ -31,6 +31,17 @@ struct Postings {
   };
   std::vector<Entry> entries;  // ascending by (location NULL first, location, value)
 
+  // The entries turned around, for items where no vehicle carries two of them (most items:
+  // an origin, a power, a weight): each vehicle's entry (its index + 1; 0: none) and whether
+  // it carries it on a standard row. Counting a few matching vehicles then costs a look-up
+  // each instead of an intersection per entry. Empty for other items.
+  std::vector<uint16_t> entryOf;
+  std::vector<uint64_t> standardBits;
+  bool TurnedAround() const { return !entryOf.empty(); }
+  bool StandardAt(uint32_t ordinal) const { return (standardBits[ordinal / 64] >> (ordinal % 64)) & 1; }
+  // Builds entryOf and standardBits over a universe of `vehicles` when the item allows.
+  void TurnAround(uint32_t vehicles);
+
   size_t Bytes() const;
 };
 

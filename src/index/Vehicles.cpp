@@ -71,10 +71,16 @@ bool VehicleSet::Contains(int64_t id) const {
   return ordinal && m_bits.contains(*ordinal);
 }
 
+std::vector<uint32_t> VehicleSet::Ordinals() const {
+  std::vector<uint32_t> ordinals(static_cast<size_t>(m_bits.cardinality()));
+  m_bits.toUint32Array(ordinals.data());
+  return ordinals;
+}
+
 std::vector<int64_t> VehicleSet::Ids() const {
-  std::vector<int64_t> ids;
-  ids.reserve(static_cast<size_t>(m_bits.cardinality()));
-  for (uint32_t ordinal : m_bits) ids.push_back(m_universe->Id(ordinal));
+  const std::vector<uint32_t> ordinals = Ordinals();
+  std::vector<int64_t> ids(ordinals.size());
+  for (size_t k = 0; k < ordinals.size(); ++k) ids[k] = m_universe->Id(ordinals[k]);
   return ids;
 }
 

@@ -63,6 +63,8 @@ class VehicleSet {
   bool Empty() const { return m_bits.isEmpty(); }
   // The ids, ascending.
   std::vector<int64_t> Ids() const;
+  // The ordinals, ascending.
+  std::vector<uint32_t> Ordinals() const;
   const Roaring& Bits() const { return m_bits; }
   const std::shared_ptr<const VehicleUniverse>& Universe() const { return m_universe; }
   size_t Bytes() const { return sizeof(*this) + m_bits.getSizeInBytes(false); }
