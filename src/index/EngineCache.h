@@ -26,7 +26,7 @@ namespace mirel_platform {
 
 // The kinds of entries, each with the type it holds (declared by whoever keeps it).
 enum class Kept : uint8_t {
-  Answer,          // a text's whole answer (ResultRows)
+  Answer,          // a text's whole answer (facets::Answer)
   LevelSet,        // the vehicles of a nested level, with the levels it holds (VehicleSet)
   OwnSet,          // the vehicles of a level's own conditions (VehicleSet)
   StandardSet,     // the vehicles with a standard equipment row (VehicleSet)
@@ -35,7 +35,7 @@ enum class Kept : uint8_t {
   EquipmentTypes,  // whether equipment's columns allow the faster forms
   CriteriaItems,   // the items the criteria rows name (facets::SchemaIds)
   ItemKinds,       // the numeric or the coded items (facets::SchemaIds)
-  SortedCopy,      // the vehicles of version sorted by a text's columns (KeyedRows)
+  SortedCopy,      // the vehicles of version sorted by a text's columns (facets::KeyedTable)
   Companion,       // whether a database has a companion index for a version, and which
   ServerAnswer,    // a database server's answer kept for Cache Seconds
 };

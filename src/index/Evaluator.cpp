@@ -379,13 +379,7 @@ class Evaluator {
     else if (shape.standardOnly) found = std::make_shared<const VehicleSet>(VehicleSet::Intersect(*chosen, *StandardVehicles()));
     else found = chosen;
     if (shape.kind == ShapeKind::Vehicles) {
-      auto answer = std::make_shared<ResultRows>();
-      answer->names = {"vehicle_id"};
-      const std::vector<int64_t> ids = found->Ids();
-      answer->rows.reserve(ids.size());
-      for (int64_t id : ids) answer->rows.emplace_back(1, WholeNumber(id));
-      answer->bytes = ids.size() * (sizeof(mirel_SbF::Variant) + 3 * sizeof(void*));
-      return Evaluated{std::string(), std::move(answer), true};
+      return Evaluated{std::string(), VehicleIdsAnswer(found->Ids()), true};
     }
     if (shape.kind == ShapeKind::SortedVehicles)
       if (std::optional<Evaluated> sorted = SortedVehicles(shape, *found)) return sorted;
@@ -402,28 +396,26 @@ class Evaluator {
     const std::string head = m_sql.substr(0, Tok(shape.from).begin);
     const std::string tsql = "select distinct v.vehicle_id " + head.substr(shapes::kVehicles.size()) +
                              "from version v " + m_sql.substr(Tok(shape.tail).begin);
-    std::shared_ptr<const KeyedRows> all = Cached<Kept::SortedCopy>(m_ctx.specsStamp, tsql);
+    std::shared_ptr<const KeyedTable> all = Cached<Kept::SortedCopy>(m_ctx.specsStamp, tsql);
     if (!all) {
       if (!m_ctx.backend->VersionKeyIsWhole()) return std::nullopt;
-      auto rows = std::make_shared<KeyedRows>(m_ctx.backend->Rows(tsql));
-      if (rows->names.empty()) return std::nullopt;  // no row to learn the column names from
-      rows->bytes += rows->keys.capacity() * sizeof(int64_t);
-      all = std::move(rows);
-      Keep<Kept::SortedCopy>(m_ctx.specsStamp, tsql, all, all->bytes);
+      auto table = std::make_shared<KeyedTable>(m_ctx.backend->Rows(tsql));
+      if (!table->table) return std::nullopt;  // no row to learn the column names from
+      all = std::move(table);
+      Keep<Kept::SortedCopy>(m_ctx.specsStamp, tsql, all, all->table->Bytes() + all->keys.capacity() * sizeof(int64_t));
     }
-    auto answer = std::make_shared<ResultRows>();
-    answer->names = all->names;
     // Each row's vehicle by the engine's own number, not the record set's value of it; the set
     // as plain bits for the look-ups of every row of version.
     const VehicleUniverse& universe = *found.Universe();
     std::vector<uint64_t> bits((universe.Size() + 63) / 64, 0);
     for (uint32_t ordinal : found.Ordinals()) bits[ordinal / 64] |= uint64_t{1} << (ordinal % 64);
-    for (size_t k = 0; k < all->rows.size(); ++k) {
+    std::vector<uint32_t> rows;
+    rows.reserve(static_cast<size_t>(found.Size()));
+    for (size_t k = 0; k < all->keys.size(); ++k) {
       const std::optional<uint32_t> ordinal = universe.Ordinal(all->keys[k]);
-      if (ordinal && (bits[*ordinal / 64] >> (*ordinal % 64)) & 1) answer->rows.push_back(all->rows[k]);
+      if (ordinal && (bits[*ordinal / 64] >> (*ordinal % 64)) & 1) rows.push_back(static_cast<uint32_t>(k));
     }
-    answer->bytes = all->bytes / std::max<size_t>(all->rows.size(), 1) * answer->rows.size();
-    return Evaluated{std::string(), std::move(answer), true};
+    return Evaluated{std::string(), TableAnswer(all->table, std::move(rows)), true};
   }
 
   // The counting query of a range row's ladder, answered whole: vehicles per step, each
@@ -469,7 +461,7 @@ class Evaluator {
       if (n > 0) answer->rows.push_back({WholeNumber(static_cast<int64_t>(step)), WholeNumber(n)});
     }
     answer->bytes = answer->rows.size() * 2 * sizeof(mirel_SbF::Variant);
-    return Evaluated{std::string(), std::move(answer), true};
+    return Evaluated{std::string(), RowsAnswer(std::move(answer)), true};
   }
 
   EvaluationContext& m_ctx;

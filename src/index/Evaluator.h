@@ -35,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "index/Answers.h"
 #include "index/Companion.h"
 #include "index/EngineCache.h"
 #include "index/Postings.h"
@@ -46,17 +47,11 @@ namespace mirel_platform::facets {
 
 enum class Evaluation { Plain, Levels, Facets };
 
-// A result: its column names and rows, and about how many bytes they take.
-struct ResultRows {
-  std::vector<std::string> names;
-  std::vector<std::vector<mirel_SbF::Variant>> rows;
-  size_t bytes = 0;
-};
-
-// Rows whose first column is a whole number, with that number as the engine holds it: a
-// record set's Double would make ids past 2^53 one.
-struct KeyedRows : ResultRows {
-  std::vector<int64_t> keys;  // the first column of each row
+// Rows whose first column is a whole number, kept compactly, with that number as the engine
+// holds it beside them: a record set's Double would make ids past 2^53 one.
+struct KeyedTable {
+  std::shared_ptr<const CompactTable> table;
+  std::vector<int64_t> keys;
 };
 
 using mirel_SbF::WholeNumber;
@@ -121,8 +116,8 @@ class Backend {
   // Whether version.vehicle_id is a whole-number column.
   virtual bool VersionKeyIsWhole() = 0;
   // The rows of a T-SQL select whose first column is a whole number, with each row's
-  // number exactly (names empty when there is no row).
-  virtual KeyedRows Rows(const std::string& tsql) = 0;
+  // number exactly (no table when there is no row).
+  virtual KeyedTable Rows(const std::string& tsql) = 0;
   // Whether a level's own conditions may be answered from postings: the engine must read
   // number literals and cast values exactly as NumberLiteral and PostingRow::number do.
   virtual bool AnswersFromPostings() const = 0;
@@ -145,8 +140,8 @@ struct EvaluationContext {
 };
 
 struct Evaluated {
-  std::string tsql;                          // the text to run instead, or
-  std::shared_ptr<const ResultRows> answer;  // the whole answer
+  std::string tsql;                      // the text to run instead, or
+  std::shared_ptr<const Answer> answer;  // the whole answer
   bool shape = false;                        // a list, counting, steps or vehicle query's form
 };
 
@@ -169,7 +164,7 @@ EvaluationCounts EvaluationCountsForTesting();
 
 namespace mirel_platform {
 
-template <> struct KeptType<Kept::Answer> { using type = facets::ResultRows; };
+template <> struct KeptType<Kept::Answer> { using type = facets::Answer; };
 template <> struct KeptType<Kept::LevelSet> { using type = VehicleSet; };
 template <> struct KeptType<Kept::OwnSet> { using type = VehicleSet; };
 template <> struct KeptType<Kept::StandardSet> { using type = VehicleSet; };
@@ -178,6 +173,6 @@ template <> struct KeptType<Kept::Postings> { using type = facets::Postings; };
 template <> struct KeptType<Kept::EquipmentTypes> { using type = facets::EquipmentTypes; };
 template <> struct KeptType<Kept::CriteriaItems> { using type = facets::SchemaIds; };
 template <> struct KeptType<Kept::ItemKinds> { using type = facets::SchemaIds; };
-template <> struct KeptType<Kept::SortedCopy> { using type = facets::KeyedRows; };
+template <> struct KeptType<Kept::SortedCopy> { using type = facets::KeyedTable; };
 
 }  // namespace mirel_platform

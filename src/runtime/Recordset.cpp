@@ -3,6 +3,7 @@
 #include "runtime/ErrorHandling.h"
 #include "mirel_SbF/Recordset.h"
 #include "runtime/TextBasics.h"
+#include "runtime/ViewRecordset.h"
 
 namespace mirel_SbF {
 
@@ -14,13 +15,39 @@ constexpr int32_t kAdoNoCurrentRecord = static_cast<int32_t>(0x800A0BCD);
 constexpr int32_t kAdoItemNotFound = static_cast<int32_t>(0x800A0CC1);
 constexpr int32_t kAdoObjectClosed = static_cast<int32_t>(0x800A0E78);
 
-[[noreturn]] void RaiseNoCurrentRecord() {
+[[noreturn]] void RaiseItemNotFound(const std::string& what) {
+  throw Error(kAdoItemNotFound, kRecordsetSource,
+              "Item cannot be found in the collection corresponding to the requested name or ordinal: " + what);
+}
+
+}  // namespace
+
+namespace recordset_rules {
+
+void CheckOpen(bool closed) {
+  if (closed) throw Error(kAdoObjectClosed, kRecordsetSource, "Operation is not allowed when the object is closed.");
+}
+
+void RaiseNoCurrentRecord() {
   throw Error(kAdoNoCurrentRecord, kRecordsetSource,
               "Either BOF or EOF is True, or the current record has been deleted. "
               "Requested operation requires a current record.");
 }
 
-}  // namespace
+size_t ColumnOf(const std::vector<std::string>& columns, std::string_view name) {
+  for (size_t i = 0; i < columns.size(); ++i)
+    if (mirel_platform::EqualsNoCase(columns[i], name)) return i;
+  RaiseItemNotFound(std::string(name));
+}
+
+size_t CheckedColumn(const std::vector<std::string>& columns, int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= columns.size()) RaiseItemNotFound(std::to_string(index));
+  return static_cast<size_t>(index);
+}
+
+}  // namespace recordset_rules
+
+using namespace recordset_rules;
 
 Recordset::~Recordset() = default;
 
@@ -40,9 +67,7 @@ MemoryRecordset::MemoryRecordset(std::vector<std::string> columnNames,
                                  std::shared_ptr<const std::vector<std::vector<Variant>>> rows, Shared)
     : m_columns(std::move(columnNames)), m_rows(std::move(rows)) {}
 
-void MemoryRecordset::CheckOpen() const {
-  if (m_closed) throw Error(kAdoObjectClosed, kRecordsetSource, "Operation is not allowed when the object is closed.");
-}
+void MemoryRecordset::CheckOpen() const { recordset_rules::CheckOpen(m_closed); }
 
 void MemoryRecordset::CheckCurrentRow() const {
   CheckOpen();
@@ -51,23 +76,14 @@ void MemoryRecordset::CheckCurrentRow() const {
 
 Field MemoryRecordset::Fields(std::string_view name) const {
   CheckOpen();
-  for (size_t i = 0; i < m_columns.size(); ++i) {
-    if (mirel_platform::EqualsNoCase(m_columns[i], name)) return Fields(static_cast<int32_t>(i));
-  }
-  throw Error(kAdoItemNotFound, kRecordsetSource,
-              "Item cannot be found in the collection corresponding to the requested name or "
-              "ordinal: " + std::string(name));
+  return Fields(static_cast<int32_t>(ColumnOf(m_columns, name)));
 }
 
 Field MemoryRecordset::Fields(int32_t index) const {
   CheckOpen();
-  if (index < 0 || static_cast<size_t>(index) >= m_columns.size())
-    throw Error(kAdoItemNotFound, kRecordsetSource,
-                "Item cannot be found in the collection corresponding to the requested name or "
-                "ordinal: " + std::to_string(index));
-  const std::string& name = m_columns[static_cast<size_t>(index)];
-  if (m_position >= m_rows->size()) return Field(name);
-  return Field(name, (*m_rows)[m_position][static_cast<size_t>(index)]);
+  const size_t column = CheckedColumn(m_columns, index);
+  if (m_position >= m_rows->size()) return Field(m_columns[column]);
+  return Field(m_columns[column], (*m_rows)[m_position][column]);
 }
 
 int32_t MemoryRecordset::FieldCount() const {
@@ -94,6 +110,51 @@ void MemoryRecordset::Close() {
   CheckOpen();
   m_closed = true;
   m_rows = std::make_shared<const std::vector<std::vector<Variant>>>();
+}
+
+}  // namespace mirel_SbF
+
+namespace mirel_SbF {
+
+Field ViewRecordset::Fields(std::string_view name) const {
+  CheckOpen(m_closed);
+  return Fields(static_cast<int32_t>(ColumnOf(*m_columns, name)));
+}
+
+Field ViewRecordset::Fields(int32_t index) const {
+  CheckOpen(m_closed);
+  const size_t column = CheckedColumn(*m_columns, index);
+  if (m_position >= m_rows) return Field((*m_columns)[column]);
+  return Field((*m_columns)[column], m_cell(m_position, column));
+}
+
+int32_t ViewRecordset::FieldCount() const {
+  CheckOpen(m_closed);
+  return static_cast<int32_t>(m_columns->size());
+}
+
+bool ViewRecordset::EndOfFile() const {
+  CheckOpen(m_closed);
+  return m_position >= m_rows;
+}
+
+void ViewRecordset::MoveNext() {
+  CheckOpen(m_closed);
+  if (m_position >= m_rows) RaiseNoCurrentRecord();
+  ++m_position;
+}
+
+int32_t ViewRecordset::RecordCount() const {
+  CheckOpen(m_closed);
+  return static_cast<int32_t>(m_rows);
+}
+
+void ViewRecordset::Close() {
+  CheckOpen(m_closed);
+  m_closed = true;
+  m_owner.reset();
+  m_cell = nullptr;
+  m_rows = 0;
 }
 
 }  // namespace mirel_SbF

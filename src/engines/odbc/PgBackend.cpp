@@ -121,12 +121,16 @@ class PgBackend : public facets::Backend {
     return rows.rows.size() == 1 && rows.rows[0][0].Type() == mirel_SbF::VariantType::String &&
            IsWholeType(rows.rows[0][0].AsString());
   }
-  facets::KeyedRows Rows(const std::string& tsql) override {
-    ExactRows result = QueryExact(tsql);
-    facets::KeyedRows rows;
-    for (size_t r = 0; r < result.rows.rows.size(); ++r) rows.keys.push_back(WholeOf(result, r, 0));
-    static_cast<facets::ResultRows&>(rows) = std::move(result.rows);
-    if (rows.rows.empty()) rows.names.clear();  // the names only come with a row, as on SQLite
+  facets::KeyedTable Rows(const std::string& tsql) override {
+    const ExactRows result = QueryExact(tsql);
+    facets::KeyedTable rows;
+    if (result.rows.rows.empty()) return rows;  // the names only come with a row, as on SQLite
+    auto table = std::make_shared<facets::CompactTable>(result.rows.names);
+    for (size_t r = 0; r < result.rows.rows.size(); ++r) {
+      rows.keys.push_back(WholeOf(result, r, 0));
+      table->AddRow(result.rows.rows[r]);
+    }
+    rows.table = std::move(table);
     return rows;
   }
   bool AnswersFromPostings() const override { return false; }
@@ -264,7 +268,7 @@ std::optional<Rows> FacetAnswer(Connection& conn, const OdbcSettings& settings, 
   try {
     std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, tsql);
     if (!evaluated) return std::nullopt;
-    if (evaluated->answer) return *evaluated->answer;
+    if (evaluated->answer) return evaluated->answer->Materialize();
     return Run(conn, settings, dbName, backend.Text(evaluated->tsql), true);
   } catch (const ConnectionLost&) {
     throw;

@@ -326,26 +326,26 @@ bool SqliteBackend::VersionKeyIsWhole() {
          type && AffinityOf(type) == Affinity::Integer;
 }
 
-facets::KeyedRows SqliteBackend::Rows(const std::string& tsql) {
-  facets::KeyedRows rows;
-  bool first = true;
+facets::KeyedTable SqliteBackend::Rows(const std::string& tsql) {
+  facets::KeyedTable rows;
+  std::shared_ptr<facets::CompactTable> table;
+  std::vector<mirel_SbF::Variant> row;
   ForEachRow(m_db, RewriteTsql(tsql, Dialect::SQLite), [&](sqlite3_stmt* stmt) {
     if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
     rows.keys.push_back(sqlite3_column_int64(stmt, 0));
     const int columns = sqlite3_column_count(stmt);
-    if (first) {
-      for (int c = 0; c < columns; ++c) rows.names.emplace_back(sqlite3_column_name(stmt, c));
-      first = false;
+    if (!table) {
+      std::vector<std::string> names;
+      for (int c = 0; c < columns; ++c) names.emplace_back(sqlite3_column_name(stmt, c));
+      table = std::make_shared<facets::CompactTable>(std::move(names));
     }
-    std::vector<mirel_SbF::Variant> row;
-    row.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) {
-      row.push_back(ValueOf(stmt, c));
-      if (sqlite3_column_type(stmt, c) == SQLITE_TEXT) rows.bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
-    }
-    rows.bytes += sizeof(row) + row.size() * sizeof(mirel_SbF::Variant);
-    rows.rows.push_back(std::move(row));
+    row.clear();
+    for (int c = 0; c < columns; ++c) row.push_back(ValueOf(stmt, c));
+    table->AddRow(row);
   });
+  if (table) table->Shrink();
+  rows.table = std::move(table);
+  rows.keys.shrink_to_fit();
   return rows;
 }
 

@@ -47,7 +47,7 @@ class SqliteBackend : public facets::Backend {
   std::shared_ptr<const facets::CompanionIndex> Companion() override;
   std::vector<int64_t> CriteriaItems(const std::string& project) override;
   bool VersionKeyIsWhole() override;
-  facets::KeyedRows Rows(const std::string& tsql) override;
+  facets::KeyedTable Rows(const std::string& tsql) override;
   bool AnswersFromPostings() const override { return true; }
   std::optional<facets::Literal> NumberLiteral(const std::string& text) override;
   int64_t Bind(std::shared_ptr<const VehicleSet> set) override;

@@ -511,12 +511,6 @@ std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(ResultRows rows) {
   return std::make_shared<mirel_SbF::MemoryRecordset>(std::move(rows.names), std::move(rows.rows));
 }
 
-// A record set over a kept answer's rows, without copying them.
-std::shared_ptr<mirel_SbF::Recordset> RecordsetOf(const std::shared_ptr<const ResultRows>& rows) {
-  return std::make_shared<mirel_SbF::MemoryRecordset>(
-      rows->names, std::shared_ptr<const std::vector<std::vector<mirel_SbF::Variant>>>(rows, &rows->rows),
-      mirel_SbF::MemoryRecordset::Shared{});
-}
 
 // Sets the query's deadline for the time it runs and releases what it bound.
 class QueryScope {
@@ -673,7 +667,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     answerStamp += where.mainName + "|" + specsStamp;
     for (const std::string& name : databases) answerStamp += "|" + snapshot.StampOf(name);
     if (cache)
-      if (auto hit = cache->Get<Kept::Answer>(answerStamp, strSql)) return RecordsetOf(hit);
+      if (auto hit = cache->Get<Kept::Answer>(answerStamp, strSql)) return hit->Open();
 
     sqlite_detail::CompanionSource companion;
     companion.path = where.folder + "/" + where.mainName + ".sbfidx";
@@ -690,21 +684,21 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     ctx.specsStamp = specsStamp;
     ctx.stampOf = [&](const std::string& schema) { return snapshot.StampOf(schema); };
     ctx.mode = settings.evaluation;
-    std::shared_ptr<const ResultRows> rows;
+    std::shared_ptr<const facets::Answer> rows;
     try {
       if (std::optional<facets::Evaluated> evaluated = facets::EvaluateText(ctx, strSql))
         rows = evaluated->answer ? evaluated->answer
-                                 : std::make_shared<const ResultRows>(
-                                       Run(conn, where, RewriteTsql(evaluated->tsql, Dialect::SQLite), settings));
+                                 : facets::RowsAnswer(std::make_shared<const ResultRows>(
+                                       Run(conn, where, RewriteTsql(evaluated->tsql, Dialect::SQLite), settings)));
     } catch (const Error&) {
       // The faster form failed, on a query of its own or on its text: the text as written
       // decides, so that the host sees exactly its answer or its error in every form.
       if (scope.TimedOut()) throw;
       backend.ReleaseBindings();
     }
-    if (!rows) rows = std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings));
-    if (cache) cache->Put<Kept::Answer>(answerStamp, strSql, rows, rows->bytes);
-    return RecordsetOf(rows);
+    if (!rows) rows = facets::RowsAnswer(std::make_shared<const ResultRows>(Run(conn, where, sqliteSql, settings)));
+    if (cache) cache->Put<Kept::Answer>(answerStamp, strSql, rows, rows->Bytes());
+    return rows->Open();
   } catch (const EngineError& e) {
     // The engine's own statements (the read transaction) fail with the engine's words only.
     const int primary = e.Code() & 0xFF;

@@ -1,0 +1,138 @@
+#include "index/Answers.h"
+
+#include "runtime/NumberText.h"
+#include "runtime/ViewRecordset.h"
+
+namespace mirel_platform::facets {
+
+namespace {
+
+using mirel_SbF::Variant;
+using mirel_SbF::VariantType;
+
+class Rows final : public Answer {
+ public:
+  explicit Rows(std::shared_ptr<const ResultRows> rows) : m_rows(std::move(rows)) {}
+  std::shared_ptr<mirel_SbF::Recordset> Open() const override {
+    return std::make_shared<mirel_SbF::MemoryRecordset>(
+        m_rows->names, std::shared_ptr<const std::vector<std::vector<Variant>>>(m_rows, &m_rows->rows),
+        mirel_SbF::MemoryRecordset::Shared{});
+  }
+  ResultRows Materialize() const override { return *m_rows; }
+  size_t Bytes() const override { return m_rows->bytes; }
+
+ private:
+  std::shared_ptr<const ResultRows> m_rows;
+};
+
+class Ids final : public Answer, public std::enable_shared_from_this<Ids> {
+ public:
+  explicit Ids(std::vector<int64_t> ids)
+      : m_ids(std::move(ids)), m_names(std::make_shared<const std::vector<std::string>>(1, "vehicle_id")) {}
+  std::shared_ptr<mirel_SbF::Recordset> Open() const override {
+    const std::vector<int64_t>* ids = &m_ids;
+    return std::make_shared<mirel_SbF::ViewRecordset>(
+        m_names, m_ids.size(), [ids](size_t row, size_t) { return mirel_SbF::WholeNumber((*ids)[row]); },
+        shared_from_this());
+  }
+  ResultRows Materialize() const override {
+    ResultRows rows;
+    rows.names = *m_names;
+    for (int64_t id : m_ids) rows.rows.push_back({mirel_SbF::WholeNumber(id)});
+    return rows;
+  }
+  size_t Bytes() const override { return sizeof(*this) + m_ids.capacity() * sizeof(int64_t); }
+
+ private:
+  std::vector<int64_t> m_ids;
+  std::shared_ptr<const std::vector<std::string>> m_names;
+};
+
+class Table final : public Answer, public std::enable_shared_from_this<Table> {
+ public:
+  Table(std::shared_ptr<const CompactTable> table, std::vector<uint32_t> rows)
+      : m_table(std::move(table)), m_rows(std::move(rows)) {}
+  std::shared_ptr<mirel_SbF::Recordset> Open() const override {
+    const CompactTable* table = m_table.get();
+    const std::vector<uint32_t>* rows = &m_rows;
+    return std::make_shared<mirel_SbF::ViewRecordset>(
+        m_table->Names(), m_rows.size(),
+        [table, rows](size_t row, size_t column) { return table->Cell((*rows)[row], column); }, shared_from_this());
+  }
+  ResultRows Materialize() const override {
+    ResultRows rows;
+    rows.names = *m_table->Names();
+    for (uint32_t row : m_rows) {
+      std::vector<Variant> values;
+      for (size_t c = 0; c < rows.names.size(); ++c) values.push_back(m_table->Cell(row, c));
+      rows.rows.push_back(std::move(values));
+    }
+    return rows;
+  }
+  // The picks; the table is kept (and counted) on its own.
+  size_t Bytes() const override { return sizeof(*this) + m_rows.capacity() * sizeof(uint32_t); }
+
+ private:
+  std::shared_ptr<const CompactTable> m_table;
+  std::vector<uint32_t> m_rows;
+};
+
+}  // namespace
+
+CompactTable::CompactTable(std::vector<std::string> names)
+    : m_names(std::make_shared<const std::vector<std::string>>(std::move(names))) {}
+
+void CompactTable::AddRow(const std::vector<Variant>& row) {
+  for (size_t c = 0; c < m_names->size(); ++c) {
+    const Variant value = c < row.size() ? row[c] : Variant();
+    Value cell{};
+    cell.type = static_cast<uint8_t>(value.Type());
+    switch (value.Type()) {
+      case VariantType::Boolean: cell.whole = value.AsBoolean(); break;
+      case VariantType::Long: cell.whole = value.AsLong(); break;
+      case VariantType::Double: cell.real = value.AsDouble(); break;
+      case VariantType::String:
+        cell.offset = m_texts.size();
+        cell.length = static_cast<uint32_t>(value.AsString().size());
+        m_texts += value.AsString();
+        break;
+      default: break;
+    }
+    m_cells.push_back(cell);
+  }
+}
+
+void CompactTable::Shrink() {
+  m_cells.shrink_to_fit();
+  m_texts.shrink_to_fit();
+}
+
+Variant CompactTable::Cell(size_t row, size_t column) const {
+  const Value& cell = m_cells[row * m_names->size() + column];
+  switch (static_cast<VariantType>(cell.type)) {
+    case VariantType::Null: return Variant::Null();
+    case VariantType::Boolean: return Variant(cell.whole != 0);
+    case VariantType::Long: return Variant(static_cast<int32_t>(cell.whole));
+    case VariantType::Double: return Variant(cell.real);
+    case VariantType::String: return Variant(m_texts.substr(cell.offset, cell.length));
+    default: return Variant();
+  }
+}
+
+size_t CompactTable::Bytes() const {
+  return sizeof(*this) + m_cells.capacity() * sizeof(Value) + m_texts.capacity();
+}
+
+std::shared_ptr<const Answer> RowsAnswer(std::shared_ptr<const ResultRows> rows) {
+  return std::make_shared<const Rows>(std::move(rows));
+}
+
+std::shared_ptr<const Answer> VehicleIdsAnswer(std::vector<int64_t> ids) {
+  return std::make_shared<const Ids>(std::move(ids));
+}
+
+std::shared_ptr<const Answer> TableAnswer(std::shared_ptr<const CompactTable> table, std::vector<uint32_t> rows) {
+  return std::make_shared<const Table>(std::move(table), std::move(rows));
+}
+
+}  // namespace mirel_platform::facets
