@@ -49,7 +49,9 @@ class EngineCache {
       m_used -= m_lru.back().bytes;
       m_index.erase(m_lru.back().key);
       m_lru.pop_back();
+      ++m_evictions;
     }
+    ++m_loads;
     m_lru.push_front(Entry{key, std::static_pointer_cast<const void>(std::move(value)), bytes});
     m_index.emplace(key, m_lru.begin());
     m_used += bytes;
@@ -57,11 +59,11 @@ class EngineCache {
 
   struct Counts {
     size_t entries, bytes, limit;
-    long long hits, misses;
+    long long hits, misses, evictions, loads;
   };
   Counts CountsForTesting() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return Counts{m_index.size(), m_used, m_limit, m_hits, m_misses};
+    return Counts{m_index.size(), m_used, m_limit, m_hits, m_misses, m_evictions, m_loads};
   }
 
  private:
@@ -78,6 +80,8 @@ class EngineCache {
   size_t m_used = 0;
   long long m_hits = 0;
   long long m_misses = 0;
+  long long m_evictions = 0;
+  long long m_loads = 0;
 };
 
 }  // namespace mirel_platform

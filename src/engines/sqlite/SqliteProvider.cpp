@@ -748,6 +748,22 @@ void SqliteEndReadScope() {
 
 void SqliteCloseCachedConnections() { Cache().connections.clear(); }
 
+mirel_base::CacheCounts SqliteCacheCounts() {
+  Caches& caches = AllCaches();
+  std::lock_guard<std::mutex> lock(caches.mutex);
+  mirel_base::CacheCounts all;
+  for (const auto& [key, cache] : caches.byFolder) {
+    const EngineCache::Counts counts = cache->CountsForTesting();
+    all.bytes += static_cast<int64_t>(counts.bytes);
+    all.entries += static_cast<int64_t>(counts.entries);
+    all.hits += counts.hits;
+    all.misses += counts.misses;
+    all.evictions += counts.evictions;
+    all.loads += counts.loads;
+  }
+  return all;
+}
+
 int64_t SqliteCacheBytesForTesting() {
   Caches& caches = AllCaches();
   std::lock_guard<std::mutex> lock(caches.mutex);
