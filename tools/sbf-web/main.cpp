@@ -23,16 +23,13 @@
 #include "Json.h"
 #include "Render.h"
 #include "Screen.h"
-#include "Text.h"
+#include "Options.h"
 
 namespace {
 
 struct Options {
   std::optional<int> port;
-  std::string data = "data/sample";
-  std::optional<std::string> connection;
-  std::string specs = "specs";
-  std::string project = "prj";
+  sbf_host::DataOptions data;
   std::string columns;
   bool noCounts = false;
   bool help = false;
@@ -58,80 +55,34 @@ too) or the port cannot be used (e.g. another server has it), 64 a bad command l
 (as sbf's).
 )";
 
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using sbf_host::DataError;
+using sbf_host::UsageError;
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
   CLI::App app("sbf-web", "sbf-web");
   app.set_help_flag("-h,--help");
-  std::string port;
-  app.add_option("--port", port);
-  app.add_option("--data", o.data);
-  app.add_option("--connection,--conn", o.connection);
-  app.add_option("--specs", o.specs);
-  app.add_option("--project", o.project);
+  app.add_option("--port", o.port)->required()->check(sbf_host::PortNumber());
+  sbf_host::AddDataOptions(app, o.data);
   app.add_option("--columns", o.columns);
   app.add_flag("--no-counts", o.noCounts);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     o.help = true;
-    return o;
   } catch (const CLI::ParseError& e) {
-    std::string what = e.what();
-    if (what.rfind("The following argument", 0) == 0) what = "unknown option or argument " + what.substr(what.find(':') + 2);
-    throw UsageError(what);
+    throw UsageError(sbf_host::UsageText(e));
   }
-  if (!app.count("--port")) throw UsageError("--port is required");
-  size_t end = 0;
-  long value = -1;
-  try {
-    value = std::stol(port, &end);
-  } catch (const std::exception&) {
-    end = std::string::npos;
-  }
-  if (port.empty() || end != port.size() || value < 0 || value > 65535)
-    throw UsageError("--port needs a port number (0 to 65535), not \"" + port + "\"");
-  o.port = static_cast<int>(value);
   return o;
 }
 
-// The data cannot be read: exit 2, as sbf.
-struct DataError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
 sbf_web::Config MakeConfig(const Options& o) {
   sbf_web::Config config;
-  config.specs = o.specs;
-  config.project = o.project;
+  config.specs = o.data.specs;
+  config.project = o.data.project;
   config.counts = !o.noCounts;
-  if (!o.columns.empty()) {
-    config.columns.clear();
-    size_t start = 0;
-    while (start <= o.columns.size()) {
-      size_t end = o.columns.find(',', start);
-      if (end == std::string::npos) end = o.columns.size();
-      const std::string column = o.columns.substr(start, end - start);
-      if (column.empty()) throw UsageError("--columns has an empty column name");
-      config.columns.push_back(column);
-      start = end + 1;
-    }
-  }
-  if (o.connection) {
-    config.connection = *o.connection;
-    return config;
-  }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (!fs::is_directory(o.data, ec))
-    throw DataError("the data folder " + o.data + " does not exist (./sample.sh builds data/sample)");
-  for (const std::string& name : {o.specs, o.project})
-    if (!fs::is_regular_file(fs::path(o.data) / (name + ".db"), ec))
-      throw DataError("the data folder " + o.data + " has no " + name + ".db (./sample.sh builds data/sample)");
-  config.connection = "Provider=SQLite;Data Source=" + o.data;
+  if (!o.columns.empty()) config.columns = sbf_host::ColumnList("--columns", o.columns);
+  config.connection = sbf_host::ConnectionOf(o.data);
   return config;
 }
 
@@ -140,15 +91,7 @@ void Answer(const sbf_web::Config& config, const httplib::Request& req, httplib:
   res.set_header("X-Content-Type-Options", "nosniff");
   const char* type = json ? "application/json; charset=utf-8" : "text/html; charset=utf-8";
   try {
-    const size_t mark = req.target.find('?');
-    const std::string query = mark == std::string::npos ? "" : req.target.substr(mark + 1);
-    std::vector<std::pair<std::string, std::string>> pairs;
-    try {
-      pairs = sbf_web::ParseQuery(query);
-    } catch (const std::invalid_argument& e) {
-      throw sbf_web::RequestError(e.what());
-    }
-    const sbf_web::Request request = sbf_web::ParseRequest(pairs);
+    const sbf_web::Request request = sbf_web::ParseRequest(req);
     if (!json && request.change.kind != sbf_web::Change::None) {
       // The address bar then shows the new screen's own URL, to reload or share; the
       // screen itself is built by the request that follows.
