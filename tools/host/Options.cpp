@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "Request.h"
+
 namespace sbf_host {
 namespace {
 
@@ -56,18 +58,9 @@ CLI::Validator RowCount() { return Needs("a number of rows (0 or more)", 0, INT3
 CLI::Validator PortNumber() { return Needs("a port number (0 to 65535)", 0, 65535); }
 
 std::vector<std::string> ColumnList(const std::string& option, const std::string& text) {
-  std::vector<std::string> columns;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string column = text.substr(start, end - start);
-    column.erase(0, column.find_first_not_of(' '));
-    column.erase(column.find_last_not_of(' ') + 1);
+  const std::vector<std::string> columns = SplitList(text);
+  for (const auto& column : columns)
     if (column.empty()) throw UsageError(option + " has an empty column name: \"" + text + "\"");
-    columns.push_back(column);
-    start = end + 1;
-  }
   return columns;
 }
 

@@ -111,6 +111,33 @@ void Answer(const sbf_web::Config& config, const httplib::Request& req, httplib:
   }
 }
 
+// The screen, its JSON, the icon and the pages for other paths.
+void AddRoutes(httplib::Server& server, const sbf_web::Config& config) {
+  server.Get("/", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, false); });
+  server.Get("/api/screen", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, true); });
+  // The page's icon: a small magnifier, so that browsers asking for it get no error.
+  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Cache-Control", "max-age=86400");
+    res.set_content(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\"><circle cx=\"6.5\" cy=\"6.5\" r=\"4.5\" "
+        "fill=\"none\" stroke=\"#0b5cad\" stroke-width=\"2\"/><path d=\"M10 10l4.5 4.5\" stroke=\"#0b5cad\" "
+        "stroke-width=\"2.5\"/></svg>",
+        "image/svg+xml");
+  });
+  // An address longer than the server reads (cpp-httplib's limit) gets a page that says so.
+  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.status == 414) res.set_content(sbf_web::RenderHtmlTooLong(), "text/html; charset=utf-8");
+  });
+  server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = 404;
+    res.set_content(sbf_web::RenderJsonNotFound(req.path), "application/json; charset=utf-8");
+  });
+  server.Get(R"(.*)", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = 404;
+    res.set_content(sbf_web::RenderHtmlNotFound(req.path), "text/html; charset=utf-8");
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,29 +183,7 @@ int main(int argc, char** argv) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
-  server.Get("/", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, false); });
-  server.Get("/api/screen", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, true); });
-  // The page's icon: a small magnifier, so that browsers asking for it get no error.
-  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Cache-Control", "max-age=86400");
-    res.set_content(
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\"><circle cx=\"6.5\" cy=\"6.5\" r=\"4.5\" "
-        "fill=\"none\" stroke=\"#0b5cad\" stroke-width=\"2\"/><path d=\"M10 10l4.5 4.5\" stroke=\"#0b5cad\" "
-        "stroke-width=\"2.5\"/></svg>",
-        "image/svg+xml");
-  });
-  // An address longer than the server reads (cpp-httplib's limit) gets a page that says so.
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.status == 414) res.set_content(sbf_web::RenderHtmlTooLong(), "text/html; charset=utf-8");
-  });
-  server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
-    res.status = 404;
-    res.set_content(sbf_web::RenderJsonNotFound(req.path), "application/json; charset=utf-8");
-  });
-  server.Get(R"(.*)", [](const httplib::Request& req, httplib::Response& res) {
-    res.status = 404;
-    res.set_content(sbf_web::RenderHtmlNotFound(req.path), "text/html; charset=utf-8");
-  });
+  AddRoutes(server, config);
 
   const char* host = "127.0.0.1";
   int port = *options.port;

@@ -83,14 +83,8 @@ const CommandInfo* FindCommand(const std::string& name) {
   return nullptr;
 }
 
-std::string Usage() {
-  std::string text = "usage: sbf <command> [options]\n\ncommands:\n";
-  for (const auto& info : kCommands) {
-    const std::string name = info.name;
-    text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') + info.summary + "\n";
-  }
-  text += R"(
-data (every command but price needs it):
+// The options, as --help lists them after the commands.
+const char* const kOptionsHelp = R"(data (every command but price needs it):
   --data DIR            folder with specs.db and prj.db (default data/sample)
   --connection TEXT     a whole connection string instead of --data, e.g.
                         "Provider=SQLite;Data Source=DIR" (--conn is the same)
@@ -169,7 +163,14 @@ examples:
   sbf search --category Motor --lang 3 --currencies EUR --value 7401:0::EU
   sbf search --category General --counts --value 7401:0::EU --value 7401:0::JP
 )";
-  return text;
+
+std::string Usage() {
+  std::string text = "usage: sbf <command> [options]\n\ncommands:\n";
+  for (const auto& info : kCommands) {
+    const std::string name = info.name;
+    text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') + info.summary + "\n";
+  }
+  return text + "\n" + kOptionsHelp;
 }
 
 namespace {

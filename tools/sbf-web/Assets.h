@@ -1,0 +1,12 @@
+// The page's style sheet and script, kept as files under assets/ (where the linters read
+// them) and built into the binary by CMake (Embed.cmake writes their bytes into a .cpp).
+#pragma once
+
+#include <string_view>
+
+namespace sbf_web::assets {
+
+extern const std::string_view kScreenCss;  // assets/screen.css
+extern const std::string_view kScreenJs;   // assets/screen.js
+
+}  // namespace sbf_web::assets
