@@ -53,6 +53,8 @@ std::string ConnectionOf(const DataOptions& o) {
   return "Provider=SQLite;Data Source=" + o.data;
 }
 
+CLI::Validator NumberIn(const char* what, long long low, long long high) { return Needs(what, low, high); }
+
 CLI::Validator WholeNumber() { return Needs("a whole number", INT32_MIN, INT32_MAX); }
 CLI::Validator RowCount() { return Needs("a number of rows (0 or more)", 0, INT32_MAX); }
 CLI::Validator PortNumber() { return Needs("a port number (0 to 65535)", 0, 65535); }

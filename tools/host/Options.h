@@ -42,6 +42,8 @@ std::string ConnectionOf(const DataOptions& options);
 CLI::Validator WholeNumber();  // an int32_t
 CLI::Validator RowCount();     // 0 or more, within int32_t
 CLI::Validator PortNumber();   // 0 to 65535
+// A whole number from `low` to `high`, refused as "needs WHAT, not ...".
+CLI::Validator NumberIn(const char* what, long long low, long long high);
 
 // "a,b" -> {"a", "b"}, refusing an empty name (UsageError naming the option).
 std::vector<std::string> ColumnList(const std::string& option, const std::string& text);

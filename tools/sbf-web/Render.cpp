@@ -553,12 +553,21 @@ std::string RenderJsonNotFound(const std::string& path) {
                            {"description", "no such path: " + path}, {"badState", false}}}});
 }
 
-std::string RenderHtmlTooLong() {
-  const Words& w = WordsFor(1);
-  return Page(1, w.errorTitle,
-              "<h1>" + HtmlEscape(w.errorTitle) + "</h1><p class=\"error\" id=\"error-description\">" +
-                  HtmlEscape(w.tooLong) + "</p><p><a id=\"start-over\" href=\"/\">" + HtmlEscape(w.startOver) +
-                  "</a></p>");
+std::string RenderHtmlRefused(int status, int32_t language) {
+  const Words& w = WordsFor(language);
+  const char* text = status == 414 ? w.tooLong : status == 431 ? w.tooLarge : w.tooSlow;
+  return Page(language, w.errorTitle,
+              "<h1>" + HtmlEscape(w.errorTitle) + "</h1><p class=\"error\" id=\"error-description\">" + HtmlEscape(text) +
+                  "</p><p><a id=\"start-over\" href=\"/\">" + HtmlEscape(w.startOver) + "</a></p>");
+}
+
+std::string RenderJsonRefused(int status) {
+  const char* what = status == 414   ? "the address is longer than the server reads"
+                     : status == 431 ? "the request's headers are larger than the server reads"
+                                     : "the request did not arrive in time";
+  return sbf_host::Dump({{"error",
+                          {{"status", status}, {"number", nullptr}, {"hex", nullptr}, {"source", "sbf-web"},
+                           {"description", what}, {"badState", false}}}});
 }
 
 }  // namespace sbf_web
