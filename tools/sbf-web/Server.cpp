@@ -87,6 +87,9 @@ WebServer::WebServer(Config config, ServerOptions options)
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
   m_server.set_payload_max_length(64 * 1024);  // the screen takes no body
+  // What the answers' Keep-Alive header tells clients: the gate's own limits.
+  m_server.set_keep_alive_max_count(m_options.limits.requestsPerConnection);
+  m_server.set_keep_alive_timeout(m_options.limits.idleSeconds);
   m_server.set_default_headers({{"X-Content-Type-Options", "nosniff"}});
   m_server.set_logger([this](const httplib::Request& req, const httplib::Response& res) { Log(req, res); });
   AddRoutes();
