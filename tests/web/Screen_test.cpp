@@ -104,6 +104,7 @@ TEST(WebScreen, EachChangeIsAppliedOnTopOfTheRestoredState) {
       {kEurope, "op=either&schema=7401&loc=0&value=1", kMarkedEurope},
       {kMarkedEurope, "op=either&schema=7401&loc=0&value=0", kEurope},
       {kMarkedEurope, "op=clear", kFirst},  // back to the first screen, its marks included
+      {kMarkedEurope + "~2~7402~0~I~I~", "op=unpick&schema=7402&loc=0&value=I", kMarkedEurope},  // marks stay
   };
   for (const auto& c : cases) {
     const Screen screen = Build("state=" + UrlEncode(c.state) + "&" + c.change);
