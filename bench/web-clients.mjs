@@ -1,7 +1,8 @@
 // Clients of sbf-web for bench/web-load.sh, on the loopback address only:
 //   node bench/web-clients.mjs --url http://127.0.0.1:PORT --clients N --seconds S
-//        [--stalled N] [--pid PID] [--sigterm-after S]
-// Each client clicks as a person does: from the first screen it follows a random link that
+//        [--start PATH] [--stalled N] [--pid PID] [--sigterm-after S]
+// Each client clicks as a person does: from the first screen (--start, default /api/screen;
+// its parameters travel in every link) it follows a random link that
 // picks or unpicks a value (the "toggle" links of /api/screen), five clicks, then starts
 // over; every answer must be a whole JSON screen. --stalled opens N more connections that
 // send a request head a byte every 300 ms and never finish it (the server answers 408 after
@@ -20,6 +21,7 @@ const clients = Number(args.clients || 8);
 const seconds = Number(args.seconds || 10);
 const stalledCount = Number(args.stalled || 0);
 const pid = args.pid ? Number(args.pid) : null;
+const start = args.start || '/api/screen';
 const sigtermAfter = args['sigterm-after'] ? Number(args['sigterm-after']) : null;
 if (!base || !/^http:\/\/(127\.\d+\.\d+\.\d+|localhost|\[::1\]):\d+$/.test(base)) {
   console.error('usage: node bench/web-clients.mjs --url http://127.0.0.1:PORT [...] (the loopback address only)');
@@ -51,6 +53,7 @@ async function get(path) {
   }
   if (response.status !== 200) {
     errors.status += 1;
+    console.error(`status ${response.status}: ${path.slice(0, 160)}: ${body.slice(0, 200)}`);
     return null;
   }
   try {
@@ -66,7 +69,7 @@ async function get(path) {
 
 async function clicker() {
   while (!stopped) {
-    let screen = await get('/api/screen');
+    let screen = await get(start);
     for (let click = 0; click < 5 && screen && !stopped; click += 1) {
       const links = [];
       for (const row of screen.rows) for (const value of row.values || []) if (value.toggle) links.push(value.toggle);

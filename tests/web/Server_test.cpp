@@ -109,14 +109,15 @@ TEST(WebServer, HealthReadinessAndMetrics) {
   EXPECT_EQ(client.Get("/readyz")->status, 200);
   EXPECT_EQ(client.Get("/api/screen?state=x")->status, 400);
   EXPECT_EQ(client.Get("/nowhere")->status, 404);
-  fs::remove(folder + "/prj.db");  // the library's own error, counted by its number
-  EXPECT_EQ(client.Get("/api/screen")->status, 400);
+  fs::remove(folder + "/prj.db");  // the engine's error, the server's failure, counted by its number
+  EXPECT_EQ(client.Get("/api/screen")->status, 500);
   // The log line and the counts of an answer follow its last byte: a moment later they are in.
   std::string body;
   const char* const lines[] = {
       "\nsbf_web_requests_total{route=\"/readyz\",status=\"503\"} 1\n",
       "\nsbf_web_requests_total{route=\"/readyz\",status=\"200\"} 1\n",
-      "\nsbf_web_requests_total{route=\"/api/screen\",status=\"400\"} 2\n",
+      "\nsbf_web_requests_total{route=\"/api/screen\",status=\"400\"} 1\n",
+      "\nsbf_web_requests_total{route=\"/api/screen\",status=\"500\"} 1\n",
       "\nsbf_web_library_errors_total{number=\"0x80004005\"} 1\n",
       "\nsbf_web_requests_total{route=\"other\",status=\"404\"} 1\n",
       "\nsbf_web_request_duration_seconds_bucket{route=\"/healthz\",le=\"0.0025\"} 1\n",

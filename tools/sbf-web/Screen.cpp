@@ -19,7 +19,10 @@ RequestError::RequestError(int32_t errorNumber, std::string errorSource, std::st
       library(true),
       number(errorNumber),
       source(std::move(errorSource)),
-      description(std::move(text)) {}
+      description(std::move(text)),
+      // The engine's own errors (a database that cannot be read, a query past its time) are
+      // the server's failure, not the request's.
+      status(source == mirel_base::kConnectorSource ? 500 : 400) {}
 
 namespace {
 

@@ -40,7 +40,8 @@ struct Way {
 
 // A request that cannot be answered. `library` is set when the library raised the error
 // (number, source and description are then the library's); otherwise the host found the
-// problem itself and the source is "sbf-web".
+// problem itself and the source is "sbf-web". Status 400, or 500 for an error of the engine
+// (source mirel_base.Connector).
 struct RequestError : std::runtime_error {
   RequestError(std::string description, int status = 400);
   RequestError(int32_t number, std::string source, std::string description);
