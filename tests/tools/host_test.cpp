@@ -79,6 +79,14 @@ TEST(HostCheck, RefusesWhatTheProjectDoesNotHaveAndSaysWhatItHas) {
     if (*c.message == '\0') EXPECT_EQ(message, "");
     else EXPECT_NE(message.find(c.message), std::string::npos) << "\"" << message << "\"";
   }
+  // The models no longer on sale, shown, bring their values (model years) into the catalog.
+  sbf_host::Settings old = Sample();
+  old.includeOld = true;
+  const sbf_host::Catalog withOld = sbf_host::LoadCatalog(old);
+  const std::vector<std::string> years = mirel_test::SampleColumn(
+      "select distinct e.data_value from equipment e where e.schema_id = 1102 order by 1");
+  ASSERT_FALSE(years.empty());
+  EXPECT_EQ(Refusal([&] { sbf_host::CheckSelection(withOld, Pick("1102", years.front())); }), "") << years.front();
   // The stored currency is added where it is missing: every price converts from it.
   sbf_host::Settings euro = Sample(1, "EUR");
   sbf_host::LoadCatalog(euro);

@@ -232,6 +232,10 @@ Catalog LoadCatalog(Settings& settings) {
 
   mirel_SbF::Search all;
   all.SetDatabaseInfo(settings.connection, settings.specs, settings.project, settings.language, settings.currencies);
+  // The vehicles the settings show, so that every value the screen offers is one the checks know.
+  if (settings.includeAdvanced) all.ExcludeAdvancedVehicles(false);
+  if (settings.includeOld) all.ExcludeOldVehicles(false);
+  if (settings.includeBuilt) all.ExcludeBuiltVehicles(false);
   all.DoSearch(settings.standardOnly, "", false);
   catalog.rows = ReadRows(all);
   catalog.categories = ReadCategories(settings, all, catalog.rows);
