@@ -2,8 +2,9 @@
 # sbf-web under load, on the loopback address only, bounded in time:
 #   bench/web-load.sh [SECONDS]          (default 60; the other runs take half of it)
 #   SBF_WEB=build-asan/tools/sbf-web/sbf-web bench/web-load.sh 20   (an ASan build, shorter)
+#   VEHICLES=10000 bench/web-load.sh 30                               (smaller data)
 # Builds a Release sbf-web and sampledb in build-bench/ (unless SBF_WEB names a binary) and
-# the 100,000-vehicle synthetic databases in build-bench/web-data-100000 (once), then runs
+# the synthetic databases of VEHICLES (default 100,000) in build-bench/web-data-N (once), then runs
 # bench/web-clients.mjs against one server:
 #   1. 64 clients clicking for SECONDS: requests/s, p50/p99, errors, resident memory
 #   2. 8 clients for SECONDS/2, the unloaded figure
@@ -20,12 +21,13 @@ if [ -z "${SBF_WEB:-}" ]; then
   cmake --build "$dir" -j 2 --target sbf-web sampledb >/dev/null
   SBF_WEB=$dir/tools/sbf-web/sbf-web
 fi
-data=$dir/web-data-100000
+vehicles=${VEHICLES:-100000}
+data=$dir/web-data-$vehicles
 if [ ! -f "$data/specs.db" ]; then
   cmake --build "$dir" -j 2 --target sampledb >/dev/null 2>&1 || true
   sampledb=$dir/tools/sampledb/sampledb
   [ -x "$sampledb" ] || sampledb=build/tools/sampledb/sampledb
-  "$sampledb" synthetic --vehicles 100000 --out "$data"
+  "$sampledb" synthetic --vehicles "$vehicles" --out "$data"
 fi
 [ -d node_modules/ajv ] || npm ci --no-audit --no-fund
 

@@ -310,8 +310,13 @@ void GatedServer::Refuse(const std::shared_ptr<Connection>& connection, int stat
   const std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\nContent-Type: " + type +
                              "\r\nContent-Length: " + std::to_string(body.size()) +
                              "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + body;
-  // A small answer: the socket's buffer takes it, or the client is not listening anyway.
+  // A small answer: the socket's buffer takes it, or the client is not listening anyway. What
+  // the client sent is read away first, so that closing ends with the answer, not a reset.
+  char discard[4096];
+  while (::recv(connection->fd, discard, sizeof discard, MSG_DONTWAIT) > 0) {
+  }
   (void)!::send(connection->fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  ::shutdown(connection->fd, SHUT_WR);
   Close(connection);
 }
 
