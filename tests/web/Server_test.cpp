@@ -120,7 +120,7 @@ TEST(WebServer, HealthReadinessAndMetrics) {
       "\nsbf_web_requests_total{route=\"/api/screen\",status=\"500\"} 1\n",
       "\nsbf_web_library_errors_total{number=\"0x80004005\"} 1\n",
       "\nsbf_web_requests_total{route=\"other\",status=\"404\"} 1\n",
-      "\nsbf_web_request_duration_seconds_bucket{route=\"/healthz\",le=\"0.0025\"} 1\n",
+      "\nsbf_web_request_duration_seconds_bucket{route=\"/healthz\",le=\"0.001\"} ",
       "\nsbf_web_request_duration_seconds_bucket{route=\"/healthz\",le=\"+Inf\"} 1\n",
       "\nsbf_web_request_duration_seconds_count{route=\"/api/screen\"} 2\n", "\nsbf_web_ready 1\n",
       "\n# TYPE sbf_engine_cache_hits_total counter\n", "\n# TYPE process_resident_memory_bytes gauge\n"};
