@@ -28,7 +28,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 groups="build test"
 [ "$server" = off ] || groups="$groups server"
 tools/deps.sh install $groups
-{ [ -d node_modules/vega-datasets ] && [ -d node_modules/playwright-core ]; } || npm ci --no-audit --no-fund
+# npm's packages (package-lock.json): the sample's cars, the browser driver, the linters and
+# the OpenAPI validator of the tests.
+npm ci --no-audit --no-fund
 
 cleanup=""
 trap 'eval "$cleanup"' EXIT

@@ -9,9 +9,11 @@
 // Errors of the engine reach the caller as Error with the connector's own source.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "mirel_SbF/Recordset.h"
 
@@ -46,6 +48,22 @@ void RegisterProvider(const std::string& name, QueryRunner run);
 //                   for an operator.
 void WriteIndexFile(const std::string& strDbName, const std::string& strDbConn);
 std::string CheckIndexFile(const std::string& strDbName, const std::string& strDbConn);
+
+// The version of the data the databases `strDbNames` of `strDbConn` hold now: a text that
+// changes whenever one of their files is replaced, renamed over or written, for a host that
+// tags its answers with it (an HTTP ETag). The embedded engine's files only: empty for
+// database servers and other providers, whose version cannot be told this way. Reads the
+// files' metadata, never their contents; a missing file is part of the version too.
+std::string DataVersion(const std::string& strDbConn, const std::vector<std::string>& strDbNames);
+
+// What the embedded engine keeps between queries (Cache MB), over every data folder of the
+// process, for a host's metrics: bytes and entries held now; since the process started,
+// lookups that found an entry (hits) or none (misses), entries stored (loads) and entries
+// dropped to make room (evictions). Read-only.
+struct CacheCounts {
+  int64_t bytes = 0, entries = 0, hits = 0, misses = 0, evictions = 0, loads = 0;
+};
+CacheCounts EngineCacheCounts();
 
 // One version of the data for every query the calling thread runs while the scope lives.
 // The embedded engine then keeps each connection that has read in its read transaction, so

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "mirel_SbF/Enumerator.h"
 #include "mirel_SbF/ObjectControl.h"
@@ -73,6 +74,28 @@ class Search : public COMSVCSLib::ObjectControl {
   // mismatch (13). REQUIRES: SetDatabaseInfo; the stored currency is in the list.
   std::string PriceBoundToStored(const std::string& strSchema, const std::string& strAmount);
   std::string FormatPriceBound(const std::string& strSchema, const std::string& strAmount);
+  //   FormatAmount: an amount of any currency of the currency table, converted into every
+  //     currency of the list and formatted for the language as the ladder shows prices
+  //     ("£1.234.567,89 (€1.435.544,06, $1.550.387,58)"). An amount that is no plain
+  //     decimal text raises Type mismatch (13); a currency the table lacks raises the
+  //     currency table's own error. REQUIRES: SetDatabaseInfo.
+  std::string FormatAmount(const std::string& strAmount, const std::string& strCurrencyCode);
+
+  // The choices and either-or marks the object holds, read back (read-only; a host that
+  // keeps only the state text learns from them what CurrentState(text) restored, without
+  // reading the text itself). Choices come in the order of adding, as CurrentState writes
+  // them; marks in the order they were set. REQUIRES: activated (else "object not set").
+  struct Choice {
+    bool range = false;       // a range (AddMinMax, AddMin, AddMax); else a picked value
+    std::string schema, location, schemaValue;
+    std::string value;        // a picked value: the value
+    std::string min, max;     // a range: the bounds as given or stored, "!!" for none
+  };
+  struct EitherOrMark {
+    std::string schema, location;
+  };
+  std::vector<Choice> Choices() const;
+  std::vector<EitherOrMark> EitherOrMarks() const;
 
   // Counts, kept values and either-or criteria (opt-in; all off after activation, and then
   // every text and answer is as without them).

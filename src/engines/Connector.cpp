@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include <sys/stat.h>
+
 #include "runtime/ErrorHandling.h"
 #include "engines/ConnectionString.h"
 #include "runtime/TextBasics.h"
@@ -92,6 +94,35 @@ std::string CheckIndexFile(const std::string& strDbName, const std::string& strD
   RequireSqlite(strDbConn);
   return mirel_platform::SqliteCheckIndexFile(strDbName, strDbConn);
 }
+
+std::string DataVersion(const std::string& strDbConn, const std::vector<std::string>& strDbNames) {
+  const mirel_platform::ConnectionString conn = mirel_platform::ParseConnectionString(strDbConn);
+  if (FindRunner(conn.Provider()) || !mirel_platform::EqualsNoCase(conn.Provider(), "SQLite")) return "";
+  std::string folder = conn.Get("Data Source").value_or("");
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  // Which file each path names and when it last changed; a write-ahead log beside it too.
+  std::string version;
+  auto add = [&](const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+      version += "-;";
+      return;
+    }
+    for (long long part : {static_cast<long long>(st.st_dev), static_cast<long long>(st.st_ino),
+                           static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+                           static_cast<long long>(st.st_mtim.tv_nsec), static_cast<long long>(st.st_ctim.tv_sec),
+                           static_cast<long long>(st.st_ctim.tv_nsec)})
+      version += std::to_string(part) + ".";
+    version += ";";
+  };
+  for (const std::string& name : strDbNames) {
+    add(folder + "/" + name + ".db");
+    add(folder + "/" + name + ".db-wal");
+  }
+  return version;
+}
+
+CacheCounts EngineCacheCounts() { return mirel_platform::SqliteCacheCounts(); }
 
 ReadScope::ReadScope() { mirel_platform::SqliteBeginReadScope(); }
 

@@ -65,8 +65,8 @@ class EngineCache {
     Key key{kind, std::string(stamp), std::string(text)};
     bytes += key.stamp.size() + key.text.size() + kEntryOverhead;
     std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_counts.stores;
     if (bytes > m_limit) return;
+    ++m_counts.stores;
     if (auto it = m_index.find(key); it != m_index.end()) {
       m_counts.bytes -= it->second->bytes;
       m_lru.erase(it->second);

@@ -282,4 +282,35 @@ std::string Search::FormatPriceBound(const std::string& strSchema, const std::st
   });
 }
 
+std::string Search::FormatAmount(const std::string& strAmount, const std::string& strCurrencyCode) {
+  return WithHandler("FormatAmount", [&] {
+    return PricingOf(*m).FormatAllPrices(PlainAmount(strAmount), strCurrencyCode, m->m_lLanguageId);
+  });
+}
+
+std::vector<Search::Choice> Search::Choices() const {
+  std::vector<Choice> choices;
+  for (const auto& selection : SelectionsOf(*m).Items()) {
+    Choice choice;
+    choice.range = selection->IsControl_MinMax();
+    choice.schema = selection->SchemaId();
+    choice.location = selection->SchemaLocation();
+    choice.schemaValue = selection->SchemaValue();
+    if (choice.range) {
+      choice.min = selection->MinValue();
+      choice.max = selection->MaxValue();
+    } else {
+      choice.value = selection->ValueSelected();
+    }
+    choices.push_back(std::move(choice));
+  }
+  return choices;
+}
+
+std::vector<Search::EitherOrMark> Search::EitherOrMarks() const {
+  std::vector<EitherOrMark> marks;
+  for (const Criterion& marked : m->m_colEitherOr) marks.push_back({marked.schema, marked.location});
+  return marks;
+}
+
 }  // namespace mirel_SbF

@@ -64,5 +64,30 @@ TEST(EitherOr, MarkingsTravelAheadOfTheSelections) {
   EXPECT_EQ(search.CurrentState(), "2~7401~0~~EU~~2~7401~0~~JP~");
 }
 
+// What a text restored, read back as the object holds it: the choices in the text's order
+// (a value's schema value and value, a range's bounds as written, "!!" and empty ones too),
+// the marks in theirs; an added choice after them; nothing after the empty text.
+TEST(CurrentState, ChoicesAndMarksReadBackAsRestored) {
+  auto text = [](const Search& s) {
+    std::string out;
+    for (const auto& m : s.EitherOrMarks()) out += "mark " + m.schema + ":" + m.location + "\n";
+    for (const auto& c : s.Choices())
+      out += (c.range ? "range " : "value ") + c.schema + ":" + c.location + ":" + c.schemaValue + " [" + c.value + "] [" +
+             c.min + "] [" + c.max + "]\n";
+    return out;
+  };
+  Search search;
+  search.CurrentState("either-or~7401~0~~~~either-or~1101~1~~~~2~7401~0~EU~EU~~1~135~0~~100~!!~3~740~0~~D~Z~1~136~1~~~4.5");
+  search.AddMax("902", "0", "", "5000");
+  EXPECT_EQ(text(search),
+            "mark 7401:0\nmark 1101:1\n"
+            "value 7401:0:EU [EU] [] []\nrange 135:0: [] [100] [!!]\nvalue 740:0: [D] [] []\n"
+            "range 136:1: [] [] [4.5]\nrange 902:0: [] [!!] [5000]\n");
+  search.CurrentState("");
+  EXPECT_EQ(text(search), "");
+  Search inactive(false);
+  EXPECT_TRUE(mirel_test::Raises([&] { inactive.Choices(); }, 91, "mirel_SbF", "Object variable or With block variable not set"));
+}
+
 }  // namespace
 }  // namespace mirel_SbF

@@ -139,6 +139,34 @@ TEST(PriceBounds, ConvertIntoTheStoredCurrencyAndShowInTheCurrentOnes) {
   }
 }
 
+// An amount of any currency in every currency of the list, for the language, as the ladder
+// shows prices; an amount that is no plain decimal text is refused before anything else.
+TEST(PriceBounds, AnAmountInEveryCurrencyOfTheList) {
+  struct Case {
+    const char* currencies;
+    int32_t language;
+    bool today;
+    const char* amount;
+    const char* currency;
+    const char* shown;
+  } cases[] = {
+      {"GBP,EUR,USD", 3, false, "1234567.891", "GBP", "\u00a31.234.567,89 (\u20ac1.435.544,06, $1.550.387,58)"},
+      {"GBP,EUR,USD", 3, true, "1234567.891", "GBP", "1.234.567,89\u00a0\u00a3 (1.435.544,06\u00a0\u20ac, 1.550.387,58\u00a0$)"},
+      {"EUR,USD", 1, false, "5400", "USD", "\u20ac5,000.00 ($5,400.00)"},
+      {"USD", 1, false, "-12.5", "USD", "-$12.50"},
+  };
+  for (const auto& c : cases) {
+    Search search;
+    search.TodaysConventions(c.today);
+    search.SetDatabaseInfo(mirel_test::SampleConnection(), "specs", "prj", c.language, c.currencies);
+    EXPECT_EQ(search.FormatAmount(c.amount, c.currency), c.shown) << c.currencies << " " << c.amount;
+  }
+  Search search;
+  OnSample(search);
+  for (const char* amount : {"1e3", "", "5,000", " 5", "inf"})
+    EXPECT_TRUE(Raises([&] { search.FormatAmount(amount, "USD"); }, 13, "mirel_SbF.FormatAmount", "Type mismatch")) << amount;
+}
+
 // Activate restores the defaults over whatever was set; a negative segment means none.
 TEST(Search, ActivationRestoresTheDefaults) {
   Search search;

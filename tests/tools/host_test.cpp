@@ -63,7 +63,11 @@ TEST(HostCheck, RefusesWhatTheProjectDoesNotHaveAndSaysWhatItHas) {
       {state("1~135~0~~~100"), "the lower bound of item 135 at location 0 is empty"},
       {state("1~135~0~~+5~!!"), "the lower bound \"+5\" of item 135 at location 0 is not a number"},
       {state("either-or~9999~0~~~"), "no criteria row has item 9999 at location 0"},
-      {state("3~7401~0~~EU~"), "begins with 1 (a range), 2 (a value) or either-or, not \"3\""},
+      // The library reads the text: what it cannot read is named, what it reads is checked.
+      {state("x~7401~0~~EU~"), "each choice begins with 1 (a range), 2 (a value) or either-or (Type mismatch)"},
+      {state("70000~7401~0~~EU~"), "each choice begins with 1 (a range), 2 (a value) or either-or (Overflow)"},
+      {state("either-or~74 01~0~~~"), "the state text cannot be read: Schema ID is not a whole number"},
+      {state("3~7401~0~~XX~"), "\"XX\" is not a value of item 7401 at location 0"},
       {state("2~7401~0~~EU"), "the state text has 5 fields"},
       {state("garbage"), "the state text has 1 field separated"},
       // What a state may hold: "!!" for a side without a bound, marks, the empty text.
@@ -75,6 +79,14 @@ TEST(HostCheck, RefusesWhatTheProjectDoesNotHaveAndSaysWhatItHas) {
     if (*c.message == '\0') EXPECT_EQ(message, "");
     else EXPECT_NE(message.find(c.message), std::string::npos) << "\"" << message << "\"";
   }
+  // The models no longer on sale, shown, bring their values (model years) into the catalog.
+  sbf_host::Settings old = Sample();
+  old.includeOld = true;
+  const sbf_host::Catalog withOld = sbf_host::LoadCatalog(old);
+  const std::vector<std::string> years = mirel_test::SampleColumn(
+      "select distinct e.data_value from equipment e where e.schema_id = 1102 order by 1");
+  ASSERT_FALSE(years.empty());
+  EXPECT_EQ(Refusal([&] { sbf_host::CheckSelection(withOld, Pick("1102", years.front())); }), "") << years.front();
   // The stored currency is added where it is missing: every price converts from it.
   sbf_host::Settings euro = Sample(1, "EUR");
   sbf_host::LoadCatalog(euro);

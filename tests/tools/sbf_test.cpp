@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "support/Golden.h"
 #include "support/SampleData.h"
 
 namespace {
@@ -181,50 +183,47 @@ TEST(Sbf, DrawsTheSearchScreenWithCountsKeptValuesAndEitherOrRows) {
 
 // The transcripts: each case is "$ sbf ARGS" (the sample's --data added unless the line
 // names its data), then what it writes to stdout, its stderr lines marked "! " and
-// "[exit N]". An error's --json answer holds the same words.
+// "[exit N]"; comments and blank lines between cases stay. Each file is run and written
+// again, and compared whole by the golden driver (MIREL_UPDATE_GOLDEN=1 rewrites it). An
+// error's --json answer holds the same words.
 TEST(Sbf, Transcripts) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::path(MIREL_SOURCE_DIR) / "tests" / "golden" / "sbf";
   int cases = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() != ".txt") continue;
-    std::ifstream in(entry.path());
-    std::string line, args;
-    std::string out, err;
-    bool open = false;
-    int lineNumber = 0, start = 0;
+    const std::string name = entry.path().filename().string();
+    std::istringstream in(mirel_test::ReadGolden("sbf/" + name));
+    std::string line, actual;
+    bool inCase = false;  // within a case's old output
     while (std::getline(in, line)) {
-      ++lineNumber;
-      if (!open) {
-        if (line.rfind("$ sbf", 0) != 0) continue;  // comments and blank lines between cases
-        args = line.substr(5);
-        out.clear(), err.clear();
-        open = true;
-        start = lineNumber;
+      // The old output is replaced by the new (a case written without one gets it).
+      if (inCase && line.rfind("$ sbf", 0) != 0) {
+        inCase = line.rfind("[exit ", 0) != 0;
         continue;
       }
-      if (line.rfind("[exit ", 0) != 0) {
-        (line.rfind("! ", 0) == 0 ? err : out) += (line.rfind("! ", 0) == 0 ? line.substr(2) : line) + "\n";
+      if (line.rfind("$ sbf", 0) != 0) {
+        actual += line + "\n";
         continue;
       }
-      open = false;
+      inCase = true;
       ++cases;
-      const int status = std::stoi(line.substr(6));
+      const std::string args = line.substr(5);
       const bool named = args.find("--data") != std::string::npos || args.find("--conn") != std::string::npos;
-      const std::string where = entry.path().filename().string() + ":" + std::to_string(start) + ": sbf" + args;
       const auto run = Sbf(args, !named);
-      EXPECT_EQ(run.status, status) << where;
-      EXPECT_EQ(run.out, out) << where;
-      EXPECT_EQ(run.err, err) << where;
-      if (status == 0 || args.find("--json") != std::string::npos) continue;
+      actual += line + "\n" + run.out;
+      std::istringstream err(run.err);
+      for (std::string e; std::getline(err, e);) actual += "! " + e + "\n";
+      actual += "[exit " + std::to_string(run.status) + "]\n";
+      if (run.status == 0 || args.find("--json") != std::string::npos) continue;
       const Json error = ParseJson(Sbf(args + " --json", !named).out)["error"];
-      EXPECT_NE(err.find(error["description"].get<std::string>()), std::string::npos) << where << " --json";
+      EXPECT_NE(run.err.find(error["description"].get<std::string>()), std::string::npos) << name << ": sbf" << args;
       if (!error["number"].is_null()) {
-        EXPECT_NE(err.find("error " + error["hex"].get<std::string>()), std::string::npos) << where;
+        EXPECT_NE(run.err.find("error " + error["hex"].get<std::string>()), std::string::npos) << name << ": sbf" << args;
       }
-      EXPECT_TRUE(status != 64 || error["number"].is_null()) << where << ": the library was asked";
+      EXPECT_TRUE(run.status != 64 || error["number"].is_null()) << name << ": sbf" << args << ": the library was asked";
     }
-    EXPECT_FALSE(open) << entry.path() << ": the last case has no [exit N]";
+    EXPECT_TRUE(mirel_test::MatchesGolden("sbf/" + name, actual));
   }
   EXPECT_GE(cases, 20);
 }

@@ -108,7 +108,7 @@ const rowValues = (page, schema) => page.$eval(`#criteria form.list[data-schema=
   })));
 
 // The dollars of a price cell or choice, "€6,329.11 ($6,835.44)" -> 6835.44.
-const dollars = (text) => Number((text.match(/\$([\d,.]+)/) || [, 'NaN'])[1].replace(/,/g, ''));
+const dollars = (text) => Number((text.match(/\$([\d,.]+)/) || ['', 'NaN'])[1].replace(/,/g, ''));
 
 const focused = (page) => page.evaluate(() => document.activeElement && document.activeElement.id);
 

@@ -137,9 +137,10 @@ void CheckSelection(const Catalog& catalog, const Selection& selection);
 void CheckEitherOr(const Catalog& catalog, const Criterion& criterion);
 
 // A state text (from an address or --state) checked as its choices would be, one by one:
-// whole six-field groups of the forms the library writes, each selection by CheckSelection
-// (bounds as stored, "!!" for none) and each either-or mark by CheckEitherOr. RequestError
-// with the same words, so that nothing the state holds reaches the library unchecked.
+// read by the library (a text it cannot read is refused in words), then each either-or mark
+// by CheckEitherOr and each choice by CheckSelection (bounds as stored, "!!" for none).
+// RequestError with the same words, so that nothing the state holds reaches the library
+// unchecked.
 void CheckState(const Catalog& catalog, const std::string& state);
 
 // A bound as a number, when it has the one form the library puts into a statement (an
@@ -158,17 +159,16 @@ void Apply(mirel_SbF::Search& search, const Selection& selection);
 // value on the ladder, a price in the current currencies, else the bound itself.
 std::string BoundText(mirel_SbF::Search& search, const Row& row, const std::string& stored);
 
-// The selections of a state text the library has accepted (six "~"-separated fields
-// each: 1 for a range or 2 for a value, schema, location, schema value, then the value
-// and an empty field or the bounds, "!!" for none), and back. Bounds are as stored.
-// The either-or marks ahead of them ("either-or~<schema>~<location>~~~") are no
-// selections: EitherOrOf reads them, JoinState writes them first.
-// RequestError for a text that is not whole selections.
-std::vector<Selection> SplitState(const std::string& state);
-std::vector<Criterion> EitherOrOf(const std::string& state);
-std::string JoinState(const std::vector<Selection>& selections, const std::vector<Criterion>& eitherOr = {});
+// The choices a search holds (after CurrentState(text) or the add operations), as
+// selections: ranges with their bounds as stored, "!!" for a side without one.
+std::vector<Selection> ChoicesOf(const mirel_SbF::Search& search);
 inline constexpr const char* kNoBound = "!!";
-inline constexpr const char* kEitherOrMark = "either-or";
+
+// Replaces the choices of `search` by `selections` (bounds as stored, "!!" or empty for
+// none) and its either-or marks by `marks`, through the library's add operations, so that
+// its CurrentState is the state of exactly those.
+void SetChoices(mirel_SbF::Search& search, const std::vector<Selection>& selections,
+                const std::vector<mirel_SbF::Search::EitherOrMark>& marks);
 
 // Marks, in every row of the item alike, the values the state picks and the ladder values
 // that are its bounds (whatever currency the ladder is shown in).

@@ -65,6 +65,8 @@ const Words kEnglish = {
     .fromCount = "vehicles from this value up",
     .json = "This screen as JSON",
     .tooLong = "The address is too long to be read. Start over, or make fewer choices.",
+    .tooLarge = "The request's headers are too large to be read (cookies, perhaps). Start over.",
+    .tooSlow = "The request did not arrive in time. Try again.",
     .colon = ": ",
     .noValue = "no matching vehicle has this value",
 };
@@ -127,6 +129,8 @@ const Words kGerman = {
     .fromCount = "Fahrzeuge ab diesem Wert",
     .json = "Diese Seite als JSON",
     .tooLong = "Die Adresse ist zu lang, um gelesen zu werden. Beginnen Sie neu oder wählen Sie weniger aus.",
+    .tooLarge = "Die Kopfzeilen der Anfrage sind zu groß, um gelesen zu werden (vielleicht Cookies). Beginnen Sie neu.",
+    .tooSlow = "Die Anfrage ist nicht rechtzeitig angekommen. Versuchen Sie es noch einmal.",
     .colon = ": ",
     .noValue = "kein passendes Fahrzeug hat diesen Wert",
 };
@@ -189,6 +193,8 @@ const Words kFrench = {
     .fromCount = "véhicules à partir de cette valeur",
     .json = "Cette page en JSON",
     .tooLong = "L’adresse est trop longue pour être lue. Recommencez, ou faites moins de choix.",
+    .tooLarge = "Les en-têtes de la requête sont trop grands pour être lus (des cookies, peut-être). Recommencez.",
+    .tooSlow = "La requête n’est pas arrivée à temps. Réessayez.",
     .colon = "\u00a0: ",
     .noValue = "aucun véhicule correspondant n’a cette valeur",
 };

@@ -65,7 +65,9 @@ struct Words {
   const char* typeAmount;      // "or type an amount"
   const char* fromCount;       // what a count after a "from" bound means
   const char* json;
-  const char* tooLong;
+  const char* tooLong;         // the page of a refused request: address too long (414),
+  const char* tooLarge;        // headers too large (431),
+  const char* tooSlow;         // not complete in time (408)
   const char* colon;           // ": ", in French " : " with a no-break space
   const char* noValue;         // sbf: the mark [-] explained
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "Assets.h"
 #include "Json.h"
 #include "Text.h"
 #include "Words.h"
@@ -14,111 +15,6 @@ using sbf_host::Fill;
 using sbf_host::Words;
 using sbf_host::WordsFor;
 
-// Wide screens: the criteria beside nothing else, the vehicles below. Phones (up to 640 px):
-// the criteria in a drawer that opens from the bar at the bottom, which always shows the
-// count and the way to the vehicles; the table as one card per vehicle.
-const char* const kStyle = R"(
-*{box-sizing:border-box}
-body{font-family:system-ui,sans-serif;margin:0 1.5rem 2rem;color:#1d232a;background:#fafbfc;line-height:1.4}
-a.skip{position:absolute;left:-100vw;top:0;background:#fff;padding:.5rem 1rem;z-index:20}
-a.skip:focus{left:.5rem}
-header{display:flex;flex-wrap:wrap;align-items:center;gap:.5rem 1.5rem;padding:.8rem 0;border-bottom:1px solid #d5dbe1}
-h1{font-size:1.3rem;margin:0}
-#count{font-size:1.1rem;margin:0}#count strong{font-size:1.4rem;color:#0b5cad}
-#show{margin-left:.6rem}
-header form{font-size:.95rem;display:flex;flex-wrap:wrap;gap:.3rem .8rem;align-items:center}
-.hint{font-size:.85rem;color:#4a5560}
-nav.tabs{display:flex;flex-wrap:wrap;gap:.3rem;margin:.8rem 0 0;border-bottom:2px solid #0b5cad}
-nav.tabs a{padding:.4rem .9rem;border:1px solid #c4ccd4;border-bottom:none;border-radius:.4rem .4rem 0 0;text-decoration:none;color:#1d232a;background:#eef1f4}
-nav.tabs a[aria-current]{background:#0b5cad;color:#fff;border-color:#0b5cad}
-.badge{display:inline-block;min-width:1.3em;margin-left:.3em;padding:0 .35em;border-radius:1em;background:#d9822b;color:#fff;font-size:.8em;text-align:center}
-#choices{margin:.6rem 0}#choices ul{display:flex;flex-wrap:wrap;gap:.4rem;list-style:none;padding:0;margin:.3rem 0}
-#choices li{background:#e3effb;border-radius:1rem;padding:.15rem .7rem}
-#choices .without{font-size:.85rem;color:#4a5560}
-a.remove{margin-left:.3rem;color:#8a1c1c}
-h2{font-size:1rem;margin:.8rem 0 .3rem}
-details#filters>summary{font-weight:bold;cursor:pointer;padding:.4rem 0}
-.criterion{border-top:1px solid #e3e7eb;padding:.4rem 0}
-.criterion.part{border-top:0;padding-top:0}
-.criterion h3{font-size:.95rem;margin:.2rem 0}.criterion h4{font-size:.9rem;margin:.2rem 0;font-weight:600;color:#34404b}
-fieldset{border:0;margin:0;padding:0;min-width:0}
-.hidden-title{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
-ul.values{display:flex;flex-wrap:wrap;gap:.2rem .9rem;list-style:none;padding:0;margin:0}
-ul.values label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
-.count{color:#4a5560;font-size:.85em}
-ul.values li.none label{color:#7a838c;cursor:default}
-ul.values li.none .count{color:inherit}
-form.either-or{margin:0 0 .3rem;font-size:.85rem;color:#4a5560}
-form.either-or label{display:inline-flex;align-items:center;gap:.3rem;cursor:pointer}
-.bounds{display:flex;flex-wrap:wrap;gap:.3rem 1rem;align-items:center}
-details.typed{font-size:.85rem}details.typed input{width:7rem}
-#hidden{margin:.3rem 0;font-size:.9rem}.kind-count{color:#4a5560;font-size:.85em}#hidden label{margin-right:.8rem;display:inline-flex;gap:.3rem;align-items:center}
-.table-wrap{overflow-x:auto;max-width:100%}
-table{border-collapse:collapse;font-size:.9rem;margin-top:.3rem}
-th,td{padding:.2rem .6rem;border-bottom:1px solid #e3e7eb;text-align:left}
-th a{color:#0b5cad}th[aria-sort] a{font-weight:bold}
-nav.pages{display:flex;gap:1rem;align-items:center;margin:.5rem 0}
-footer{margin-top:2rem;font-size:.85rem}
-#bar{display:none}
-.js .apply{display:none}
-.error{border:1px solid #c62828;background:#fdecea;padding:.5rem 1rem;border-radius:.3rem}
-dl.error dt{font-weight:bold}
-@media (max-width:640px){
- body{margin:0 .6rem 5rem}
- header{gap:.4rem .8rem}
- nav.tabs a,ul.values label,form.either-or label,a.remove,#choices a,header a,.bounds label,#hidden label,nav.pages a{min-height:2.75rem;display:inline-flex;align-items:center}
- select,button,input[type=text]{min-height:2.75rem;max-width:100%}
- ul.values input,form.either-or input,#hidden input{width:1.3rem;height:1.3rem}
- #bar{display:flex;position:fixed;left:0;right:0;bottom:0;z-index:10;gap:.8rem;align-items:center;justify-content:space-between;padding:.4rem .8rem;background:#fff;border-top:2px solid #0b5cad;box-shadow:0 -2px 6px rgba(0,0,0,.15)}
- #bar a{min-height:2.75rem;display:inline-flex;align-items:center;font-weight:bold}
- .table-wrap{overflow:visible}
- table,thead,tbody,tr,td{display:block;width:100%}
- thead{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0)}
- tr{border:1px solid #d5dbe1;border-radius:.4rem;margin:.5rem 0;padding:.3rem .5rem;background:#fff}
- td{border:0;padding:.1rem 0;overflow-wrap:anywhere}
- td::before{content:attr(data-title) ": ";color:#4a5560}
- td[data-column="name"]{font-weight:bold}td[data-column="name"]::before{content:none}
-}
-)";
-
-// Without JavaScript every form has its Apply button and every change loads a page that
-// scrolls to the row it came from (the form's #fragment). With it: a check box submits on
-// its own change, a drop-down when it was picked with the pointer or when focus leaves its
-// form (so arrow keys only move), and the page comes back to the same scroll position with
-// the focus on the control that acted (or, when that one is gone, on the place it was in).
-// On a phone the criteria drawer starts closed unless the change came from inside it; the
-// range pickers offer no upper bound below the lower one.
-const char* const kScript = R"(
-document.documentElement.classList.add('js');
-(function(){
-const KEY='sbf-place';
-const drawer=document.getElementById('filters');
-const narrow=()=>matchMedia('(max-width:640px)').matches;
-const save=()=>{try{const a=document.activeElement;sessionStorage.setItem(KEY,JSON.stringify({y:scrollY,focus:a&&a.id,fallback:a&&a.dataset&&a.dataset.fallback,open:!!(drawer&&drawer.open)}))}catch(e){}};
-addEventListener('load',()=>{let p=null;try{p=JSON.parse(sessionStorage.getItem(KEY)||'null');sessionStorage.removeItem(KEY)}catch(e){}
-if(drawer&&narrow()&&!(p&&p.open))drawer.open=false;
-if(p){const f=[p.focus,...(p.fallback||'').split(' ')].map(id=>id&&document.getElementById(id)).find(e=>e);if(f)f.focus({preventScroll:true});scrollTo(0,p.y);}});
-for(const a of document.querySelectorAll('a[href="#filters"],a[href="#criteria"]'))a.addEventListener('click',()=>{if(drawer)drawer.open=true});
-let pointer=0;
-addEventListener('pointerdown',()=>{pointer=Date.now()},true);
-document.addEventListener('click',e=>{if(e.target.closest('a[href^="/?"]'))save()});
-for(const f of document.querySelectorAll('form[data-autosubmit]')){
- let dirty=false;
- const go=()=>{dirty=false;save();f.requestSubmit()};
- f.addEventListener('change',e=>{if(e.target.type==='checkbox'||(e.target.tagName==='SELECT'&&Date.now()-pointer<1500))go();else dirty=true});
- f.addEventListener('keydown',e=>{if(e.key==='Enter'&&e.target.tagName==='SELECT'){e.preventDefault();go()}});
- f.addEventListener('focusout',e=>{if(dirty&&!f.contains(e.relatedTarget))go()});
- f.addEventListener('submit',save);
-}
-for(const f of document.querySelectorAll('form.range')){
- const lo=f.querySelector('select[name=min]'),hi=f.querySelector('select[name=max]');
- const n=o=>o&&o.dataset.n!==undefined?Number(o.dataset.n):NaN;
- const fit=()=>{const a=n(lo.selectedOptions[0]),b=n(hi.selectedOptions[0]);
-  for(const o of hi.options)o.disabled=n(o)<a;for(const o of lo.options)o.disabled=n(o)>b;};
- lo.addEventListener('change',fit);hi.addEventListener('change',fit);fit();
-}
-})();
-)";
 
 std::string Attr(const std::string& text) { return "\"" + HtmlEscape(text) + "\""; }
 
@@ -154,8 +50,8 @@ std::string Page(int32_t language, const std::string& title, const std::string& 
          "\"><head><meta charset=\"utf-8\">"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
          "<link rel=\"icon\" href=\"/favicon.ico\" type=\"image/svg+xml\">"
-         "<title>" + HtmlEscape(title) + "</title><style>" + kStyle + "</style></head>\n<body>\n" + body +
-         "<script>" + kScript + "</script>\n</body></html>\n";
+         "<title>" + HtmlEscape(title) + "</title><style>" + std::string(assets::kScreenCss) +
+         "</style></head>\n<body>\n" + body + "<script>" + std::string(assets::kScreenJs) + "</script>\n</body></html>\n";
 }
 
 // An id for the DOM from any text: blanks and quotes would end it.
@@ -425,6 +321,41 @@ sbf_host::Json Optional(const std::string& text) { return text.empty() ? sbf_hos
 
 std::string ChoiceText(const Choice& choice, const Words& w) { return choice.title + w.colon + choice.text; }
 
+// A criteria row: its values with their toggle links, or a range's ladder and bands.
+sbf_host::Json RowJson(const Params& p, const Row& row) {
+  sbf_host::Json r = {{"rowId", row.rowId},           {"orderId", row.orderId},   {"category", row.category},
+                      {"eitherOr", row.eitherOr},     {"title", row.title},       {"label", Optional(row.label)},
+                      {"schema", row.schema},         {"location", row.location}, {"schemaValue", row.schemaValue},
+                      {"kind", row.range ? "range" : "list"}};
+  if (row.range) {
+    r["min"] = Optional(row.min);
+    r["max"] = Optional(row.max);
+    r["minText"] = Optional(row.minText);
+    r["maxText"] = Optional(row.maxText);
+  }
+  sbf_host::Json values = sbf_host::Json::array();
+  for (const auto& value : row.values) {
+    sbf_host::Json v = {{"text", value.text}, {"value", value.data}, {"selected", value.selected}};
+    if (!row.range && value.count >= 0) v["count"] = value.count;
+    // A value that leads to no vehicle is not offered as a change.
+    if (!row.range && !Unavailable(value)) v["toggle"] = ApiLink(p, Toggle(row, value));
+    values.push_back(std::move(v));
+  }
+  r[row.range ? "ladder" : "values"] = std::move(values);
+  // A range's counts are of bands, not of its bounds: the vehicles from one step of the
+  // ladder up to the next (the last band open above), so that a client cannot read a
+  // count as "from this bound" or "exactly this value".
+  if (row.range && !row.values.empty() && row.values.front().count >= 0) {
+    sbf_host::Json bands = sbf_host::Json::array();
+    for (size_t i = 0; i < row.values.size(); ++i)
+      bands.push_back({{"from", row.values[i].data},
+                       {"below", i + 1 < row.values.size() ? sbf_host::Json(row.values[i + 1].data) : sbf_host::Json(nullptr)},
+                       {"count", row.values[i].count}});
+    r["bands"] = std::move(bands);
+  }
+  return r;
+}
+
 }  // namespace
 
 std::string RenderHtml(const Screen& screen) {
@@ -507,39 +438,7 @@ std::string RenderJson(const Screen& screen) {
     headings.push_back({{"text", h.text}, {"category", h.category}, {"current", h.current}, {"choices", h.choices},
                         {"api", ApiLink(tab)}});
   }
-  for (const auto& row : screen.rows) {
-    sbf_host::Json r = {{"rowId", row.rowId},           {"orderId", row.orderId},   {"category", row.category},
-                        {"eitherOr", row.eitherOr},     {"title", row.title},       {"label", Optional(row.label)},
-                        {"schema", row.schema},         {"location", row.location}, {"schemaValue", row.schemaValue},
-                        {"kind", row.range ? "range" : "list"}};
-    if (row.range) {
-      r["min"] = Optional(row.min);
-      r["max"] = Optional(row.max);
-      r["minText"] = Optional(row.minText);
-      r["maxText"] = Optional(row.maxText);
-    }
-    sbf_host::Json values = sbf_host::Json::array();
-    for (const auto& value : row.values) {
-      sbf_host::Json v = {{"text", value.text}, {"value", value.data}, {"selected", value.selected}};
-      if (!row.range && value.count >= 0) v["count"] = value.count;
-      // A value that leads to no vehicle is not offered as a change.
-      if (!row.range && !Unavailable(value)) v["toggle"] = ApiLink(p, Toggle(row, value));
-      values.push_back(std::move(v));
-    }
-    r[row.range ? "ladder" : "values"] = std::move(values);
-    // A range's counts are of bands, not of its bounds: the vehicles from one step of the
-    // ladder up to the next (the last band open above), so that a client cannot read a
-    // count as "from this bound" or "exactly this value".
-    if (row.range && !row.values.empty() && row.values.front().count >= 0) {
-      sbf_host::Json bands = sbf_host::Json::array();
-      for (size_t i = 0; i < row.values.size(); ++i)
-        bands.push_back({{"from", row.values[i].data},
-                         {"below", i + 1 < row.values.size() ? sbf_host::Json(row.values[i + 1].data) : sbf_host::Json(nullptr)},
-                         {"count", row.values[i].count}});
-      r["bands"] = std::move(bands);
-    }
-    rows.push_back(std::move(r));
-  }
+  for (const auto& row : screen.rows) rows.push_back(RowJson(p, row));
   for (const auto& c : screen.choices) {
     sbf_host::Json choice = {{"title", c.title}, {"text", c.text}, {"remove", ApiLink(p, c.remove)}};
     if (c.without >= 0) choice["without"] = c.without;
@@ -654,12 +553,21 @@ std::string RenderJsonNotFound(const std::string& path) {
                            {"description", "no such path: " + path}, {"badState", false}}}});
 }
 
-std::string RenderHtmlTooLong() {
-  const Words& w = WordsFor(1);
-  return Page(1, w.errorTitle,
-              "<h1>" + HtmlEscape(w.errorTitle) + "</h1><p class=\"error\" id=\"error-description\">" +
-                  HtmlEscape(w.tooLong) + "</p><p><a id=\"start-over\" href=\"/\">" + HtmlEscape(w.startOver) +
-                  "</a></p>");
+std::string RenderHtmlRefused(int status, int32_t language) {
+  const Words& w = WordsFor(language);
+  const char* text = status == 414 ? w.tooLong : status == 431 ? w.tooLarge : w.tooSlow;
+  return Page(language, w.errorTitle,
+              "<h1>" + HtmlEscape(w.errorTitle) + "</h1><p class=\"error\" id=\"error-description\">" + HtmlEscape(text) +
+                  "</p><p><a id=\"start-over\" href=\"/\">" + HtmlEscape(w.startOver) + "</a></p>");
+}
+
+std::string RenderJsonRefused(int status) {
+  const char* what = status == 414   ? "the address is longer than the server reads"
+                     : status == 431 ? "the request's headers are larger than the server reads"
+                                     : "the request did not arrive in time";
+  return sbf_host::Dump({{"error",
+                          {{"status", status}, {"number", nullptr}, {"hex", nullptr}, {"source", "sbf-web"},
+                           {"description", what}, {"badState", false}}}});
 }
 
 }  // namespace sbf_web

@@ -3,6 +3,7 @@
 // restores the screen (and applies its change) on any server holding the same data.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "Screen.h"
@@ -18,7 +19,9 @@ std::string RenderJsonError(const RequestError& error);
 std::string RenderHtmlNotFound(const std::string& path);
 std::string RenderJsonNotFound(const std::string& path);
 
-// The page for an address too long for the server to read (status 414).
-std::string RenderHtmlTooLong();
+// A request the server refuses before reading it (Gate.h): an address too long (414),
+// headers too large (431), a head not complete in time (408); the page in `language`.
+std::string RenderHtmlRefused(int status, int32_t language);
+std::string RenderJsonRefused(int status);
 
 }  // namespace sbf_web

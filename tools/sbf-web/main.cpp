@@ -1,46 +1,44 @@
-// sbf-web: the search screen in a browser. A stateless HTTP server on 127.0.0.1: every
-// request builds its own Search from the address alone (see Screen.h), so any URL of a
-// screen can be reloaded or shared.
-//
-//   GET /              the screen as HTML (a change answers 303 with the new screen's URL)
-//   GET /api/screen    the same screen as JSON
-#include <atomic>
+// sbf-web: the search screen in a browser. A stateless HTTP server: every request builds its
+// own Search from the address alone (see Screen.h), so any URL of a screen can be reloaded
+// or shared; Server.h lists the routes.
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <httplib.h>
 
 #include "Json.h"
-#include "Render.h"
-#include "Screen.h"
-#include "Text.h"
+#include "Options.h"
+#include "Server.h"
 
 namespace {
 
 struct Options {
   std::optional<int> port;
-  std::string data = "data/sample";
-  std::optional<std::string> connection;
-  std::string specs = "specs";
-  std::string project = "prj";
+  sbf_host::DataOptions data;
   std::string columns;
   bool noCounts = false;
+  sbf_web::ServerOptions server;
   bool help = false;
 };
 
 const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection TEXT] [options]
 
-  --port N            port on 127.0.0.1 (0: any free port; the address is printed)
+  --port N            port to listen on (0: any free port; the address is printed)
+  --bind ADDRESS      address to listen on (default 127.0.0.1, this machine only;
+                      0.0.0.0 for every IPv4 address, :: for every address)
+  --threads N         requests answered at once (default 8); connections waiting
+                      for their request hold no thread
+  --access-log FILE   one JSON line per request, appended to FILE (default stderr)
+  --drain-seconds N   on SIGTERM or SIGINT: how long requests already begun may take
+                      to finish before the server exits (default 10)
   --data DIR          folder with specs.db and prj.db (default data/sample)
   --connection TEXT   a whole connection string instead of --data (--conn is the same)
   --specs NAME        specifications database name (default specs)
@@ -52,120 +50,82 @@ const char* const kUsage = R"(usage: sbf-web --port N [--data DIR | --connection
   -h, --help          this text
 
 Pages: /  the search screen;  /api/screen  the same screen as JSON (limit and
-offset page through the vehicles).
+offset page through the vehicles);  /api/openapi.json  its description;
+/healthz, /readyz, /metrics  for load balancers and monitoring.
+Limits: a request line of 8 kB (414), a head of 16 kB (431), 10 s from a request's
+first byte to its end (408), 5 s idle between requests, 10 s to send an answer.
 Exit status: 0 stopped by a signal, 2 the data cannot be read (a missing data folder
-too) or the port cannot be used (e.g. another server has it), 64 a bad command line
-(as sbf's).
+too) or the address cannot be used (e.g. another server has the port), 64 a bad
+command line (as sbf's).
 )";
 
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using sbf_host::DataError;
+using sbf_host::UsageError;
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
   CLI::App app("sbf-web", "sbf-web");
   app.set_help_flag("-h,--help");
-  std::string port;
-  app.add_option("--port", port);
-  app.add_option("--data", o.data);
-  app.add_option("--connection,--conn", o.connection);
-  app.add_option("--specs", o.specs);
-  app.add_option("--project", o.project);
+  app.add_option("--port", o.port)->required()->check(sbf_host::PortNumber());
+  app.add_option("--bind", o.server.bind);
+  app.add_option("--threads", o.server.threads)->check(sbf_host::NumberIn("a number of threads (1 to 1024)", 1, 1024));
+  app.add_option("--access-log", o.server.accessLog);
+  app.add_option("--drain-seconds", o.server.drainSeconds)->check(sbf_host::NumberIn("a number of seconds (0 to 3600)", 0, 3600));
+  sbf_host::AddDataOptions(app, o.data);
   app.add_option("--columns", o.columns);
   app.add_flag("--no-counts", o.noCounts);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     o.help = true;
-    return o;
   } catch (const CLI::ParseError& e) {
-    std::string what = e.what();
-    if (what.rfind("The following argument", 0) == 0) what = "unknown option or argument " + what.substr(what.find(':') + 2);
-    throw UsageError(what);
+    throw UsageError(sbf_host::UsageText(e));
   }
-  if (!app.count("--port")) throw UsageError("--port is required");
-  size_t end = 0;
-  long value = -1;
-  try {
-    value = std::stol(port, &end);
-  } catch (const std::exception&) {
-    end = std::string::npos;
-  }
-  if (port.empty() || end != port.size() || value < 0 || value > 65535)
-    throw UsageError("--port needs a port number (0 to 65535), not \"" + port + "\"");
-  o.port = static_cast<int>(value);
+  if (o.port) o.server.port = *o.port;
   return o;
 }
 
-// The data cannot be read: exit 2, as sbf.
-struct DataError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
 sbf_web::Config MakeConfig(const Options& o) {
   sbf_web::Config config;
-  config.specs = o.specs;
-  config.project = o.project;
+  config.specs = o.data.specs;
+  config.project = o.data.project;
   config.counts = !o.noCounts;
-  if (!o.columns.empty()) {
-    config.columns.clear();
-    size_t start = 0;
-    while (start <= o.columns.size()) {
-      size_t end = o.columns.find(',', start);
-      if (end == std::string::npos) end = o.columns.size();
-      const std::string column = o.columns.substr(start, end - start);
-      if (column.empty()) throw UsageError("--columns has an empty column name");
-      config.columns.push_back(column);
-      start = end + 1;
-    }
-  }
-  if (o.connection) {
-    config.connection = *o.connection;
-    return config;
-  }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (!fs::is_directory(o.data, ec))
-    throw DataError("the data folder " + o.data + " does not exist (./sample.sh builds data/sample)");
-  for (const std::string& name : {o.specs, o.project})
-    if (!fs::is_regular_file(fs::path(o.data) / (name + ".db"), ec))
-      throw DataError("the data folder " + o.data + " has no " + name + ".db (./sample.sh builds data/sample)");
-  config.connection = "Provider=SQLite;Data Source=" + o.data;
+  if (!o.columns.empty()) config.columns = sbf_host::ColumnList("--columns", o.columns);
+  config.connection = sbf_host::ConnectionOf(o.data);
   return config;
 }
 
-void Answer(const sbf_web::Config& config, const httplib::Request& req, httplib::Response& res, bool json) {
-  res.set_header("Cache-Control", "no-cache");
-  res.set_header("X-Content-Type-Options", "nosniff");
-  const char* type = json ? "application/json; charset=utf-8" : "text/html; charset=utf-8";
-  try {
-    const size_t mark = req.target.find('?');
-    const std::string query = mark == std::string::npos ? "" : req.target.substr(mark + 1);
-    std::vector<std::pair<std::string, std::string>> pairs;
+// The exit status of a server that listened: SIGTERM or SIGINT drains it (0); a first
+// screen that cannot be built stops it (2).
+int Serve(sbf_web::WebServer& server, const sigset_t& stopSignals) {
+  std::atomic<int> status{0};
+  // The first screen, once, while the server already answers /healthz and /readyz (503).
+  std::thread warmUp([&] {
     try {
-      pairs = sbf_web::ParseQuery(query);
-    } catch (const std::invalid_argument& e) {
-      throw sbf_web::RequestError(e.what());
+      server.WarmUp();
+    } catch (const sbf_web::RequestError& e) {
+      std::cerr << "sbf-web: the data cannot be read: "
+                << (e.library ? "error " + sbf_host::HexNumber(e.number) + " " : std::string()) << "(" << e.source
+                << "): " << e.description << std::endl;
+      status = sbf_host::kExitLibrary;
+      kill(getpid(), SIGTERM);
     }
-    const sbf_web::Request request = sbf_web::ParseRequest(pairs);
-    if (!json && request.change.kind != sbf_web::Change::None) {
-      // The address bar then shows the new screen's own URL, to reload or share; the
-      // screen itself is built by the request that follows.
-      res.set_redirect("/?" + sbf_web::QueryOf(sbf_web::ApplyRequest(config, request)), 303);
-      return;
-    }
-    const sbf_web::Screen screen = sbf_web::BuildScreen(config, request);
-    res.status = 200;
-    res.set_content(json ? sbf_web::RenderJson(screen) : sbf_web::RenderHtml(screen), type);
-  } catch (const sbf_web::RequestError& e) {
-    res.status = e.status;
-    res.set_content(json ? sbf_web::RenderJsonError(e) : sbf_web::RenderHtmlError(e), type);
-  } catch (const std::exception& e) {
-    sbf_web::RequestError error(std::string("internal error: ") + e.what(), 500);
-    res.status = 500;
-    res.set_content(json ? sbf_web::RenderJsonError(error) : sbf_web::RenderHtmlError(error), type);
-  }
+  });
+  bool drained = true;
+  std::thread stopper([&] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    drained = server.Drain();
+  });
+  const bool ok = server.Listen();
+  // Wakes the stopper when listening ended for another reason (the signal stays
+  // blocked, so it only reaches sigwait).
+  kill(getpid(), SIGTERM);
+  stopper.join();
+  warmUp.join();
+  std::cout << "sbf-web: stopped" << (drained ? "" : " (requests still running were cut off)") << std::endl;
+  if (!drained) std::_Exit(status);  // the workers still busy are not waited for
+  return ok ? status.load() : sbf_host::kExitLibrary;
 }
 
 }  // namespace
@@ -187,81 +147,29 @@ int main(int argc, char** argv) {
     std::cerr << "sbf-web: " << e.what() << "\n";
     return sbf_host::kExitLibrary;
   }
-  // The first screen, once: a server whose data cannot be read does not start.
-  try {
-    sbf_web::BuildScreen(config, {});
-  } catch (const sbf_web::RequestError& e) {
-    std::cerr << "sbf-web: the data cannot be read: "
-              << (e.library ? "error " + sbf_host::HexNumber(e.number) + " " : std::string())
-              << "(" << e.source << "): " << e.description << "\n";
-    return sbf_host::kExitLibrary;
-  }
-
   // SIGINT and SIGTERM stop the server from a thread of their own; blocked before any
-  // other thread starts so that none of the server's threads takes them.
+  // other thread starts so that none of the server's threads takes them. A client that
+  // goes away while it is answered raises no SIGPIPE.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-  httplib::Server server;
-  // cpp-httplib sets SO_REUSEPORT by default, which lets a second server bind the same port
-  // and take half of the requests. SO_REUSEADDR alone still allows a quick restart while
-  // old connections linger, but a port in use is refused.
-  server.set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  server.Get("/", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, false); });
-  server.Get("/api/screen", [&](const httplib::Request& req, httplib::Response& res) { Answer(config, req, res, true); });
-  // The page's icon: a small magnifier, so that browsers asking for it get no error.
-  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Cache-Control", "max-age=86400");
-    res.set_content(
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\"><circle cx=\"6.5\" cy=\"6.5\" r=\"4.5\" "
-        "fill=\"none\" stroke=\"#0b5cad\" stroke-width=\"2\"/><path d=\"M10 10l4.5 4.5\" stroke=\"#0b5cad\" "
-        "stroke-width=\"2.5\"/></svg>",
-        "image/svg+xml");
-  });
-  // An address longer than the server reads (cpp-httplib's limit) gets a page that says so.
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.status == 414) res.set_content(sbf_web::RenderHtmlTooLong(), "text/html; charset=utf-8");
-  });
-  server.Get(R"(/api/.*)", [](const httplib::Request& req, httplib::Response& res) {
-    res.status = 404;
-    res.set_content(sbf_web::RenderJsonNotFound(req.path), "application/json; charset=utf-8");
-  });
-  server.Get(R"(.*)", [](const httplib::Request& req, httplib::Response& res) {
-    res.status = 404;
-    res.set_content(sbf_web::RenderHtmlNotFound(req.path), "text/html; charset=utf-8");
-  });
-
-  const char* host = "127.0.0.1";
-  int port = *options.port;
-  if (port == 0) {
-    port = server.bind_to_any_port(host);
-  } else if (!server.bind_to_port(host, port)) {
-    port = -1;
-  }
-  if (port < 0) {
-    std::cerr << "sbf-web: cannot listen on " << host << ":" << *options.port
-              << " (the port is in use or not allowed)\n";
+  std::signal(SIGPIPE, SIG_IGN);
+  try {
+    sbf_web::WebServer server(config, options.server);
+    const int port = server.Bind();
+    if (port < 0) {
+      std::cerr << "sbf-web: cannot listen on " << options.server.bind << ":" << options.server.port
+                << " (the port is in use, or the address is not this machine's)\n";
+      return sbf_host::kExitLibrary;
+    }
+    const bool v6 = options.server.bind.find(':') != std::string::npos;
+    std::cout << "sbf-web: listening on http://" << (v6 ? "[" : "") << options.server.bind << (v6 ? "]" : "") << ":"
+              << port << "/" << std::endl;
+    return Serve(server, stopSignals);
+  } catch (const std::runtime_error& e) {
+    std::cerr << "sbf-web: " << e.what() << "\n";
     return sbf_host::kExitLibrary;
   }
-  std::atomic<bool> signalled{false};
-  std::thread stopper([&server, &signalled, stopSignals] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    signalled = true;
-    server.stop();
-  });
-  std::cout << "sbf-web: listening on http://" << host << ":" << port << "/" << std::endl;
-  const bool ok = server.listen_after_bind();
-  // Wakes the stopper when listening ended for another reason (the signal stays
-  // blocked, so it only reaches sigwait).
-  if (!signalled) kill(getpid(), SIGTERM);
-  stopper.join();
-  std::cout << "sbf-web: stopped" << std::endl;
-  return ok ? 0 : sbf_host::kExitLibrary;
 }

@@ -11,14 +11,12 @@ namespace sbf {
 namespace {
 
 constexpr CommandInfo kCommands[] = {
-    {"count", "the number of matching vehicles", true, false, ""},
-    {"vehicles", "the matching vehicles: names, makes, prices ... in the language (--columns, --sort)", true, true, ""},
-    {"state", "the saved-state text of the choices given (checked against the data)", true, false, ""},
-    {"price", "AMOUNT FROM: the amount in every --currencies currency, formatted for --lang",
-     false, false, "AMOUNT FROM"},
-    {"headings", "the category headings in the --lang language", true, false, ""},
-    {"search", "the search screen: every criteria row of --category (or all) with its values",
-     true, false, ""},
+    {"count", "the number of matching vehicles", true},
+    {"vehicles", "the matching vehicles: names, makes, prices ... in the language (--columns, --sort)", true},
+    {"state", "the saved-state text of the choices given (checked against the data)", true},
+    {"price", "AMOUNT FROM: the amount in every --currencies currency, formatted for --lang", false},
+    {"headings", "the category headings in the --lang language", true},
+    {"search", "the search screen: every criteria row of --category (or all) with its values", true},
 };
 
 // The form of each selection option: its kind and the parts after SCHEMA:LOCATION:SCHEMAVALUE.
@@ -85,14 +83,8 @@ const CommandInfo* FindCommand(const std::string& name) {
   return nullptr;
 }
 
-std::string Usage() {
-  std::string text = "usage: sbf <command> [options]\n\ncommands:\n";
-  for (const auto& info : kCommands) {
-    const std::string name = info.name;
-    text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') + info.summary + "\n";
-  }
-  text += R"(
-data (every command but price needs it):
+// The options, as --help lists them after the commands.
+const char* const kOptionsHelp = R"(data (every command but price needs it):
   --data DIR            folder with specs.db and prj.db (default data/sample)
   --connection TEXT     a whole connection string instead of --data, e.g.
                         "Provider=SQLite;Data Source=DIR" (--conn is the same)
@@ -171,68 +163,101 @@ examples:
   sbf search --category Motor --lang 3 --currencies EUR --value 7401:0::EU
   sbf search --category General --counts --value 7401:0::EU --value 7401:0::JP
 )";
-  return text;
+
+std::string Usage() {
+  std::string text = "usage: sbf <command> [options]\n\ncommands:\n";
+  for (const auto& info : kCommands) {
+    const std::string name = info.name;
+    text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') + info.summary + "\n";
+  }
+  return text + "\n" + kOptionsHelp;
 }
 
-Command ParseCommand(const std::vector<std::string>& args) {
-  Command c;
-  CLI::App app("sbf", "sbf");
-  app.set_help_flag("-h,--help");
-  std::string lang, segment;
-  app.add_option("command", c.name);
-  app.add_option("arguments", c.arguments);
-  app.add_option("--data", c.data);
-  app.add_option("--connection,--conn", c.connection);
-  app.add_option("--specs", c.settings.specs);
-  app.add_option("--project", c.settings.project);
-  app.add_option("--lang", lang);
+namespace {
+
+// The options every command takes: the data, the settings, the filters, the choices and the
+// rows' either-or marks, --json. The selection options are returned by form, for their order.
+std::map<const CLI::Option*, const SelectionForm*> AddSharedOptions(CLI::App& app, Command& c,
+                                                                    std::vector<std::string>& eitherOr,
+                                                                    std::vector<std::string>& allOf) {
+  sbf_host::AddDataOptions(app, c.data);
+  app.add_option("--lang", c.settings.language)->check(sbf_host::WholeNumber());
   app.add_option("--currencies", c.settings.currencies);
   app.add_flag("--include-advanced", c.settings.includeAdvanced);
   app.add_flag("--include-old", c.settings.includeOld);
   app.add_flag("--include-built", c.settings.includeBuilt);
   app.add_flag("--today", c.settings.todaysConventions);
-  std::string columns, limit, offset;
-  app.add_option("--columns", columns);
-  app.add_option("--limit", limit);
-  app.add_option("--offset", offset);
   app.add_option("--oem", c.settings.oem);
   app.add_option("--make", c.settings.make);
   app.add_option("--exclude-model", c.settings.excludeModel);
-  app.add_option("--segment", segment);
+  app.add_option("--segment", c.settings.segment)->check(sbf_host::WholeNumber());
   app.add_flag("--standard-only", c.settings.standardOnly);
   app.add_flag("--no-reduce", c.noReduce);
   app.add_option("--state", c.state);
-  app.add_option("--sort", c.sort);
-  app.add_option("--category", c.category);
   app.add_flag("--json", c.json);
-  app.add_flag("--counts", c.counts);
-  app.add_flag("--keep-all", c.keepAll);
-  std::vector<std::string> eitherOr, allOf;
   app.add_option("--either-or", eitherOr)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--and", allOf)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   std::map<const CLI::Option*, const SelectionForm*> forms;
-  for (const auto& form : kSelectionForms) {
-    auto* option = app.add_option(form.option)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    forms[option] = &form;
-  }
-  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 reads from the back
-  try {
-    app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    c.help = true;
-    return c;
-  } catch (const CLI::ParseError& e) {
-    std::string what = e.what();
-    // CLI11 reports an unknown option as an argument it did not expect.
-    if (what.rfind("The following argument", 0) == 0) {
-      const std::string extra = what.substr(what.find(':') + 2);
-      what = (extra.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + extra;
-    }
-    throw UsageError(what);
-  }
+  for (const auto& form : kSelectionForms)
+    forms[app.add_option(form.option)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)] = &form;
+  return forms;
+}
 
-  // The selections in command-line order: CLI11 keeps each option's values and the order
-  // in which options were met.
+// Each command a subcommand, with the options and arguments only it takes.
+void AddCommands(CLI::App& app, Command& c, std::string& columns) {
+  for (const auto& info : kCommands) {
+    CLI::App* command = app.add_subcommand(info.name, info.summary);
+    command->fallthrough();  // the shared options may follow the command
+    command->callback([&c, name = std::string(info.name)] { c.name = name; });
+  }
+  CLI::App* vehicles = app.get_subcommand("vehicles");
+  vehicles->add_option("--sort", c.sort);
+  vehicles->add_option("--columns", columns);
+  vehicles->add_option("--limit", c.limit)->check(sbf_host::RowCount());
+  vehicles->add_option("--offset", c.offset)->check(sbf_host::RowCount());
+  CLI::App* search = app.get_subcommand("search");
+  search->add_option("--category", c.category);
+  search->add_flag("--counts", c.counts);
+  search->add_flag("--keep-all", c.keepAll);
+  CLI::App* price = app.get_subcommand("price");
+  const CLI::Validator amount(
+      [](std::string& text) {
+        double value = 0;
+        return sbf_host::ToNumber(text, value) ? std::string() : "must be a number, not \"" + text + "\"";
+      },
+      "");
+  price->add_option("AMOUNT", c.amount)->required()->check(amount);
+  price->add_option("FROM", c.from)->required();
+}
+
+// A parse that failed, in words: an option of another command, a command missing or
+// unknown, an argument too many or too few.
+UsageError Refusal(const CLI::App& app, const CLI::ParseError& e, const std::vector<std::string>& args) {
+  const std::vector<CLI::App*> given = app.get_subcommands();
+  for (const std::string& arg : args) {
+    if (arg.rfind("--", 0) != 0) continue;
+    const std::string name = arg.substr(0, arg.find('='));
+    if (app.get_option_no_throw(name)) continue;
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
+      if (command->get_option_no_throw(name) && (given.empty() || given.front() != command))
+        return UsageError(name + " goes with the " + command->get_name() + " command only");
+  }
+  if (dynamic_cast<const CLI::RequiredError*>(&e) && !given.empty())
+    return UsageError(given.front()->get_name() + " needs AMOUNT FROM");
+  if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+    const std::vector<std::string> extras = app.remaining();
+    const std::string& extra = extras.empty() ? std::string() : extras.front();
+    if (!extra.empty() && extra.front() != '-')
+      return UsageError(given.empty() ? "unknown command \"" + extra + "\""
+                                      : "unexpected argument \"" + extra + "\" (one command at a time)");
+  }
+  return UsageError(sbf_host::UsageText(e));
+}
+
+// The choices and marks in command-line order: CLI11 keeps each option's values and the
+// order in which options were met.
+void ReadChoices(const CLI::App& app, const std::map<const CLI::Option*, const SelectionForm*>& forms,
+                 const std::vector<std::string>& eitherOr, const std::vector<std::string>& allOf, Command& c) {
   std::map<const CLI::Option*, size_t> used;
   for (const CLI::Option* option : app.parse_order()) {
     const auto form = forms.find(option);
@@ -240,18 +265,6 @@ Command ParseCommand(const std::vector<std::string>& args) {
     const size_t n = used[option]++;
     c.selections.push_back(SplitSelection(*form->second, option->results().at(n)));
   }
-  auto wholeNumber = [](const char* option, const std::string& text) {
-    size_t end = 0;
-    long long value = 0;
-    try {
-      value = std::stoll(text, &end);
-    } catch (const std::exception&) {
-      end = std::string::npos;
-    }
-    if (text.empty() || end != text.size() || value < INT32_MIN || value > INT32_MAX)
-      throw UsageError(std::string(option) + " needs a whole number, not \"" + text + "\"");
-    return static_cast<int32_t>(value);
-  };
   for (const auto& [texts, into, option] : {std::tuple{&eitherOr, &c.eitherOr, "--either-or"},
                                              std::tuple{&allOf, &c.allOf, "--and"}}) {
     for (const auto& text : *texts) {
@@ -262,34 +275,32 @@ Command ParseCommand(const std::vector<std::string>& args) {
   for (const auto& criterion : c.eitherOr)
     if (std::find(c.allOf.begin(), c.allOf.end(), criterion) != c.allOf.end())
       throw UsageError("row " + criterion.schema + ":" + criterion.location + " is given both --either-or and --and");
-  if (!lang.empty() || app.count("--lang")) c.settings.language = wholeNumber("--lang", lang);
-  if (app.count("--segment")) c.settings.segment = wholeNumber("--segment", segment);
-  auto rows = [&](const char* option, const std::string& text) {
-    const int32_t n = wholeNumber(option, text);
-    if (n < 0) throw UsageError(std::string(option) + " needs a number of rows (0 or more), not \"" + text + "\"");
-    return static_cast<size_t>(n);
-  };
-  if (app.count("--limit")) c.limit = rows("--limit", limit);
-  if (app.count("--offset")) c.offset = rows("--offset", offset);
-  if (app.count("--columns")) {
-    c.columns = sbf_host::SplitList(columns);
-    for (const auto& column : c.columns)
-      if (column.empty()) throw UsageError("--columns has an empty column name: \"" + columns + "\"");
-  }
+}
 
-  if (c.name.empty()) throw UsageError("no command given");
-  const CommandInfo* info = FindCommand(c.name);
-  if (!info) throw UsageError("unknown command \"" + c.name + "\"");
-  const std::string_view wanted = info->arguments;
-  const size_t count = wanted.empty() ? 0 : static_cast<size_t>(std::count(wanted.begin(), wanted.end(), ' ') + 1);
-  if (c.arguments.size() != count) {
-    if (count == 0) throw UsageError("unexpected argument \"" + c.arguments[0] + "\" (one command at a time)");
-    throw UsageError(c.name + " needs " + info->arguments);
+}  // namespace
+
+Command ParseCommand(const std::vector<std::string>& args) {
+  Command c;
+  CLI::App app("sbf", "sbf");
+  app.set_help_flag("-h,--help");
+  app.require_subcommand(0, 1);
+  std::vector<std::string> eitherOr, allOf;
+  std::string columns;
+  const auto forms = AddSharedOptions(app, c, eitherOr, allOf);
+  AddCommands(app, c, columns);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 reads from the back
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    c.help = true;
+    return c;
+  } catch (const CLI::ParseError& e) {
+    throw Refusal(app, e, args);
   }
-  for (const char* option : {"--sort", "--columns", "--limit", "--offset"})
-    if (app.count(option) && !info->takesSort) throw UsageError(std::string(option) + " goes with the vehicles command only");
-  for (const char* option : {"--counts", "--keep-all"})
-    if (app.count(option) && c.name != "search") throw UsageError(std::string(option) + " goes with the search command only");
+  if (c.name.empty()) throw UsageError("no command given");
+  ReadChoices(app, forms, eitherOr, allOf, c);
+  if (!columns.empty() || app.get_subcommand("vehicles")->count("--columns"))
+    c.columns = sbf_host::ColumnList("--columns", columns);
   return c;
 }
 

@@ -9,33 +9,28 @@
 #include <string>
 #include <vector>
 
+#include "Options.h"
 #include "Request.h"
 #include "Vehicles.h"
 
 namespace sbf {
 
-// A bad command line: the message says what was wrong.
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using sbf_host::UsageError;
 
-// The commands sbf knows. A new command gets a row here (for the parser and --help) and a
-// function in main.cpp's table.
+// The commands sbf knows, each a CLI11 subcommand with its own options. A new command gets
+// a row here (for the parser and --help) and a function in main.cpp's table.
 struct CommandInfo {
   const char* name;
   const char* summary;
-  bool needsDatabase;     // false: works without the data (no SetDatabaseInfo)
-  bool takesSort;         // --sort, --columns, --limit and --offset apply
-  const char* arguments;  // the words after the command, e.g. "AMOUNT FROM"; "" for none
+  bool needsDatabase;     // false: no catalog, no checks against the data (price)
 };
 std::span<const CommandInfo> Commands();
 const CommandInfo* FindCommand(const std::string& name);
 
 struct Command {
   std::string name;                    // one of Commands()
-  std::vector<std::string> arguments;  // the words after the command
-  std::string data = "data/sample";
-  std::optional<std::string> connection;
+  std::string amount, from;            // price: AMOUNT FROM
+  sbf_host::DataOptions data;
   sbf_host::Settings settings;  // connection set by main from --connection or --data
   bool noReduce = false;
   std::optional<std::string> state;               // replaces the default marks; before `selections`
@@ -53,7 +48,8 @@ struct Command {
   bool help = false;
 };
 
-// Options may be written "--name VALUE" or "--name=VALUE", anywhere on the line.
+// Options may be written "--name VALUE" or "--name=VALUE", anywhere after the command (the
+// shared ones before it too).
 Command ParseCommand(const std::vector<std::string>& args);
 std::string Usage();
 

@@ -41,6 +41,21 @@ std::string OptionOf(const sbf_host::Row& row) {
   return row.range ? "--range " + item + "MIN:MAX" : "--value " + item + "VALUE";
 }
 
+// Lines of cells in columns as wide as their widest cell, two blanks apart.
+std::string Aligned(const std::vector<std::vector<std::string>>& cells) {
+  std::vector<size_t> widths;
+  for (const auto& line : cells) {
+    widths.resize(std::max(widths.size(), line.size()), 0);
+    for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], Width(line[c]));
+  }
+  std::string out;
+  for (const auto& line : cells) {
+    for (size_t c = 0; c < line.size(); ++c) out += c + 1 < line.size() ? Pad(line[c], widths[c] + 2) : line[c];
+    out += "\n";
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun) {
@@ -70,15 +85,7 @@ std::string FormatRecords(mirel_SbF::Recordset& rs, bool json, const char* noun)
     for (const auto& v : row) line.push_back(PlainValue(v));
     cells.push_back(std::move(line));
   }
-  std::vector<size_t> widths(names.size(), 0);
-  for (const auto& line : cells)
-    for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], Width(line[c]));
-  std::string out;
-  for (const auto& line : cells) {
-    for (size_t c = 0; c < line.size(); ++c) out += c + 1 < line.size() ? Pad(line[c], widths[c] + 2) : line[c];
-    out += "\n";
-  }
-  return out + std::to_string(rows.size()) + " " + noun + (rows.size() == 1 ? "" : "s") + "\n";
+  return Aligned(cells) + std::to_string(rows.size()) + " " + noun + (rows.size() == 1 ? "" : "s") + "\n";
 }
 
 std::string FormatVehicles(const sbf_host::VehicleTable& table, const sbf_host::Words& words,
@@ -96,14 +103,7 @@ std::string FormatVehicles(const sbf_host::VehicleTable& table, const sbf_host::
   }
   std::vector<std::vector<std::string>> cells{table.titles};
   cells.insert(cells.end(), table.texts.begin(), table.texts.end());
-  std::vector<size_t> widths(table.titles.size(), 0);
-  for (const auto& line : cells)
-    for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], Width(line[c]));
-  std::string out;
-  for (const auto& line : cells) {
-    for (size_t c = 0; c < line.size(); ++c) out += c + 1 < line.size() ? Pad(line[c], widths[c] + 2) : line[c];
-    out += "\n";
-  }
+  const std::string out = Aligned(cells);
   const size_t shown = table.texts.size();
   if (!limit && table.offset == 0)
     return out + std::to_string(table.total) + " " + (table.total == 1 ? words.vehicleMatches : words.vehiclesMatch) + "\n";

@@ -4,11 +4,10 @@
 // of the library).
 #include <algorithm>
 #include <cstring>
-#include <tuple>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <stdexcept>
+#include <tuple>
 
 #include <mirel_SbF/mirel_SbF.h>
 
@@ -18,34 +17,8 @@
 #include "Request.h"
 #include "Vehicles.h"
 #include "Words.h"
-// The price command shows the library's own currency conversion and formatting, which
-// hosts otherwise only see inside the criteria lists.
-#include "pricing/Pricing.h"
 
 namespace {
-
-// A problem with the data that sbf finds itself, before the library is asked.
-struct DataError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-// The connection string: --connection as given, else the SQLite files of --data, which must exist.
-std::string Connection(const sbf::Command& c) {
-  if (c.connection) return *c.connection;
-  namespace fs = std::filesystem;
-  const std::string build =
-      "build the sample databases with ./sample.sh in the source folder, or with\n"
-      "  sampledb cars --cars node_modules/vega-datasets/data/cars.json --out " + c.data +
-      "\n(or point --data at another folder)";
-  std::error_code ec;
-  if (!fs::is_directory(c.data, ec)) throw DataError("the data folder " + c.data + " does not exist: " + build);
-  for (const std::string& name : {c.settings.specs, c.settings.project}) {
-    const fs::path file = fs::path(c.data) / (name + ".db");
-    if (!fs::is_regular_file(file, ec))
-      throw DataError("the data folder " + c.data + " has no " + file.filename().string() + ": " + build);
-  }
-  return "Provider=SQLite;Data Source=" + c.data;
-}
 
 // Everything one command needs: the search with settings, filters and choices applied,
 // and for the commands on data the catalog they were checked against.
@@ -59,7 +32,9 @@ struct Prepared {
 void Prepare(const sbf::Command& c, bool onData, Prepared& p) {
   p.settings = c.settings;
   if (!onData) return;
-  p.settings.connection = Connection(c);
+  p.settings.connection = sbf_host::ConnectionOf(c.data);
+  p.settings.specs = c.data.specs;
+  p.settings.project = c.data.project;
   p.catalog = sbf_host::LoadCatalog(p.settings);
   p.category = sbf_host::ResolveCategory(p.catalog, c.category);
   // Everything is checked before the library gets anything: the state as its choices
@@ -116,15 +91,13 @@ std::string State(const sbf::Command& c, Prepared& p) {
   return c.json ? sbf_host::Dump({{"state", state}}) : state + "\n";
 }
 
-std::string Price(const sbf::Command& c, Prepared&) {
-  const std::string& amountText = c.arguments[0];
-  char* end = nullptr;
-  const double amount = std::strtod(amountText.c_str(), &end);
-  if (amountText.empty() || *end != '\0') throw sbf::UsageError("AMOUNT must be a number, not \"" + amountText + "\"");
-  mirel_SbF::Pricing pricing;
-  pricing.TodaysConventions(c.settings.todaysConventions);
-  pricing.InitPricing(c.settings.currencies, Connection(c), c.settings.project);
-  const std::string text = pricing.FormatAllPrices(amount, c.arguments[1], c.settings.language);
+// The library's own conversion and formatting, which hosts otherwise only see inside the
+// criteria lists: the amount in every currency of the list, for the language.
+std::string Price(const sbf::Command& c, Prepared& p) {
+  p.search.TodaysConventions(c.settings.todaysConventions);
+  p.search.SetDatabaseInfo(sbf_host::ConnectionOf(c.data), c.data.specs, c.data.project, c.settings.language,
+                           c.settings.currencies);
+  const std::string text = p.search.FormatAmount(c.amount, c.from);
   return c.json ? sbf_host::Dump({{"price", text}}) : text + "\n";
 }
 
@@ -139,7 +112,7 @@ std::string Screen(const sbf::Command& c, Prepared& p) {
   p.search.KeepAllValues(c.keepAll);
   p.search.DoSearch(p.settings.standardOnly, p.category, !c.noReduce);
   std::vector<sbf_host::Row> rows = sbf_host::ReadRows(p.search);
-  sbf_host::MarkPicks(p.search, rows, sbf_host::SplitState(p.search.CurrentState()));
+  sbf_host::MarkPicks(p.search, rows, sbf_host::ChoicesOf(p.search));
   for (auto& row : rows)
     for (const auto& known : p.catalog.rows)
       if (known.rowId == row.rowId && known.orderId == row.orderId && known.schema == row.schema) row.label = known.label;
@@ -159,6 +132,8 @@ int Run(const sbf::Command& command) {
   const sbf::CommandInfo* info = sbf::FindCommand(command.name);
   const auto run = kRun.find(command.name);
   if (!info || run == kRun.end()) throw std::logic_error("no function for " + command.name);
+  // All the calls of one command read one version of the data.
+  const mirel_base::ReadScope oneVersion;
   Prepared prepared;
   Prepare(command, info->needsDatabase, prepared);
   std::cout << run->second(command, prepared) << std::flush;
@@ -202,6 +177,7 @@ int main(int argc, char** argv) {
     std::cerr << sbf::PlainError(e);
     if (json) std::cout << sbf::JsonError(e);
   } catch (const std::exception& e) {
+    // A data folder that is not there, or a failure of the host itself.
     std::cerr << "sbf: " << e.what() << "\n";
     if (json) std::cout << sbf::JsonError("sbf", e.what());
   }

@@ -870,6 +870,18 @@ void SqliteCloseCachedConnections() { Cache().connections.clear(); }
 
 int64_t SqliteCacheBytesForTesting() { return static_cast<int64_t>(SqliteProcess::Get().Counts().bytes); }
 
+mirel_base::CacheCounts SqliteCacheCounts() {
+  const EngineCache::Counts counts = SqliteProcess::Get().Counts();
+  mirel_base::CacheCounts all;
+  all.bytes = static_cast<int64_t>(counts.bytes);
+  all.entries = static_cast<int64_t>(counts.entries);
+  all.hits = counts.hits;
+  all.misses = counts.misses;
+  all.evictions = counts.evictions;
+  all.loads = counts.stores;
+  return all;
+}
+
 void SqliteDropCachesForTesting() {
   Cache().connections.clear();
   SqliteProcess::Get().Reset();

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "mirel_SbF/Connector.h"
 #include "mirel_SbF/Recordset.h"
 
 struct sqlite3;
@@ -48,6 +49,10 @@ void SqliteCloseCachedConnections();
 // Forgets everything the engine keeps between queries (sets, postings, results), as a new
 // process would start: for benchmarks of a cold start.
 void SqliteDropCachesForTesting();
+
+// What the engine keeps now and has counted since the process started, over all its
+// caches (mirel_base::EngineCacheCounts).
+mirel_base::CacheCounts SqliteCacheCounts();
 
 // For benchmarks: the bytes the engine keeps now, over all its caches.
 int64_t SqliteCacheBytesForTesting();
