@@ -19,8 +19,8 @@
 // line of figures with what the engine kept and the peak resident memory. The clicks stop
 // after S seconds (at least 10 of them) so that a slow setting stays bounded.
 //
-// --time runs a host's command (COMMAND is a path) N times, each in a new process: the first
-// answer of a new process, with its peak resident memory.
+// --time runs a host's command (COMMAND is a path) N times (fewer once a minute has gone), each
+// in a new process: the first answer of a new process, with its peak resident memory.
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -363,11 +363,12 @@ void Run(const std::string& dir, int clicks, int plainClicks, const std::string&
   std::printf("%-46s %10ld\n", "peak memory of the process, with the floor (MB)", MaxRssMb());
 }
 
-// A host's command in a new process each time (its output thrown away), `times` times: the
-// wall time and the peak resident memory of each run, then the median time.
+// A host's command in a new process each time (its output thrown away), `times` times, or
+// fewer once a minute has gone: the wall time and the peak resident memory of each run, then
+// the median time.
 int TimeCommand(int times, char** command) {
   std::vector<double> ms;
-  for (int i = 0; i < times; ++i) {
+  for (int i = 0; i < times && std::accumulate(ms.begin(), ms.end(), 0.0) < 60000; ++i) {
     std::fflush(stdout);  // or the child would write our buffered lines again
     const auto t0 = Clock::now();
     const pid_t pid = fork();
@@ -383,7 +384,7 @@ int TimeCommand(int times, char** command) {
     std::printf("  %9.1f ms %7ld MB%s\n", ms.back(), usage.ru_maxrss / 1024,
                 WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  (failed)");
   }
-  std::printf("  %9.1f ms median of %d\n", Percentile(ms, 0.5), times);
+  std::printf("  %9.1f ms median of %zu\n", Percentile(ms, 0.5), ms.size());
   return 0;
 }
 
