@@ -17,7 +17,7 @@
 // system's cache), the first screen again (warm), then the clicks (p50, p95), with the counts
 // on or off and TEXT added to the connection string (e.g. "Cache MB=4096"); it prints one
 // line of figures with what the engine kept and the peak resident memory. The clicks stop
-// after S seconds (at least 10 of them) so that a slow setting stays bounded.
+// after S seconds (at least 5 of them) so that a slow setting stays bounded.
 //
 // --time runs a host's command (COMMAND is a path) N times (fewer once a minute has gone), each
 // in a new process: the first answer of a new process, with its peak resident memory.
@@ -408,7 +408,7 @@ void RunOne(const std::string& dir, const std::string& setting, bool counts, int
   const double cold = Ms(Clock::now() - t0);
   // The first screen again, as every new visitor sees it; a slow one is not repeated ten times.
   std::vector<double> warm;
-  for (int i = 0; i < 10 && (i < 3 || std::accumulate(warm.begin(), warm.end(), 0.0) < 30000); ++i) {
+  for (int i = 0; i < 10 && (i < 2 || std::accumulate(warm.begin(), warm.end(), 0.0) < 30000); ++i) {
     t0 = Clock::now();
     Click(conn, "", nullptr, extras);
     warm.push_back(Ms(Clock::now() - t0));
@@ -421,7 +421,7 @@ void RunOne(const std::string& dir, const std::string& setting, bool counts, int
   std::string state;
   int matched = 0;
   const auto start = Clock::now();
-  for (int i = 0; i < clicks && (i < 10 || Ms(Clock::now() - start) < seconds * 1000); ++i) {
+  for (int i = 0; i < clicks && (i < 5 || Ms(Clock::now() - start) < seconds * 1000); ++i) {
     if (i % 4 == 0) state.clear();
     const Choice choice = RandomChoice(rng, wide);
     t0 = Clock::now();
@@ -441,7 +441,7 @@ void RunOne(const std::string& dir, const std::string& setting, bool counts, int
 
 int main(int argc, char** argv) {
   int clicks = 40, plainClicks = 3;
-  double seconds = 120;
+  double seconds = 60;
   bool one = false, counts = false, header = false;
   std::string server, setting;
   std::vector<std::string> dirs;

@@ -22,7 +22,7 @@
 # and the first 50 vehicles by name), what the engine kept after the first screen and at the
 # end, and the peak and final resident memory. Before them, `sbf count` and `sbf search` as a
 # new process each (three times or for a minute, the median). --clicks N (default 30) clicks per setting, or
-# as many as fit in --seconds S (default 120, at least 10 clicks).
+# as many as fit in --seconds S (default 60, at least 5 clicks).
 #
 # Builds a Release tree in build-bench/ and the databases in build-bench/data-* (once).
 set -eu
@@ -30,7 +30,7 @@ cd "$(dirname "$0")/.."
 dir=build-bench
 shapes=""
 clicks=30
-seconds=120
+seconds=60
 plain=2
 while [ "$#" -gt 0 ]; do
   case "$1" in
