@@ -478,6 +478,9 @@ int main(int argc, char** argv) {
     else
       for (const std::string& dir : dirs) Run(dir, clicks, server.empty() ? plainClicks : 0, server);
   } catch (const mirel_SbF::Error& e) {
+    if (one) std::printf("%-16s %-6s failed after %ld MB peak: ", setting.empty() ? "defaults" : setting.c_str(),
+                         counts ? "on" : "off", MaxRssMb());
+    std::fflush(stdout);
     std::fprintf(stderr, "error %s: %s\n", e.Source().c_str(), e.Description().c_str());
     return 1;
   }
