@@ -5,18 +5,35 @@
 // prepared before the clock starts (no SQL, no formatting, no titles).
 //
 //   sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...
+//   sbf_click_bench --one [--counts] [--setting TEXT] [--clicks N] [--seconds S] DIR
+//   sbf_click_bench --time N COMMAND ARGS...
 //
 // Each DIR holds specs.db and prj.db (sampledb synthetic). Prints one table per DIR. With
 // --server the clicks run on that connection string instead (a server loaded with the same
 // databases, e.g. by bench/load.sh's steps), beside the floor of DIR.
+//
+// --one measures one setting in a process of its own, so that its resident memory is its own:
+// the first screen in this new process (cold: nothing kept, the files in the operating
+// system's cache), the first screen again (warm), then the clicks (p50, p95), with the counts
+// on or off and TEXT added to the connection string (e.g. "Cache MB=4096"); it prints one
+// line of figures with what the engine kept and the peak resident memory. The clicks stop
+// after S seconds (at least 5 of them) so that a slow setting stays bounded.
+//
+// --time runs a host's command (COMMAND is a path) N times (fewer once a minute has gone), each
+// in a new process: the first answer of a new process, with its peak resident memory.
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 #include <string>
@@ -49,9 +66,69 @@ struct Choice {
   std::string schema, value, min, max;
 };
 
+// The criteria a wide screen adds (sampledb synthetic --criteria): each item with the values a
+// click picks from (coded and numeric lists) or the bounds of its values (ranges).
+struct ExtraItem {
+  std::string schema;
+  bool range = false;
+  std::vector<std::string> values;
+  double lo = 0, hi = 0;
+};
+
+std::vector<ExtraItem> ExtraItems(const std::string& dir) {
+  std::vector<ExtraItem> out;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2((dir + "/specs.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return out;
+  }
+  sqlite3_exec(db, ("attach database '" + dir + "/prj.db' as prj").c_str(), nullptr, nullptr, nullptr);
+  sqlite3_stmt* st = nullptr;
+  // Criteria of items beyond the sample's own, in row order.
+  if (sqlite3_prepare_v2(db,
+                         "select criterion_schema_id, multi_select_style from prj.search_by_features where "
+                         "criterion_schema_id >= 20001 order by row_id",
+                         -1, &st, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(st) == SQLITE_ROW)
+      out.push_back({std::to_string(sqlite3_column_int(st, 0)), sqlite3_column_int(st, 1) == 2, {}, 0, 0});
+  }
+  sqlite3_finalize(st);
+  for (ExtraItem& item : out) {
+    const std::string sql = item.range ? "select min(cast(data_value as real)), max(cast(data_value as real)) from "
+                                         "equipment where schema_id = " + item.schema
+                                       : "select distinct data_value from equipment where schema_id = " + item.schema +
+                                             " order by 1";
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      if (item.range) {
+        item.lo = sqlite3_column_double(st, 0);
+        item.hi = sqlite3_column_double(st, 1);
+      } else {
+        item.values.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      }
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  std::erase_if(out, [](const ExtraItem& i) { return i.range ? i.lo >= i.hi : i.values.empty(); });
+  return out;
+}
+
+std::string Whole(double x) { return std::to_string(static_cast<long long>(x)); }
+
 // Random choices that hardly ever repeat: ranges with random bounds, values of the coded
-// items of the synthetic data.
-Choice RandomChoice(std::mt19937& rng) {
+// items of the synthetic data; on a wide screen every other choice is one of its extra
+// criteria (a value of a list, or a range over the lower and the upper part of an item's
+// values). Without extra criteria the sequence is the same as it always was.
+Choice RandomChoice(std::mt19937& rng, const std::vector<ExtraItem>& extras = {}) {
+  if (!extras.empty() && rng() % 2 == 0) {
+    const ExtraItem& item = extras[rng() % extras.size()];
+    if (!item.range) return {false, item.schema, item.values[rng() % item.values.size()], "", ""};
+    const double span = item.hi - item.lo;
+    const double lo = item.lo + span * static_cast<double>(rng() % 40) / 100;
+    const double hi = item.lo + span * static_cast<double>(55 + rng() % 46) / 100;
+    return {true, item.schema, "", Whole(std::floor(lo)), Whole(std::ceil(hi))};
+  }
   switch (rng() % 5) {
     case 0: return {false, "7401", std::vector<std::string>{"US", "EU", "JP"}[rng() % 3], "", ""};
     case 1: return {false, "7404", std::vector<std::string>{"1", "2", "3"}[rng() % 3], "", ""};
@@ -286,26 +363,124 @@ void Run(const std::string& dir, int clicks, int plainClicks, const std::string&
   std::printf("%-46s %10ld\n", "peak memory of the process, with the floor (MB)", MaxRssMb());
 }
 
+// A host's command in a new process each time (its output thrown away), `times` times, or
+// fewer once a minute has gone: the wall time and the peak resident memory of each run, then
+// the median time.
+int TimeCommand(int times, char** command) {
+  std::vector<double> ms;
+  for (int i = 0; i < times && std::accumulate(ms.begin(), ms.end(), 0.0) < 60000; ++i) {
+    std::fflush(stdout);  // or the child would write our buffered lines again
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
+      execv(command[0], command);
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return 1;
+    ms.push_back(Ms(Clock::now() - t0));
+    std::printf("  %9.1f ms %7ld MB%s\n", ms.back(), usage.ru_maxrss / 1024,
+                WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  (failed)");
+  }
+  std::printf("  %9.1f ms median of %zu\n", Percentile(ms, 0.5), ms.size());
+  return 0;
+}
+
+long CurrentRssMb() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024) / 1024;
+}
+
+double Mb(int64_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
+
+// One setting in this process (see --one above): one line of figures.
+void RunOne(const std::string& dir, const std::string& setting, bool counts, int clicks, double seconds) {
+  const std::string conn = "Provider=SQLite;Data Source=" + dir + (setting.empty() ? "" : ";" + setting);
+  const Extras extras = counts ? Extras::Counts : Extras::None;
+  const std::vector<ExtraItem> wide = ExtraItems(dir);
+
+  auto t0 = Clock::now();
+  const ClickResult first = Click(conn, "", nullptr, extras);
+  const double cold = Ms(Clock::now() - t0);
+  // The first screen again, as every new visitor sees it; a slow one is not repeated ten times.
+  std::vector<double> warm;
+  for (int i = 0; i < 10 && (i < 2 || std::accumulate(warm.begin(), warm.end(), 0.0) < 30000); ++i) {
+    t0 = Clock::now();
+    Click(conn, "", nullptr, extras);
+    warm.push_back(Ms(Clock::now() - t0));
+  }
+  const int64_t keptFirst = mirel_platform::SqliteCacheBytesForTesting();
+
+  // Stateless clicks with choices never made before, up to three earlier choices in the state.
+  std::mt19937 rng(7);
+  std::vector<double> times;
+  std::string state;
+  int matched = 0;
+  const auto start = Clock::now();
+  for (int i = 0; i < clicks && (i < 5 || Ms(Clock::now() - start) < seconds * 1000); ++i) {
+    if (i % 4 == 0) state.clear();
+    const Choice choice = RandomChoice(rng, wide);
+    t0 = Clock::now();
+    const ClickResult r = Click(conn, state, &choice, extras);
+    times.push_back(Ms(Clock::now() - t0));
+    matched += r.count;
+    state = StateWith(conn, state, choice);
+  }
+  std::printf("%-16s %-6s %9.1f %9.1f %9.1f %9.1f %6zu %6d %9.1f %9.1f %7ld %7ld %9d\n",
+              setting.empty() ? "defaults" : setting.c_str(), counts ? "on" : "off", cold, Percentile(warm, 0.5),
+              Percentile(times, 0.5), Percentile(times, 0.95), times.size(), first.rows, Mb(keptFirst),
+              Mb(mirel_platform::SqliteCacheBytesForTesting()), MaxRssMb(), CurrentRssMb(),
+              times.empty() ? 0 : matched / static_cast<int>(times.size()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int clicks = 40, plainClicks = 3;
-  std::string server;
+  double seconds = 60;
+  bool one = false, counts = false, header = false;
+  std::string server, setting;
   std::vector<std::string> dirs;
+  if (argc > 3 && std::string(argv[1]) == "--time") return TimeCommand(std::stoi(argv[2]), argv + 3);
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--clicks" && i + 1 < argc) clicks = std::stoi(argv[++i]);
     else if (a == "--plain-clicks" && i + 1 < argc) plainClicks = std::stoi(argv[++i]);
     else if (a == "--server" && i + 1 < argc) server = argv[++i];
+    else if (a == "--seconds" && i + 1 < argc) seconds = std::stod(argv[++i]);
+    else if (a == "--setting" && i + 1 < argc) setting = argv[++i];
+    else if (a == "--one") one = true;
+    else if (a == "--counts") counts = true;
+    else if (a == "--header") header = true;
     else dirs.push_back(a);
   }
-  if (dirs.empty()) {
-    std::fprintf(stderr, "usage: sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...\n");
+  if (header) {
+    // The columns of --one's line.
+    std::printf("%-16s %-6s %9s %9s %9s %9s %6s %6s %9s %9s %7s %7s %9s\n", "setting", "counts", "cold ms",
+                "warm ms", "click p50", "click p95", "clicks", "rows", "kept MB1", "kept MB2", "peak MB", "RSS MB",
+                "matching");
+    if (dirs.empty()) return 0;
+  }
+  if (dirs.empty() || (one && dirs.size() != 1)) {
+    std::fprintf(stderr,
+                 "usage: sbf_click_bench [--clicks N] [--plain-clicks N] [--server CONNECTION] DIR...\n"
+                 "       sbf_click_bench --one [--counts] [--setting TEXT] [--clicks N] [--seconds S] DIR\n"
+                 "       sbf_click_bench --header\n"
+                 "       sbf_click_bench --time N COMMAND ARGS...\n");
     return 64;
   }
   try {
-    for (const std::string& dir : dirs) Run(dir, clicks, server.empty() ? plainClicks : 0, server);
+    if (one) RunOne(dirs[0], setting, counts, clicks, seconds);
+    else
+      for (const std::string& dir : dirs) Run(dir, clicks, server.empty() ? plainClicks : 0, server);
   } catch (const mirel_SbF::Error& e) {
+    if (one) std::printf("%-16s %-6s failed after %ld MB peak: ", setting.empty() ? "defaults" : setting.c_str(),
+                         counts ? "on" : "off", MaxRssMb());
+    std::fflush(stdout);
     std::fprintf(stderr, "error %s: %s\n", e.Source().c_str(), e.Description().c_str());
     return 1;
   }

@@ -3,6 +3,7 @@
 // built untouched; the PostgreSQL script.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -125,6 +126,7 @@ TEST(SampledbArguments, RefusesBadInputAndKeepsTheExistingDatabases) {
       {{}, "no mode"},
       {{"bogus", "--out", out}, "unknown mode 'bogus'"},
       {{"synthetic", "--vehicles", "10", "--seed", "-1", "--out", out}, "a seed is a whole number of 0 or more"},
+      {{"synthetic", "--vehicles", "10", "--items", "5", "--criteria", "6", "--out", out}, "--criteria 6 is more than the 5"},
       {{"cars", "--cars", tmp + "/no-such.json", "--out", out}, "cannot open the cars file"},
       {{"cars", "--cars", tmp + "/truncated.json", "--out", out}, "truncated.json': parse error at line 1"},
       {{"cars", "--cars", tmp + "/badorigin.json", "--out", out}, "unknown Origin \"Mars\""},
@@ -146,6 +148,89 @@ TEST(SampledbArguments, RefusesBadInputAndKeepsTheExistingDatabases) {
   const auto help = Sampledb({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("sampledb synthetic --vehicles"), std::string::npos) << help.out;
+}
+
+// Synthetic data with extra items made criteria (--criteria): a wide screen shaped like real
+// equipment, more criteria than the catalogue holds so that it starts again; the rules as the
+// rows that would break them, and figures of the shape. Without --criteria the extra items are
+// what they always were.
+TEST(SampledbSynthetic, MakesCriteriaShapedLikeEquipment) {
+  const std::string tmp = mirel_test::MakeTempFolder("sampledb");
+  const std::string wide = tmp + "/wide", again = tmp + "/again", plain = tmp + "/plain";
+  for (const std::string& out : {wide, again}) {
+    const auto run = Sampledb({"synthetic", "--vehicles", "400", "--items", "175", "--criteria", "170", "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  ASSERT_EQ(Sampledb({"synthetic", "--vehicles", "3", "--items", "4", "--criteria", "0", "--out", plain}).status, 0);
+  for (const char* file : {"/specs.db", "/prj.db"}) {
+    std::ifstream a(wide + file, std::ios::binary), b(again + file, std::ios::binary);
+    EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}))
+        << file << " differs between two builds of the same data";
+  }
+  const std::string criteria = "(select * from prj.search_by_features where row_id >= 1000)";
+  const std::string languages = "(select 1 l union select 3 union select 5 union select 7)";
+  const std::string items = "schema_id between 20001 and 20170";
+  struct Case {
+    const char* what;
+    std::string folder, sql, expected;
+  } figures[] = {
+      // Rules.
+      {"one row per item, the first extra items", wide,
+       "select count(*), count(distinct row_id), min(criterion_schema_id), max(criterion_schema_id), max(criterion_location) "
+       "from " + criteria, "170|170|20001|20170|0"},
+      {"each category's rows together", wide,
+       "select count(*) from (select category, (max(row_id) - min(row_id)) / 10 + 1 - count(*) gap from " + criteria +
+       " group by category) where gap <> 0", "0"},
+      {"a title in every language, each used once", wide,
+       "select count(*) from " + criteria + " f, " + languages + " g where (select count(*) from "
+       "prj.search_by_features_text t where t.sbf_row_id = f.row_id and t.language_id = g.l and t.search_by_Features_text "
+       "<> '' and (select count(*) from prj.search_by_features_text u where u.language_id = g.l and "
+       "u.search_by_Features_text = t.search_by_Features_text) = 1) <> 1", "0"},
+      {"a heading for every category in every language", wide,
+       "select count(*), sum((select count(*) from prj.application_texts a where a.text_id = c.category_name and "
+       "a.application_text <> '') = 4) from prj.categories c", "11|11"},
+      {"ranges with a step and decimals, over numbers", wide,
+       "select count(*) from " + criteria + " f join schema_info si on si.schema_id = f.criterion_schema_id where "
+       "multi_select_style = 2 and (criterion_increment is null or criterion_increment <= 0 or criterion_format is null "
+       "or si.data_type not in (1, 2))", "0"},
+      {"every coded value has a text in every language", wide,
+       "select count(*) from (select distinct schema_id, data_value from equipment join schema_info using (schema_id) "
+       "where " + items + " and data_type = 3) e, " + languages + " g where not exists (select 1 from schema_text t where "
+       "t.schema_id = e.schema_id and t.data_value = e.data_value and t.full_text <> '' and t.language_id = g.l)", "0"},
+      {"numbers written plainly", wide,
+       "select count(*) from equipment join schema_info using (schema_id) where " + items + " and data_type in (1, 2) and "
+       "(data_value glob '*[^0-9.]*' or data_value glob '*.*0' or data_value = '' or location <> 0)", "0"},
+      {"several values on one vehicle only in the lists of several", wide,
+       "select group_concat(search_by_Features_text, ', ') from (select distinct t.search_by_Features_text from equipment e "
+       "join prj.search_by_features f on f.criterion_schema_id = e.schema_id join prj.search_by_features_text t on "
+       "t.sbf_row_id = f.row_id and t.language_id = 1 where e." + items + " group by e.vehicle_id, e.schema_id having "
+       "count(*) > 1 order by 1)", "Interior colours, Paint colours, Trim levels"},
+      {"larger cars are longer", wide,
+       "select avg(case when w.data_value = '3' then cast(l.data_value as real) end) > avg(case when w.data_value = '1' "
+       "then cast(l.data_value as real) end) + 500 from equipment l join equipment w using (vehicle_id) where w.schema_id "
+       "= 7404 and l.schema_id = (select criterion_schema_id from prj.search_by_features f join "
+       "prj.search_by_features_text t on t.sbf_row_id = f.row_id where t.search_by_Features_text = 'Length (mm)')", "1"},
+      // The shape: rows by kind (list or range, type of data), items missing on some
+      // vehicles, items an option on some, rows per vehicle.
+      {"rows by kind", wide,
+       "select group_concat(n, ' ') from (select multi_select_style || '/' || data_type || ':' || count(*) n from " +
+       criteria + " f join schema_info si on si.schema_id = f.criterion_schema_id group by multi_select_style, data_type "
+       "order by 1)",
+       "1/1:8 1/3:134 2/1:19 2/2:9"},
+      {"items missing on some vehicles, an option on some", wide,
+       "select sum(n < 400), sum(options > 0) from (select count(distinct vehicle_id) n, sum(option_id > 0) options from "
+       "equipment where " + items + " group by schema_id)", "170|119"},
+      {"rows per vehicle", wide, "select count(*) / 400 from equipment", "125"},
+      // Without criteria: the sample's screen, and the extra items' values as they always were.
+      {"the sample's screen", plain, "select count(*), (select count(*) from prj.categories) from prj.search_by_features",
+       "14|3"},
+      {"the extra items", plain,
+       "select group_concat(schema_id || '=' || data_value || '/' || option_id, ' ') from (select * from equipment where "
+       "schema_id >= 20001 order by vehicle_id, schema_id)",
+       "20001=v1/0 20002=v2/0 20003=v1/0 20004=v2/3 20001=v1/3 20002=v1/0 20003=v2/0 20004=v1/0 20001=v1/0 20002=v2/0 "
+       "20003=v0/0 20004=v1/3"},
+  };
+  for (const auto& f : figures) EXPECT_EQ(Figure(f.folder, f.sql), f.expected) << f.what;
 }
 
 // The script that loads the databases into PostgreSQL: COPY's escapes, types, keys and

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -142,7 +143,7 @@ const std::vector<std::pair<int, Texts>>& ItemNames() {
   return names;
 }
 
-void WriteSchemaTexts(Database& db, const Codes& codes) {
+void WriteSchemaTexts(Database& db, const Codes& codes, const std::vector<ExtraCriterion>& criteria) {
   Statement insert = db.Prepare(
       "INSERT INTO schema_text(schema_id, data_value, full_text, language_id) VALUES (?, ?, ?, ?)");
   auto add = [&](int schemaId, const std::string& value, const Texts& texts) {
@@ -154,6 +155,8 @@ void WriteSchemaTexts(Database& db, const Codes& codes) {
   for (const auto& [groupKey, code] : codes.group) add(item::kMakerGroup, code, GroupNames(groupKey));
   for (const CodedText& t : FixedCodedTexts()) add(t.schemaId, t.value, t.text);
   for (const auto& [schemaId, name] : ItemNames()) add(schemaId, "", name);
+  for (const ExtraCriterion& c : criteria)
+    for (const auto& [value, texts] : c.values) add(c.schemaId, value, texts);
 }
 
 }  // namespace
@@ -171,7 +174,10 @@ std::uint64_t Mix(std::uint64_t vehicle, std::uint64_t item) {
 }  // namespace
 
 SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
-                                const std::vector<Vehicle>& vehicles, int extraItems) {
+                                const std::vector<Vehicle>& vehicles, int extraItems,
+                                const std::vector<ExtraCriterion>& criteria) {
+  if (static_cast<int>(criteria.size()) > extraItems)
+    throw std::logic_error("more criteria than extra items");
   const Codes codes = AssignCodes(vehicles);
   Database db = Database::Create(file);
   StartBuild(db);
@@ -180,7 +186,9 @@ SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
   {
     Statement info = db.Prepare("INSERT INTO schema_info(schema_id, data_type) VALUES (?, ?)");
     for (const auto& [schemaId, dataType] : kItemTypes) info.Bind(1, schemaId).Bind(2, dataType).Run();
-    for (int k = 0; k < extraItems; ++k) info.Bind(1, kFirstExtraItem + k).Bind(2, kCoded).Run();
+    const int criterionItems = static_cast<int>(criteria.size());
+    for (int k = 0; k < extraItems; ++k)
+      info.Bind(1, kFirstExtraItem + k).Bind(2, k < criterionItems ? criteria[static_cast<size_t>(k)].dataType : kCoded).Run();
 
     Statement version = db.Prepare(
         "INSERT INTO version(vehicle_id, id_901, name, make, model, model_year, origin, price) "
@@ -209,7 +217,9 @@ SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
       eq.Add(id, item::kAcceleration, v.acceleration);
       eq.Add(id, item::kFuelEconomy, v.mpg);
       if (price) eq.Add(id, item::kPrice, std::to_string(*price));
-      for (int k = 0; k < extraItems; ++k) {
+      for (const ExtraCriterion& c : criteria)
+        for (const EquipmentValue& e : CriterionValues(c, v, id)) eq.Add(id, c.schemaId, e.value, e.optionId);
+      for (int k = criterionItems; k < extraItems; ++k) {
         const std::uint64_t r = Mix(static_cast<std::uint64_t>(id), static_cast<std::uint64_t>(k));
         const int option = r % 10 < 3 ? 1 + static_cast<int>((r >> 8) % 3) : 0;
         std::string value = "v";
@@ -229,7 +239,7 @@ SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
     summary.equipmentRows = eq.Rows();
     summary.makes = codes.make.size();
     summary.models = codes.model.size();
-    WriteSchemaTexts(db, codes);
+    WriteSchemaTexts(db, codes, criteria);
   }
   CreateSpecsIndexes(db);
   FinishBuild(db);
@@ -345,7 +355,7 @@ constexpr Currency kCurrencies[] = {
 
 }  // namespace
 
-void WriteProjectDatabase(const std::filesystem::path& file) {
+void WriteProjectDatabase(const std::filesystem::path& file, const std::vector<ExtraCriterion>& criteria) {
   Database db = Database::Create(file);
   StartBuild(db);
   db.Exec(
@@ -378,6 +388,15 @@ void WriteProjectDatabase(const std::filesystem::path& file) {
       criterion.Run();
       rowIds.insert(r.rowId);
     }
+    for (const ExtraCriterion& c : criteria) {
+      criterion.Bind(1, c.rowId).Bind(2, 1).Bind(3, std::string_view(c.category->name));
+      criterion.Bind(4, c.schemaId).Bind(5, std::string_view("")).Bind(6, c.kind == CriterionKind::Range ? kRange : kList);
+      criterion.Bind(7, c.increment);
+      if (c.format) criterion.Bind(8, *c.format);
+      else criterion.BindNull(8);
+      criterion.Run();
+      rowIds.insert(c.rowId);
+    }
     for (const int rowId : rowIds) segment.Bind(1, kAllSegment).Bind(2, rowId).Run();
     for (const int rowId : kCompactRows) segment.Bind(1, kCompactSegment).Bind(2, rowId).Run();
 
@@ -387,16 +406,24 @@ void WriteProjectDatabase(const std::filesystem::path& file) {
     for (const RowTitle& t : RowTitles())
       for (const int language : kLanguageIds)
         title.Bind(1, t.rowId).Bind(2, t.title.In(language)).Bind(3, language).Run();
+    for (const ExtraCriterion& c : criteria)
+      for (const int language : kLanguageIds)
+        title.Bind(1, c.rowId).Bind(2, c.title.In(language)).Bind(3, language).Run();
 
     Statement category =
         db.Prepare("INSERT INTO categories(category_name, sbf_order_id) VALUES (?, ?)");
     Statement heading = db.Prepare(
         "INSERT INTO application_texts(text_id, application_text, language_id) VALUES (?, ?, ?)");
-    for (const Category& c : Categories()) {
-      category.Bind(1, std::string_view(c.name)).Bind(2, c.order).Run();
+    auto addCategory = [&](const char* name, int order, const Texts& texts) {
+      category.Bind(1, std::string_view(name)).Bind(2, order).Run();
       for (const int language : kLanguageIds)
-        heading.Bind(1, std::string_view(c.name)).Bind(2, c.heading.In(language)).Bind(3, language).Run();
-    }
+        heading.Bind(1, std::string_view(name)).Bind(2, texts.In(language)).Bind(3, language).Run();
+    };
+    for (const Category& c : Categories()) addCategory(c.name, c.order, c.heading);
+    // The criteria's categories that hold a row.
+    for (const ExtraCategory& c : ExtraCategories())
+      if (std::any_of(criteria.begin(), criteria.end(), [&](const ExtraCriterion& x) { return x.category == &c; }))
+        addCategory(c.name, c.order, c.heading);
 
     Statement currency = db.Prepare(
         "INSERT INTO currency_symbol(code, symbol, symbolafter, decimals, conversion) "

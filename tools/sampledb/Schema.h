@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Criteria.h"
 #include "Vehicle.h"
 
 namespace sampledb {
@@ -52,11 +53,16 @@ struct SpecsSummary {
 inline constexpr int kFirstExtraItem = 20001;
 
 // REQUIRES: `file` does not exist; `vehicles` is not empty. Vehicle ids are
-// 1, 2, ... in the order given. `extraItems` rows per vehicle of the items above.
+// 1, 2, ... in the order given. `extraItems` rows per vehicle of the items above, of which
+// the first criteria.size() are the criteria given (MakeExtraCriteria from kFirstExtraItem),
+// with the values and texts of their kind instead.
+// REQUIRES: criteria.size() <= extraItems.
 SpecsSummary WriteSpecsDatabase(const std::filesystem::path& file,
-                                const std::vector<Vehicle>& vehicles, int extraItems = 0);
+                                const std::vector<Vehicle>& vehicles, int extraItems = 0,
+                                const std::vector<ExtraCriterion>& criteria = {});
 
-// REQUIRES: `file` does not exist. The screen is the same for every vehicle set.
-void WriteProjectDatabase(const std::filesystem::path& file);
+// REQUIRES: `file` does not exist. The screen is the same for every vehicle set: the sample's
+// rows, and the rows, titles and categories of `criteria` after them.
+void WriteProjectDatabase(const std::filesystem::path& file, const std::vector<ExtraCriterion>& criteria = {});
 
 }  // namespace sampledb

@@ -1,7 +1,7 @@
 // sampledb: builds the sample databases specs.db and prj.db.
 //
 //   sampledb cars --cars <cars.json> --out <folder>
-//   sampledb synthetic --vehicles N [--items N] [--seed S] --out <folder>
+//   sampledb synthetic --vehicles N [--items N] [--criteria N] [--seed S] --out <folder>
 //   sampledb pgscript --from <folder> --out <file.sql> [--reader ROLE]
 //
 // The input is read and checked before the output folder is touched. Both
@@ -47,7 +47,7 @@ constexpr std::uint64_t kMaxExtraItems = 2000;
 const char kUsage[] =
     "usage:\n"
     "  sampledb cars --cars <path to cars.json> --out <folder>\n"
-    "  sampledb synthetic --vehicles N [--items N] [--seed S] --out <folder>\n"
+    "  sampledb synthetic --vehicles N [--items N] [--criteria N] [--seed S] --out <folder>\n"
     "  sampledb pgscript --from <folder> --out <file.sql> [--reader ROLE]\n"
     "  sampledb --help\n"
     "\n"
@@ -56,7 +56,10 @@ const char kUsage[] =
     "  cars       the vehicles of the vega-datasets cars data set\n"
     "  synthetic  N generated vehicles (1 to 10000000); the same N and seed\n"
     "             (default 1) always give the same databases; --items N rows per\n"
-    "             vehicle of items no criterion reads (default 200, 0 to 2000)\n"
+    "             vehicle of items no criterion reads (default 200, 0 to 2000);\n"
+    "             --criteria N makes N of those items criteria rows of the screen\n"
+    "             (default 0, at most --items): lists of equipment values, some\n"
+    "             ranges and lists of numbers, in eight more categories\n"
     "  pgscript   a script that loads <folder>/specs.db and prj.db into PostgreSQL\n"
     "             as schemas specs and prj (psql -1 -f <file.sql>), granting\n"
     "             read access to ROLE\n";
@@ -77,6 +80,7 @@ struct Options {
   std::uint64_t vehicles = 0;
   std::uint64_t seed = kDefaultSeed;
   int items = kDefaultExtraItems;
+  int criteria = 0;
 };
 
 // The command line, read by CLI11: one subcommand per mode, each option once with a value,
@@ -99,6 +103,7 @@ Options ParseArguments(int argc, char** argv) {
   CLI::App* synthetic = app.add_subcommand("synthetic");
   once(synthetic, "--vehicles", o.vehicles)->check(CLI::Range(std::uint64_t{1}, kMaxVehicles));
   once(synthetic, "--items", o.items)->check(CLI::Range(0, static_cast<int>(kMaxExtraItems)));
+  once(synthetic, "--criteria", o.criteria)->check(CLI::Range(0, static_cast<int>(kMaxExtraItems)));
   once(synthetic, "--seed", o.seed)->check([](const std::string& v) {
     return !v.empty() && v[0] == '-' ? std::string("a seed is a whole number of 0 or more, not " + v) : std::string();
   });
@@ -120,6 +125,9 @@ Options ParseArguments(int argc, char** argv) {
     if (option->count() == 0) throw UsageError(std::string("missing option ") + name);
     if (option->as<std::string>().empty()) throw UsageError(std::string("option ") + name + " has an empty value");
   }
+  if (o.criteria > o.items)
+    throw UsageError("--criteria " + std::to_string(o.criteria) + " is more than the " + std::to_string(o.items) +
+                     " extra items (--items)");
   o.out = out;
   o.cars = cars;
   o.from = from;
@@ -196,8 +204,10 @@ int Run(const Options& o) {
   ScratchFiles scratch(o.out, !existed);
   const fs::path specsTemp = scratch.Add("specs.db");
   const fs::path prjTemp = scratch.Add("prj.db");
-  const sampledb::SpecsSummary summary = sampledb::WriteSpecsDatabase(specsTemp, vehicles, o.mode == Mode::Synthetic ? o.items : 0);
-  sampledb::WriteProjectDatabase(prjTemp);
+  const std::vector<sampledb::ExtraCriterion> criteria = sampledb::MakeExtraCriteria(o.criteria, sampledb::kFirstExtraItem);
+  const sampledb::SpecsSummary summary =
+      sampledb::WriteSpecsDatabase(specsTemp, vehicles, o.mode == Mode::Synthetic ? o.items : 0, criteria);
+  sampledb::WriteProjectDatabase(prjTemp, criteria);
 
   const fs::path specs = o.out / "specs.db";
   const fs::path prj = o.out / "prj.db";
