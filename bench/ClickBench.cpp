@@ -16,8 +16,9 @@
 // the first screen in this new process (cold: nothing kept, the files in the operating
 // system's cache), the first screen again (warm), then the clicks (p50, p95), with the counts
 // on or off and TEXT added to the connection string (e.g. "Cache MB=4096"); it prints one
-// line of figures with what the engine kept and the peak resident memory. The clicks stop
-// after S seconds (at least 5 of them) so that a slow setting stays bounded.
+// line of figures with what the engine kept and the peak resident memory. The warm screens
+// and the clicks stop once S seconds have gone (after one warm screen and three clicks), so
+// that a slow setting stays bounded.
 //
 // --time runs a host's command (COMMAND is a path) N times (fewer once a minute has gone), each
 // in a new process: the first answer of a new process, with its peak resident memory.
@@ -407,8 +408,10 @@ void RunOne(const std::string& dir, const std::string& setting, bool counts, int
   const ClickResult first = Click(conn, "", nullptr, extras);
   const double cold = Ms(Clock::now() - t0);
   // The first screen again, as every new visitor sees it; a slow one is not repeated ten times.
+  const auto start = Clock::now();
+  const auto left = [&] { return Ms(Clock::now() - start) < seconds * 1000; };
   std::vector<double> warm;
-  for (int i = 0; i < 10 && (i < 2 || std::accumulate(warm.begin(), warm.end(), 0.0) < 30000); ++i) {
+  for (int i = 0; i < 10 && (i < 1 || left()); ++i) {
     t0 = Clock::now();
     Click(conn, "", nullptr, extras);
     warm.push_back(Ms(Clock::now() - t0));
@@ -420,8 +423,7 @@ void RunOne(const std::string& dir, const std::string& setting, bool counts, int
   std::vector<double> times;
   std::string state;
   int matched = 0;
-  const auto start = Clock::now();
-  for (int i = 0; i < clicks && (i < 5 || Ms(Clock::now() - start) < seconds * 1000); ++i) {
+  for (int i = 0; i < clicks && (i < 3 || left()); ++i) {
     if (i % 4 == 0) state.clear();
     const Choice choice = RandomChoice(rng, wide);
     t0 = Clock::now();

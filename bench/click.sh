@@ -3,7 +3,9 @@
 #
 #   bench/click.sh [--shape NAME]... [--clicks N] [--seconds S] [--plain-clicks N]
 #
-# Shapes (the default is wide and million, about 30 minutes on two cores; the data once more):
+# Shapes (the default is wide and million; with today's engine, whose clicks with counts on the
+# wide screen take minutes each, a run took over an hour on two cores shared with other builds;
+# the data once more, about 20 minutes):
 #   wide     100,000 vehicles, a screen of 164 rows: the sample's 16 criteria and 150 more
 #            (sampledb synthetic --items 200 --criteria 150; about 1.2 GB)
 #   million  1,000,000 vehicles, the sample's 16 criteria (--items 20; about 2.6 GB, some
@@ -21,8 +23,9 @@
 # the state restored, one more choice never made before, DoSearch of all categories, the count
 # and the first 50 vehicles by name), what the engine kept after the first screen and at the
 # end, and the peak and final resident memory. Before them, `sbf count` and `sbf search` as a
-# new process each (three times or for a minute, the median). --clicks N (default 30) clicks per setting, or
-# as many as fit in --seconds S (default 60, at least 5 clicks).
+# new process each (three times or for a minute, the median). --clicks N (default 30) clicks per
+# setting, or as many as fit in --seconds S with the warm screens (default 60; at least one
+# warm screen and three clicks, so a setting of minutes a screen takes a quarter of an hour).
 #
 # Builds a Release tree in build-bench/ and the databases in build-bench/data-* (once).
 set -eu
