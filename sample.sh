@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the library, the command-line host, the web host (when cpp-httplib is there) and
-# the sample databases (in data/sample) when they are missing, then runs a sample count
+# the sample databases (in data/sample) when they are missing and their index file, then runs a sample count
 # and vehicle list. Installs only what that needs (tools/deps.sh build). Any arguments go
 # to one sbf call instead, e.g. ./sample.sh count --value 7401:0::JP
 set -eu
@@ -17,6 +17,8 @@ cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 if [ ! -f data/sample/specs.db ] || [ ! -f data/sample/prj.db ]; then
   build/tools/sampledb/sampledb cars --cars node_modules/vega-datasets/data/cars.json --out data/sample
 fi
+# The engine's index file beside the databases, written again once they have changed.
+build/tools/sbf/sbf index --check --data data/sample >/dev/null || build/tools/sbf/sbf index --data data/sample >/dev/null
 
 if [ "$#" -gt 0 ]; then
   exec build/tools/sbf/sbf "$@" --data data/sample

@@ -7,6 +7,7 @@
 #ifdef MIREL_SBF_EXE
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -181,6 +182,43 @@ TEST(Sbf, DrawsTheSearchScreenWithCountsKeptValuesAndEitherOrRows) {
   EXPECT_EQ(Sbf("count --value 7403:0::Y --standard-only --json").out, "{\"count\":" + standardAir + "}\n");
 }
 
+
+// The index file as an operator uses it, on a copy of the sample: none at first (exit 1 and
+// why), written and used, no longer used once the database file changes (the copy written
+// again with the same bytes), and the counts the same with it and without.
+TEST(Sbf, WritesAndChecksTheIndexFile) {
+  namespace fs = std::filesystem;
+  const std::string folder = mirel_test::MakeTempFolder("sbf_index");
+  for (const char* file : {"/specs.db", "/prj.db"}) fs::copy_file(mirel_test::SampleFolder() + file, folder + file);
+  auto sbf = [&](const std::string& args) {
+    return mirel_test::RunApart(ShellQuote(MIREL_SBF_EXE) + " " + args + " --data " + ShellQuote(folder));
+  };
+  const std::string count = "count --value 7401:0::EU --range 135:0::70:100 --json";
+  const auto without = sbf(count);
+  ASSERT_EQ(without.status, 0) << without.err;
+
+  auto check = sbf("index --check --json");
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(ParseJson(check.out)["used"], false);
+  EXPECT_NE(check.out.find("does not exist"), std::string::npos) << check.out;
+
+  const auto written = sbf("index");
+  ASSERT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(written.out, "The index file of specs is written and used by the engine.\n");
+  EXPECT_TRUE(fs::exists(folder + "/specs.sbfidx"));
+  check = sbf("index --check");
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_EQ(sbf(count).out, without.out);
+
+  // A database published anew (same contents, another file) makes the index file stale.
+  fs::copy_file(mirel_test::SampleFolder() + "/specs.db", folder + "/specs.new");
+  fs::last_write_time(folder + "/specs.new", fs::last_write_time(folder + "/specs.db") + std::chrono::seconds(5));
+  fs::rename(folder + "/specs.new", folder + "/specs.db");
+  check = sbf("index --check --json");
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(ParseJson(check.out)["used"], false) << check.out;
+  EXPECT_EQ(sbf(count).out, without.out);
+}
 // The transcripts: each case is "$ sbf ARGS" (the sample's --data added unless the line
 // names its data), then what it writes to stdout, its stderr lines marked "! " and
 // "[exit N]"; comments and blank lines between cases stay. Each file is run and written

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <mirel_SbF/mirel_SbF.h>
 
 #include "Json.h"
 #include "Options.h"
@@ -95,13 +96,25 @@ sbf_web::Config MakeConfig(const Options& o) {
   return config;
 }
 
+// Without a usable index file a new process builds every item's vehicle sets from the
+// equipment table, which a large database makes slow; the operator is told why once, at the
+// start (the embedded engine only: a server's connection has no index file).
+void NoteIndexFile(const sbf_web::Config& config) {
+  try {
+    const std::string why = mirel_base::CheckIndexFile(config.specs, config.connection);
+    if (!why.empty()) std::cerr << "sbf-web: " << why << std::endl;
+  } catch (const mirel_SbF::Error&) {
+  }
+}
+
 // The exit status of a server that listened: SIGTERM or SIGINT drains it (0); a first
 // screen that cannot be built stops it (2).
-int Serve(sbf_web::WebServer& server, const sigset_t& stopSignals) {
+int Serve(sbf_web::WebServer& server, const sbf_web::Config& config, const sigset_t& stopSignals) {
   std::atomic<int> status{0};
   // The first screen, once, while the server already answers /healthz and /readyz (503).
   std::thread warmUp([&] {
     try {
+      NoteIndexFile(config);
       server.WarmUp();
     } catch (const sbf_web::RequestError& e) {
       std::cerr << "sbf-web: the data cannot be read: "
@@ -167,7 +180,7 @@ int main(int argc, char** argv) {
     const bool v6 = options.server.bind.find(':') != std::string::npos;
     std::cout << "sbf-web: listening on http://" << (v6 ? "[" : "") << options.server.bind << (v6 ? "]" : "") << ":"
               << port << "/" << std::endl;
-    return Serve(server, stopSignals);
+    return Serve(server, config, stopSignals);
   } catch (const std::runtime_error& e) {
     std::cerr << "sbf-web: " << e.what() << "\n";
     return sbf_host::kExitLibrary;

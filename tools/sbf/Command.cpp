@@ -17,6 +17,7 @@ constexpr CommandInfo kCommands[] = {
     {"price", "AMOUNT FROM: the amount in every --currencies currency, formatted for --lang", false},
     {"headings", "the category headings in the --lang language", true},
     {"search", "the search screen: every criteria row of --category (or all) with its values", true},
+    {"index", "write the index file of the specifications database (--check: only say if it is used)", false},
 };
 
 // The form of each selection option: its kind and the parts after SCHEMA:LOCATION:SCHEMAVALUE.
@@ -147,12 +148,14 @@ output:
                         descending; vehicles without a value come last either way
                         (default: the columns in their order)
   --limit N, --offset N vehicles: N rows at most, after skipping N rows
+  --check               index: write nothing; say whether the engine uses the index
+                        file as it is (exit status 1 when it does not, and why)
   --json                machine-readable output (also for errors)
   -h, --help            this text
 
 Options may also be written --name=VALUE.
-Exit status: 0 done, 2 an error of the library or its data (a missing data folder
-too), 64 a bad command line or a choice, category, language or currency the data does
+Exit status: 0 done, 1 index --check found no usable index file, 2 an error of the
+library or its data (a missing data folder too), 64 a bad command line or a choice, category, language or currency the data does
 not have (the library was not asked). sbf-web exits with the same codes.
 
 examples:
@@ -162,6 +165,7 @@ examples:
   sbf price 1234567.891 GBP --currencies GBP,EUR,USD --lang 3 --today
   sbf search --category Motor --lang 3 --currencies EUR --value 7401:0::EU
   sbf search --category General --counts --value 7401:0::EU --value 7401:0::JP
+  sbf index --data DIR      after new databases are in DIR (see README, index files)
 )";
 
 std::string Usage() {
@@ -228,6 +232,7 @@ void AddCommands(CLI::App& app, Command& c, std::string& columns) {
       "");
   price->add_option("AMOUNT", c.amount)->required()->check(amount);
   price->add_option("FROM", c.from)->required();
+  app.get_subcommand("index")->add_flag("--check", c.checkOnly);
 }
 
 // A parse that failed, in words: an option of another command, a command missing or

@@ -44,6 +44,7 @@ struct Command {
   size_t offset = 0;                 // vehicles: the first row shown (0-based)
   std::optional<size_t> limit;       // vehicles: at most this many rows
   std::string category;  // search: one category (name or heading), empty for all
+  bool checkOnly = false;  // index: check the index file, write nothing
   bool json = false;
   bool help = false;
 };

@@ -1,6 +1,6 @@
 // sbf: ask the library how many vehicles, and which, match filters and selections; print
-// the saved-state text of selections. Exit codes: 0 done, 2 an error of the library or
-// its data, 64 a bad command line or a request the data cannot answer (nothing was asked
+// the saved-state text of selections; write the engine's index file. Exit codes: 0 done,
+// 1 index --check found no usable index file, 2 an error of the library or its data, 64 a bad command line or a request the data cannot answer (nothing was asked
 // of the library).
 #include <algorithm>
 #include <cstring>
@@ -27,6 +27,7 @@ struct Prepared {
   sbf_host::Catalog catalog;
   sbf_host::Settings settings;  // as the catalog fixed them (the stored currency added)
   std::string category;
+  int status = 0;  // the exit status of a command that ran but found a fault to report (index --check)
 };
 
 void Prepare(const sbf::Command& c, bool onData, Prepared& p) {
@@ -122,10 +123,25 @@ std::string Screen(const sbf::Command& c, Prepared& p) {
   return out;
 }
 
+// The index file the embedded engine reads instead of building every item's vehicle sets
+// from the equipment table in a new process: written for the database as it is now (after
+// every change of the database file), then checked as the engine will check it.
+std::string Index(const sbf::Command& c, Prepared& p) {
+  const std::string connection = sbf_host::ConnectionOf(c.data);
+  if (!c.checkOnly) mirel_base::WriteIndexFile(c.data.specs, connection);
+  const std::string why = mirel_base::CheckIndexFile(c.data.specs, connection);
+  if (!why.empty()) p.status = 1;
+  if (c.json)
+    return sbf_host::Dump({{"database", c.data.specs}, {"written", !c.checkOnly}, {"used", why.empty()}, {"why", why}});
+  if (!why.empty()) return why + "\n";
+  return "The index file of " + c.data.specs + (c.checkOnly ? " is" : " is written and") +
+         " used by the engine.\n";
+}
+
 using CommandFunction = std::string (*)(const sbf::Command&, Prepared&);
 const std::map<std::string, CommandFunction> kRun = {
     {"count", Count}, {"vehicles", Vehicles}, {"state", State},
-    {"price", Price}, {"headings", Headings}, {"search", Screen},
+    {"price", Price}, {"headings", Headings}, {"search", Screen}, {"index", Index},
 };
 
 int Run(const sbf::Command& command) {
@@ -141,7 +157,7 @@ int Run(const sbf::Command& command) {
     std::cerr << "sbf: cannot write the output\n";
     return sbf_host::kExitLibrary;
   }
-  return 0;
+  return prepared.status;
 }
 
 int UsageFailure(const std::string& what, bool json) {
