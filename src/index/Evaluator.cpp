@@ -297,14 +297,21 @@ class Evaluator {
       if (!literal) return std::nullopt;
       bounds.emplace_back(bound.atLeast, *literal);
     }
+    std::vector<std::optional<int64_t>> lefts;
+    for (const OwnConditions::ValueTest& test : own->valueTests) {
+      lefts.push_back(test.left ? Whole(*test.left) : std::nullopt);
+      if (test.left && (!lefts.back() || !m_ctx.backend->Left("", *lefts.back()))) return std::nullopt;
+    }
     const std::shared_ptr<const Postings> postings = PostingsOf(*schema);
     std::vector<const Roaring*> parts;
     for (const Postings::Entry& entry : postings->entries) {
       if (location && (entry.locationNull || entry.location != *location)) continue;
       bool pass = true;
-      for (const OwnConditions::ValueTest& test : own->valueTests) {
-        const bool any = std::find(test.values.begin(), test.values.end(), entry.value) != test.values.end();
-        pass = pass && (test.equal ? any : !any);
+      for (size_t t = 0; t < own->valueTests.size() && pass; ++t) {
+        const OwnConditions::ValueTest& test = own->valueTests[t];
+        const std::string_view value = lefts[t] ? *m_ctx.backend->Left(entry.value, *lefts[t]) : entry.value;
+        const bool any = std::find(test.values.begin(), test.values.end(), value) != test.values.end();
+        pass = test.equal ? any : !any;
       }
       for (const auto& [atLeast, literal] : bounds) {
         const int c = Compare(entry.number, literal);

@@ -122,6 +122,9 @@ class Backend {
   // number literals and cast values exactly as NumberLiteral and PostingRow::number do.
   virtual bool AnswersFromPostings() const = 0;
   virtual std::optional<Literal> NumberLiteral(const std::string& text) = 0;
+  // LEFT(v, count) of a text value as the engine computes it; nothing where the engine's
+  // answer is not known here (the level then runs as a query).
+  virtual std::optional<std::string_view> Left(std::string_view, int64_t) const { return std::nullopt; }
   // The companion index of the main database for the version read now, if it has one.
   virtual std::shared_ptr<const CompanionIndex> Companion() { return nullptr; }
   // Binds a set for the text that runs next; the number names it there.

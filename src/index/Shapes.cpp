@@ -268,14 +268,27 @@ std::optional<OwnConditions> ReadOwnConditions(std::string_view sql, const SqlTo
   const Reader r(sql, t);
   OwnConditions own;
   bool schema = false;
-  // "(data_value = N'x')" or "(data_value <> N'x')" at i; returns one past it, 0 when not.
-  auto valueAt = [&](size_t i, bool& equal, std::string& value) -> size_t {
-    if (!r.IsSymbol(i, "(") || !r.IsWord(i + 1, "data_value")) return 0;
-    if (!r.IsSymbol(i + 2, "=") && !r.IsSymbol(i + 2, "<>")) return 0;
-    equal = r.IsSymbol(i + 2, "=");
-    if (!r.IsKind(i + 3, SqlToken::Kind::String) || !r.IsSymbol(i + 4, ")") || r.Partner(i) != i + 4) return 0;
-    value = StringAt(sql, t, i + 3);
-    return i + 5;
+  // "(data_value = N'x')" or "(data_value <> N'x')" at i, or the same of "LEFT(data_value, N)";
+  // returns one past it, 0 when not.
+  auto valueAt = [&](size_t i, bool& equal, std::string& value, std::optional<std::string>* left) -> size_t {
+    if (!r.IsSymbol(i, "(")) return 0;
+    size_t k = i + 1;
+    if (left && r.IsWord(k, "left") && r.IsSymbol(k + 1, "(") && r.IsWord(k + 2, "data_value") &&
+        r.IsSymbol(k + 3, ",")) {
+      size_t n = k + 4;
+      *left = NumberTextAt(sql, t, n, r.Partner(k + 1));
+      if (!*left || n != r.Partner(k + 1)) return 0;
+      k = n + 1;
+    } else if (r.IsWord(k, "data_value")) {
+      ++k;
+    } else {
+      return 0;
+    }
+    if (!r.IsSymbol(k, "=") && !r.IsSymbol(k, "<>")) return 0;
+    equal = r.IsSymbol(k, "=");
+    if (!r.IsKind(k + 1, SqlToken::Kind::String) || !r.IsSymbol(k + 2, ")") || r.Partner(i) != k + 2) return 0;
+    value = StringAt(sql, t, k + 1);
+    return k + 3;
   };
   for (size_t i = begin; i < end;) {
     size_t next = i;
@@ -283,6 +296,7 @@ std::optional<OwnConditions> ReadOwnConditions(std::string_view sql, const SqlTo
     size_t k = i;
     bool equal = false;
     std::string value;
+    std::optional<std::string> left;
     if (r.IsWord(k, "schema_id") && r.IsSymbol(k + 1, "=")) {
       k += 2;
       std::optional<std::string> number = NumberTextAt(sql, t, k, next);
@@ -297,16 +311,16 @@ std::optional<OwnConditions> ReadOwnConditions(std::string_view sql, const SqlTo
                r.IsKind(k + 2, SqlToken::Kind::Number) && r.Text(k + 2, k + 3) == "0") {
       own.standard = true;
       k += 3;
-    } else if (const size_t after = valueAt(k, equal, value)) {
-      own.valueTests.push_back(OwnConditions::ValueTest{equal, {value}});
+    } else if (const size_t after = valueAt(k, equal, value, &left)) {
+      own.valueTests.push_back(OwnConditions::ValueTest{equal, {value}, left});
       k = after;
     } else if (r.IsSymbol(k, "(") && r.IsSymbol(k + 1, "(")) {
       // "((data_value = N'a') OR (data_value = N'b'))"
-      OwnConditions::ValueTest test{true, {}};
+      OwnConditions::ValueTest test{true, {}, std::nullopt};
       const size_t close = r.Partner(k);
       for (size_t j = k + 1;;) {
         bool isEqual = false;
-        const size_t after = valueAt(j, isEqual, value);
+        const size_t after = valueAt(j, isEqual, value, nullptr);
         if (!after || !isEqual) return std::nullopt;
         test.values.push_back(value);
         if (after == close) break;

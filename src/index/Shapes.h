@@ -62,12 +62,13 @@ struct Shape {
 std::optional<Shape> RecognizeShape(std::string_view sql, const SqlTokens& t);
 
 // The own conditions of a level, "schema_id = N [AND (data_value = N'v')] [AND Location = L]
-// [AND cast(data_value as float) >= X] …" and the other forms of a choice or a host filter,
-// when they take only such forms.
+// [AND cast(data_value as float) >= X] …" and the other forms of a choice or a host filter
+// ("(LEFT(data_value, 3) <> N'(O)')", the old models), when they take only such forms.
 struct OwnConditions {
   struct ValueTest {
     bool equal;  // = (any of `values`) or <> (none of them)
     std::vector<std::string> values;
+    std::optional<std::string> left;  // the count of LEFT(data_value, count), as written
   };
   struct Bound {
     bool atLeast;

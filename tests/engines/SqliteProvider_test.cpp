@@ -2,10 +2,17 @@
 // as a text, before the engine reads it).
 #include "engines/sqlite/SqliteProvider.h"
 
+#include <sqlite3.h>
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
 #include <gtest/gtest.h>
 
 #include "mirel_SbF/Error.h"
 #include "engines/ConnectionString.h"
+#include "engines/sqlite/SqliteFastPath.h"
 #include "support/Raises.h"
 #include "support/SampleData.h"
 
@@ -71,6 +78,37 @@ TEST_F(SqliteProviderTest, ReportsErrors) {
   EXPECT_TRUE(Raises("insert into equipment values (3)", "veh", mirel_SbF::kErrBadSql, "select"));
   conn = "Provider=SQLite";
   EXPECT_TRUE(Raises("select 1", "veh", mirel_SbF::kErrUnspecified, "Data Source"));
+}
+
+
+// The faster forms answer "LEFT(data_value, N) <> N'(O)'" (the old models' filter) from the
+// values themselves: the prefix must be SQLite's own substr(v, 1, N), byte for byte, also for
+// letters of several bytes, bytes that are not UTF-8, a NUL inside and counts past the text.
+TEST(SqliteLeft, IsSqlitesOwnSubstr) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> close(db, sqlite3_close);
+  sqlite3_stmt* stmt = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "select substr(?1, 1, ?2)", -1, &stmt, nullptr), SQLITE_OK);
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> finalize(stmt, sqlite3_finalize);
+  const std::string texts[] = {"",         "(O)1970", "(O",           "(Ö)x",          "é(O)",        "日本語です",
+                               "\xff\xfe(O)", "(\x80\x80O)", std::string("(O\0)x", 5), "\xc3", "(+)\xf0\x9f\x9a\x97"};
+  for (const std::string& text : texts) {
+    for (int64_t count : {0, 1, 2, 3, 4, 10}) {
+      sqlite3_reset(stmt);
+      sqlite3_bind_text(stmt, 1, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(stmt, 2, count);
+      ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+      const std::string engine(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                               static_cast<size_t>(sqlite3_column_bytes(stmt, 0)));
+      const std::optional<std::string_view> ours = mirel_platform::sqlite_detail::SqliteLeft(text, count);
+      ASSERT_TRUE(ours.has_value());
+      EXPECT_EQ(std::string(*ours), engine) << "substr of \"" << text << "\" to " << count;
+    }
+  }
+  // Counts SQLite reads otherwise are left to it.
+  EXPECT_FALSE(mirel_platform::sqlite_detail::SqliteLeft("(O)", -1));
+  EXPECT_FALSE(mirel_platform::sqlite_detail::SqliteLeft("(O)", int64_t{1} << 32));
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir, Ids 
                                     optionalOnly || chance(25) ? "7" : "0"});
     };
     if (chance(90)) row(106, chance(15) ? "A" : "N");
-    if (chance(90)) row(302, pick({"(O)1970", "(+)1972", "1976", "1980"}));
+    // The old and built models' filter compares the name's first three letters.
+    if (chance(90)) row(302, pick({"(O)1970", "(+)1972", "1976", "1980", "(O)", "(O", "(Ö)1971", "é(+)1974"}));
     row(111, number(1 + rng() % 4));
     if (chance(80)) row(112, number(1 + rng() % 9));
     if (chance(80)) row(117, number(1 + rng() % 3));

@@ -155,8 +155,9 @@ output:
 
 Options may also be written --name=VALUE.
 Exit status: 0 done, 1 index --check found no usable index file, 2 an error of the
-library or its data (a missing data folder too), 64 a bad command line or a choice, category, language or currency the data does
-not have (the library was not asked). sbf-web exits with the same codes.
+library or its data (a missing data folder too), 64 a bad command line or a choice,
+category, language or currency the data does not have (the library was not asked).
+sbf-web exits with 2 and 64 alike.
 
 examples:
   sbf count --value 7401:0::EU --range 135:0::70:100

@@ -1,6 +1,7 @@
 #include "engines/sqlite/SqliteFastPath.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include <xxhash.h>
@@ -347,6 +348,21 @@ facets::KeyedTable SqliteBackend::Rows(const std::string& tsql) {
   rows.table = std::move(table);
   rows.keys.shrink_to_fit();
   return rows;
+}
+
+std::optional<std::string_view> SqliteLeft(std::string_view value, int64_t count) {
+  // substr reads its count with sqlite3_value_int; a negative one counts backwards.
+  if (count < 0 || count > INT32_MAX) return std::nullopt;
+  size_t end = 0;
+  for (; count > 0 && end < value.size() && value[end] != '\0'; --count) {
+    if (static_cast<unsigned char>(value[end++]) < 0xc0) continue;
+    while (end < value.size() && (static_cast<unsigned char>(value[end]) & 0xc0) == 0x80) ++end;
+  }
+  return value.substr(0, end);
+}
+
+std::optional<std::string_view> SqliteBackend::Left(std::string_view value, int64_t count) const {
+  return SqliteLeft(value, count);
 }
 
 std::optional<facets::Literal> SqliteBackend::NumberLiteral(const std::string& text) {

@@ -36,6 +36,11 @@ struct CompanionSource {
   std::function<void(bool used, const std::string& why)> report;
 };
 
+// substr(value, 1, count) of a TEXT value as SQLite computes it (the rewrite's LEFT): the
+// first `count` characters, a character being a byte and the continuation bytes after a lead
+// byte, ending at a NUL; nothing for a count SQLite reads otherwise (negative, past 32 bits).
+std::optional<std::string_view> SqliteLeft(std::string_view value, int64_t count);
+
 class SqliteBackend : public facets::Backend {
  public:
   SqliteBackend(sqlite3* db, Bindings* bindings, CompanionSource companion = {})
@@ -50,6 +55,7 @@ class SqliteBackend : public facets::Backend {
   facets::KeyedTable Rows(const std::string& tsql) override;
   bool AnswersFromPostings() const override { return true; }
   std::optional<facets::Literal> NumberLiteral(const std::string& text) override;
+  std::optional<std::string_view> Left(std::string_view value, int64_t count) const override;
   int64_t Bind(std::shared_ptr<const VehicleSet> set) override;
   int64_t Bind(std::shared_ptr<const facets::ValueRows> rows) override;
   void ReleaseBindings() override;
