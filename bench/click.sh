@@ -77,7 +77,7 @@ measure() {
   folder=$1
   start=$(date +%s)
   echo
-  echo "$folder: $(du -sh "$folder" | cut -f1) on disk; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "$folder: $(du -shL "$folder" | cut -f1) on disk; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "sbf count, a new process:"
   "$bench" --time 3 "$sbf" count --data "$folder"
   # A value choice without a state makes the host judge every row either-or or not first (the

@@ -16,7 +16,9 @@ namespace mirel_platform::facets {
 namespace {
 
 constexpr char kMagic[8] = {'M', 'I', 'R', 'E', 'L', 'I', 'D', 'X'};
-constexpr uint32_t kFormat = 1;
+// 2: each item also holds its entries turned around (Postings::entryOf, standardBits), so
+// that reading an item again after it was dropped costs a read, not a rebuild.
+constexpr uint32_t kFormat = 2;
 constexpr size_t kHeaderSize = 48;
 // The most a part may claim to hold, so that a damaged length cannot ask for an absurd buffer.
 constexpr uint64_t kMaxPart = uint64_t{1} << 34;
@@ -54,6 +56,15 @@ class Writer {
 class Reader {
  public:
   explicit Reader(std::string_view in) : m_in(in) {}
+  // `count` values of T into `out` (plain arrays of the platform's little-endian layout).
+  template <class T>
+  bool GetArray(std::vector<T>& out, size_t count) {
+    if (!m_ok || (m_in.size() - m_at) / sizeof(T) < count) return m_ok = false;
+    out.resize(count);
+    std::memcpy(out.data(), m_in.data() + m_at, count * sizeof(T));
+    m_at += count * sizeof(T);
+    return true;
+  }
   template <class T>
   bool Get(T& value) {
     if (!m_ok || m_in.size() - m_at < sizeof(T)) return m_ok = false;
@@ -111,6 +122,13 @@ std::string ItemBytes(const Postings& postings) {
     w.PutBytes(e.value);
     w.PutBits(e.all);
     if (!e.standardIsAll) w.PutBits(e.standard);
+  }
+  w.Put(static_cast<uint8_t>(postings.TurnedAround()));
+  if (postings.TurnedAround()) {
+    w.Put(static_cast<uint32_t>(postings.entryOf.size()));
+    w.Out().append(reinterpret_cast<const char*>(postings.entryOf.data()), postings.entryOf.size() * sizeof(uint16_t));
+    w.Out().append(reinterpret_cast<const char*>(postings.standardBits.data()),
+                   postings.standardBits.size() * sizeof(uint64_t));
   }
   return std::move(w.Out());
 }
@@ -231,6 +249,18 @@ std::optional<Postings> ParseItem(std::string_view bytes, uint32_t universe) {
     e.value = std::string(value);
     if (!e.standardIsAll && !r.GetBits(e.standard, universe)) return std::nullopt;
   }
+  uint8_t turned = 0;
+  if (!r.Get(turned) || turned > 1) return std::nullopt;
+  if (turned) {
+    uint32_t vehicles = 0;
+    if (!r.Get(vehicles) || vehicles != universe || !r.GetArray(postings.entryOf, vehicles) ||
+        !r.GetArray(postings.standardBits, (size_t{vehicles} + 63) / 64))
+      return std::nullopt;
+    // An entry number past the entries would be read as one.
+    for (uint16_t k : postings.entryOf)
+      if (k > count) return std::nullopt;
+  }
+  postings.turnAroundTried = true;
   if (!r.AtEnd()) return std::nullopt;
   return postings;
 }
@@ -256,6 +286,7 @@ void WriteCompanion(const std::string& path, const std::string& binding, const V
   uint32_t items = 0;
   CompanionItem item;
   while (nextItem(item)) {
+    if (!item.postings.turnAroundTried) item.postings.TurnAround(universe.Size());
     const std::string bytes = ItemBytes(item.postings);
     WriteAll(fd, bytes, scratch);
     directory.Put(item.schemaId);

@@ -179,7 +179,7 @@ class Evaluator {
       postings = builder.Finish();
       ++g_builtItems;
     }
-    postings->TurnAround(Universe()->Size());
+    if (!postings->turnAroundTried) postings->TurnAround(Universe()->Size());
     auto done = std::make_shared<const Postings>(std::move(*postings));
     Keep<Kept::Postings>(m_ctx.specsStamp, text, done, done->Bytes());
     return done;
@@ -460,6 +460,9 @@ class Evaluator {
       int64_t n = 0;
       if (byLookUp) {
         for (size_t k : perStep[step]) n += looked[k];
+      } else if (postings->TurnedAround()) {
+        // No vehicle carries two entries: the union's count is the sum of the entries'.
+        for (size_t k : perStep[step]) n += CountIn(postings->entries[k].Carriers(shape.standardOnly), chosen.get());
       } else {
         std::vector<const Roaring*> parts;
         for (size_t k : perStep[step]) parts.push_back(&postings->entries[k].Carriers(shape.standardOnly));

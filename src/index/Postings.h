@@ -38,6 +38,7 @@ struct Postings {
   std::vector<uint16_t> entryOf;
   std::vector<uint64_t> standardBits;
   bool TurnedAround() const { return !entryOf.empty(); }
+  bool turnAroundTried = false;  // TurnAround ran (or the index file said how it came out)
   bool StandardAt(uint32_t ordinal) const { return (standardBits[ordinal / 64] >> (ordinal % 64)) & 1; }
   // Builds entryOf and standardBits over a universe of `vehicles` when the item allows.
   void TurnAround(uint32_t vehicles);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 
 #include <xxhash.h>
 
@@ -366,12 +367,18 @@ std::optional<std::string_view> SqliteBackend::Left(std::string_view value, int6
 }
 
 std::optional<facets::Literal> SqliteBackend::NumberLiteral(const std::string& text) {
+  // What SQLite makes of a literal depends on the literal alone: each is asked once per
+  // thread (a screen's texts repeat the same few bounds), within a bounded table.
+  thread_local std::unordered_map<std::string, std::optional<facets::Literal>> known;
+  if (const auto it = known.find(text); it != known.end()) return it->second;
   std::optional<facets::Literal> literal;
   ForEachRow(m_db, "select " + text, [&](sqlite3_stmt* stmt) {
     const int type = sqlite3_column_type(stmt, 0);
     if (type == SQLITE_INTEGER) literal = facets::Literal{true, sqlite3_column_int64(stmt, 0), 0};
     else if (type == SQLITE_FLOAT) literal = facets::Literal{false, 0, sqlite3_column_double(stmt, 0)};
   });
+  if (known.size() >= 4096) known.clear();
+  known.emplace(text, literal);
   return literal;
 }
 
