@@ -47,6 +47,7 @@ enum class Kept : uint8_t {
   EquipmentTypes,  // whether equipment's columns allow the faster forms
   CriteriaItems,   // the items the criteria rows name (facets::SchemaIds)
   ItemKinds,       // the numeric or the coded items (facets::SchemaIds)
+  CriteriaValues,  // the criterion values of a project's criteria rows (facets::CriterionValues)
   SortedCopy,      // the vehicles of version sorted by a text's columns (facets::KeyedTable)
   Companion,       // whether a database has a companion index for a version, and which
   ServerAnswer,    // a database server's answer kept for Cache Seconds

@@ -1,5 +1,7 @@
 #include "index/Evaluator.h"
 
+#include <map>
+
 #include <algorithm>
 #include <atomic>
 #include <set>
@@ -43,6 +45,38 @@ std::vector<int64_t> CountsByLookUp(const Postings& postings, const std::vector<
     if (!standardOnly || postings.StandardAt(ordinal)) ++counts[postings.entryOf[ordinal]];
   counts.erase(counts.begin());  // vehicles without an entry
   return counts;
+}
+
+// Of an item's entries `present` (ascending), those a range row's minimum and maximum can
+// come from: the least and the greatest numbers at each location (every entry of either), and
+// every entry a criterion row may name. The range text joins each value to the criteria rows
+// of its item and location, either all values (criterion value '' or '*') or those equal to
+// the row's value, as the engine compares them: as text under the column's collation (BINARY,
+// NOCASE or RTRIM), or as numbers under numeric affinity. Texts equal under any of those
+// collations cast to the same number (case and trailing blanks do not change what a text
+// reads as), so an entry is kept when its number is a named value's number. The engine then
+// computes the same minimum and maximum from far fewer rows: a price or weight item has
+// thousands of values.
+std::vector<size_t> RangeEntries(const Postings& postings, const std::vector<size_t>& present,
+                                 const CriterionValues& named, int64_t schemaId) {
+  const auto first = std::lower_bound(named.values.begin(), named.values.end(), schemaId,
+                                      [](const CriterionValues::Value& v, int64_t id) { return v.schemaId < id; });
+  std::set<double> numbers;
+  for (auto it = first; it != named.values.end() && it->schemaId == schemaId; ++it) numbers.insert(it->number);
+  std::map<int64_t, std::pair<double, double>> extremes;  // per location: least, greatest
+  for (size_t k : present) {
+    const Postings::Entry& e = postings.entries[k];
+    const auto [it, added] = extremes.try_emplace(e.location, e.number, e.number);
+    it->second.first = std::min(it->second.first, e.number);
+    it->second.second = std::max(it->second.second, e.number);
+  }
+  std::vector<size_t> kept;
+  for (size_t k : present) {
+    const Postings::Entry& e = postings.entries[k];
+    const auto& [least, greatest] = extremes.at(e.location);
+    if (e.number == least || e.number == greatest || numbers.count(e.number)) kept.push_back(k);
+  }
+  return kept;
 }
 
 // How many of `carriers` are in `chosen` (all when there is no choice).
@@ -199,6 +233,23 @@ class Evaluator {
     return done;
   }
 
+  // The criterion values of project database `schema`'s criteria rows; null when the engine
+  // cannot say.
+  std::shared_ptr<const CriterionValues> CriteriaValues(const std::string& schema) {
+    const std::string stamp = m_ctx.stampOf(schema);
+    const std::string name = LowerAscii(schema);
+    if (auto hit = Cached<Kept::CriteriaValues>(stamp, name)) return hit;
+    std::optional<std::vector<CriterionValues::Value>> values = m_ctx.backend->CriteriaValues(schema);
+    if (!values) return nullptr;
+    auto all = std::make_shared<CriterionValues>();
+    all->values = std::move(*values);
+    size_t bytes = sizeof(CriterionValues);
+    bytes += all->values.capacity() * sizeof(CriterionValues::Value);
+    std::shared_ptr<const CriterionValues> done = std::move(all);
+    Keep<Kept::CriteriaValues>(stamp, name, done, bytes);
+    return done;
+  }
+
   // The items with a schema_info row of data type 1 or 2 (numeric), or of another type
   // (coded), ascending: those the counting queries' joins keep.
   std::shared_ptr<const SchemaIds> ItemsOfKind(bool numeric) {
@@ -348,6 +399,8 @@ class Evaluator {
     // they are not counted.
     const std::shared_ptr<const SchemaIds> joined = shape.Counting() ? ItemsOfKind(numericCounts) : nullptr;
     std::vector<uint32_t> ordinals;  // of the chosen vehicles, once an item counts by look-ups
+    const std::shared_ptr<const CriterionValues> named =
+        shape.kind == ShapeKind::Ranges ? CriteriaValues(shape.project) : nullptr;
     for (int64_t schemaId : items->ids) {
       if (joined && !std::binary_search(joined->ids.begin(), joined->ids.end(), schemaId)) continue;
       const std::shared_ptr<const Postings> postings = PostingsOf(schemaId);
@@ -359,6 +412,7 @@ class Evaluator {
       if (byLookUp && ordinals.empty()) ordinals = chosen->Ordinals();
       const std::vector<int64_t> looked =
           byLookUp ? CountsByLookUp(*postings, ordinals, shape.standardOnly) : std::vector<int64_t>();
+      std::vector<size_t> present;  // the entries of a list that the matching vehicles carry
       for (size_t k = 0; k < postings->entries.size(); ++k) {
         const Postings::Entry& entry = postings->entries[k];
         if (entry.locationNull) continue;  // NULL equals no criterion location
@@ -369,9 +423,11 @@ class Evaluator {
           if (numericCounts && !numbers.insert({entry.location, entry.number}).second) throw NotEquivalent{};
           rows->push_back(ValueRow{schemaId, entry.location, entry.value, n});
         } else if (byLookUp ? looked[k] > 0 : chosen ? chosen->Bits().intersect(carriers) : !carriers.isEmpty()) {
-          rows->push_back(ValueRow{schemaId, entry.location, entry.value});
+          present.push_back(k);
         }
       }
+      if (named) present = RangeEntries(*postings, present, *named, schemaId);
+      for (size_t k : present) rows->push_back(ValueRow{schemaId, postings->entries[k].location, postings->entries[k].value});
     }
     const int64_t id = m_ctx.backend->Bind(std::shared_ptr<const ValueRows>(std::move(rows)));
     return Evaluated{Substitute(shape, "mirel_values", id), nullptr, true};

@@ -77,6 +77,16 @@ struct SchemaIds {
   std::vector<int64_t> ids;
 };
 
+// The criterion values the criteria rows of a project database name, per item: each as the
+// engine casts it to a number.
+struct CriterionValues {
+  struct Value {
+    int64_t schemaId;
+    double number;
+  };
+  std::vector<Value> values;  // ascending by schema id
+};
+
 // A number literal of a text as the engine reads it.
 struct Literal {
   bool integer;
@@ -113,6 +123,8 @@ class Backend {
   virtual void ScanItem(int64_t schemaId, const std::function<void(const PostingRow&)>& row) = 0;
   // The item ids the criteria rows of project database `project` name.
   virtual std::vector<int64_t> CriteriaItems(const std::string& project) = 0;
+  // Their criterion values (NULL ones left out); nothing when the engine cannot say.
+  virtual std::optional<std::vector<CriterionValues::Value>> CriteriaValues(const std::string&) { return std::nullopt; }
   // Whether version.vehicle_id is a whole-number column.
   virtual bool VersionKeyIsWhole() = 0;
   // The rows of a T-SQL select whose first column is a whole number, with each row's
@@ -176,6 +188,7 @@ template <> struct KeptType<Kept::Postings> { using type = facets::Postings; };
 template <> struct KeptType<Kept::EquipmentTypes> { using type = facets::EquipmentTypes; };
 template <> struct KeptType<Kept::CriteriaItems> { using type = facets::SchemaIds; };
 template <> struct KeptType<Kept::ItemKinds> { using type = facets::SchemaIds; };
+template <> struct KeptType<Kept::CriteriaValues> { using type = facets::CriterionValues; };
 template <> struct KeptType<Kept::SortedCopy> { using type = facets::KeyedTable; };
 
 }  // namespace mirel_platform

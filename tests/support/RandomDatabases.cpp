@@ -82,10 +82,13 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir, Ids 
                       "BEGIN;" + specs + "COMMIT;CREATE INDEX equipment_schema_value ON equipment(schema_id, "
                       "data_value, vehicle_id);CREATE INDEX equipment_vehicle ON equipment(vehicle_id);");
 
+  // A criterion value compares with the values as its column declares: as text, without regard
+  // to case or trailing blanks, or as a number where both read as one.
+  const std::string criterionType = pick({"TEXT", "TEXT", "TEXT COLLATE NOCASE", "TEXT COLLATE RTRIM", "NUMERIC", ""});
   std::string prj =
       "CREATE TABLE search_by_features(row_id INTEGER, order_id INTEGER, category TEXT, criterion_schema_id INTEGER,"
-      " criterion_location INTEGER, criterion_value TEXT, multi_select_style INTEGER, criterion_increment REAL,"
-      " criterion_format INTEGER);"
+      " criterion_location INTEGER, criterion_value " + criterionType + ", multi_select_style INTEGER,"
+      " criterion_increment REAL, criterion_format INTEGER);"
       "CREATE TABLE search_by_features_segmentation(segment_id INTEGER, sbf_row_id INTEGER);"
       "CREATE TABLE search_by_features_text(sbf_row_id INTEGER, search_by_Features_text TEXT, language_id INTEGER);"
       "CREATE TABLE categories(category_name TEXT PRIMARY KEY, sbf_order_id INTEGER);"
@@ -102,7 +105,9 @@ RandomDatabases::RandomDatabases(std::mt19937& rng, const std::string& dir, Ids 
     const int orders = chance(30) ? 2 : 1;
     for (int order = 1; order <= orders; ++order) {
       const bool isNumber = rng() % 5 >= 2;
-      const std::string value = isNumber ? pick({"", "*"}) : pick({"", "*", pick(codedValues)});
+      // A range row over some of an item's values: named as written, or in another form.
+      const std::string value = isNumber ? pick({"", "*", "", "*", pick(numberValues), "1e3", "abc", "7", "12.00"})
+                                         : pick({"", "*", pick(codedValues)});
       const int style = isNumber ? (chance(60) ? 2 : 1) : static_cast<int>(rng() % 2);
       prj += Insert("search_by_features",
                     {number(rowId), number(order), category, isNumber ? pick(numeric) : pick(coded),

@@ -21,7 +21,7 @@ struct RandomDatabases {
   static constexpr int kIdShapes = 5;
 
   std::vector<std::string> codedValues = {"EU", "US", "JP", "O'Brien", "x y", "\xC3\xA9t\xC3\xA9", "*", ""};
-  std::vector<std::string> numberValues = {"12", "12.0", "1.5", "100", "250", "7", "abc", "", "1e3", "0", "7 "};
+  std::vector<std::string> numberValues = {"12", "12.0", "1.5", "100", "250", "7", "abc", "", "1e3", "0", "7 ", "1E3", "ABC"};
 
   RandomDatabases(std::mt19937& rng, const std::string& dir, Ids ids);
 };

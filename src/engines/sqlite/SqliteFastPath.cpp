@@ -321,6 +321,19 @@ std::vector<int64_t> SqliteBackend::CriteriaItems(const std::string& project) {
   return ids;
 }
 
+std::optional<std::vector<facets::CriterionValues::Value>> SqliteBackend::CriteriaValues(const std::string& project) {
+  std::vector<facets::CriterionValues::Value> values;
+  ForEachRow(m_db,
+             "select distinct criterion_schema_id, cast(criterion_value as real) from \"" + project +
+                 "\".search_by_features where criterion_value is not null order by 1",
+             [&](sqlite3_stmt* stmt) {
+               if (sqlite3_column_type(stmt, 0) == SQLITE_NULL) return;
+               if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) throw NotEquivalent{};
+               values.push_back({sqlite3_column_int64(stmt, 0), sqlite3_column_double(stmt, 1)});
+             });
+  return values;
+}
+
 bool SqliteBackend::VersionKeyIsWhole() {
   const char* type = nullptr;
   return sqlite3_table_column_metadata(m_db, "main", "version", "vehicle_id", &type, nullptr, nullptr, nullptr,

@@ -51,6 +51,7 @@ class SqliteBackend : public facets::Backend {
   void ScanItem(int64_t schemaId, const std::function<void(const facets::PostingRow&)>& row) override;
   std::shared_ptr<const facets::CompanionIndex> Companion() override;
   std::vector<int64_t> CriteriaItems(const std::string& project) override;
+  std::optional<std::vector<facets::CriterionValues::Value>> CriteriaValues(const std::string& project) override;
   bool VersionKeyIsWhole() override;
   facets::KeyedTable Rows(const std::string& tsql) override;
   bool AnswersFromPostings() const override { return true; }
