@@ -16,9 +16,10 @@ namespace mirel_platform::facets {
 namespace {
 
 constexpr char kMagic[8] = {'M', 'I', 'R', 'E', 'L', 'I', 'D', 'X'};
-// 2: each item also holds its entries turned around (Postings::entryOf, standardBits), so
-// that reading an item again after it was dropped costs a read, not a rebuild.
-constexpr uint32_t kFormat = 2;
+// 2 and 3: each item also holds its entries turned around (Postings::entryOf8 or 16,
+// standardBits; 3 in one byte a vehicle where that is enough), so that reading an item again
+// after it was dropped costs a read, not a rebuild.
+constexpr uint32_t kFormat = 3;
 constexpr size_t kHeaderSize = 48;
 // The most a part may claim to hold, so that a damaged length cannot ask for an absurd buffer.
 constexpr uint64_t kMaxPart = uint64_t{1} << 34;
@@ -123,10 +124,12 @@ std::string ItemBytes(const Postings& postings) {
     w.PutBits(e.all);
     if (!e.standardIsAll) w.PutBits(e.standard);
   }
-  w.Put(static_cast<uint8_t>(postings.TurnedAround()));
+  w.Put(static_cast<uint8_t>(!postings.TurnedAround() ? 0 : postings.entryOf8.empty() ? 2 : 1));
   if (postings.TurnedAround()) {
-    w.Put(static_cast<uint32_t>(postings.entryOf.size()));
-    w.Out().append(reinterpret_cast<const char*>(postings.entryOf.data()), postings.entryOf.size() * sizeof(uint16_t));
+    w.Put(static_cast<uint32_t>(postings.Vehicles()));
+    postings.WithEntryOf([&](const auto& of) {
+      w.Out().append(reinterpret_cast<const char*>(of.data()), of.size() * sizeof(of[0]));
+    });
     w.Out().append(reinterpret_cast<const char*>(postings.standardBits.data()),
                    postings.standardBits.size() * sizeof(uint64_t));
   }
@@ -250,15 +253,15 @@ std::optional<Postings> ParseItem(std::string_view bytes, uint32_t universe) {
     if (!e.standardIsAll && !r.GetBits(e.standard, universe)) return std::nullopt;
   }
   uint8_t turned = 0;
-  if (!r.Get(turned) || turned > 1) return std::nullopt;
+  if (!r.Get(turned) || turned > 2) return std::nullopt;
   if (turned) {
     uint32_t vehicles = 0;
-    if (!r.Get(vehicles) || vehicles != universe || !r.GetArray(postings.entryOf, vehicles) ||
+    if (!r.Get(vehicles) || vehicles != universe ||
+        !(turned == 1 ? r.GetArray(postings.entryOf8, vehicles) : r.GetArray(postings.entryOf16, vehicles)) ||
         !r.GetArray(postings.standardBits, (size_t{vehicles} + 63) / 64))
       return std::nullopt;
-    // An entry number past the entries would be read as one.
-    for (uint16_t k : postings.entryOf)
-      if (k > count) return std::nullopt;
+    // An entry number past the entries is refused where it is read (CountsByLookUp), for
+    // the few vehicles looked up, rather than here for every vehicle of every item read.
   }
   postings.turnAroundTried = true;
   if (!r.AtEnd()) return std::nullopt;

@@ -21,9 +21,9 @@
 //            offset u64, length u64, checksum u64)
 //   item     entries (u32 count), per entry: flags u8 (1 location NULL, 2 standard is all),
 //            location i64, number f64, value (u32 length, bytes), all (u32 length, roaring
-//            portable bytes), standard (the same, unless flag 2); then u8 1 when the entries
-//            are turned around (u32 vehicles, entryOf u16 × vehicles, standardBits u64 ×
-//            ⌈vehicles / 64⌉), else 0
+//            portable bytes), standard (the same, unless flag 2); then how the entries are
+//            turned around: u8 0 not, 1 (u32 vehicles, entry per vehicle u8 × vehicles,
+//            standardBits u64 × ⌈vehicles / 64⌉), 2 (the same with u16 entries)
 #pragma once
 
 #include <cstdint>

@@ -34,15 +34,21 @@ int Compare(double number, const Literal& literal) {
 // vehicle) beats intersecting each entry's carriers with it: when the item allows and the
 // choice holds at most a quarter of the vehicles.
 bool CountByLookUp(const Postings& postings, const VehicleSet* chosen) {
-  return chosen && postings.TurnedAround() && chosen->Size() * 4 <= postings.entryOf.size();
+  return chosen && postings.TurnedAround() && chosen->Size() * 4 <= postings.Vehicles();
 }
 
 // How many of the chosen vehicles (their ordinals, ascending) carry each entry, by look-ups
 // (CountByLookUp).
 std::vector<int64_t> CountsByLookUp(const Postings& postings, const std::vector<uint32_t>& chosen, bool standardOnly) {
   std::vector<int64_t> counts(postings.entries.size() + 1, 0);
-  for (uint32_t ordinal : chosen)
-    if (!standardOnly || postings.StandardAt(ordinal)) ++counts[postings.entryOf[ordinal]];
+  postings.WithEntryOf([&](const auto& entryOf) {
+    for (uint32_t ordinal : chosen) {
+      if (standardOnly && !postings.StandardAt(ordinal)) continue;
+      const size_t entry = entryOf[ordinal];
+      if (entry >= counts.size()) throw NotEquivalent{};  // an index file's item that is not what it says
+      ++counts[entry];
+    }
+  });
   counts.erase(counts.begin());  // vehicles without an entry
   return counts;
 }

@@ -18,7 +18,8 @@ Roaring BitsOf(std::vector<uint32_t>& ordinals) {
 }  // namespace
 
 void Postings::TurnAround(uint32_t vehicles) {
-  entryOf.clear();
+  entryOf8.clear();
+  entryOf16.clear();
   standardBits.clear();
   turnAroundTried = true;
   if (entries.empty() || entries.size() >= UINT16_MAX) return;
@@ -41,12 +42,13 @@ void Postings::TurnAround(uint32_t vehicles) {
     if (!e.standardIsAll) extract(e.standard);
     for (uint32_t ordinal : ordinals) standard[ordinal / 64] |= uint64_t{1} << (ordinal % 64);
   }
-  entryOf = std::move(of);
+  if (entries.size() < UINT8_MAX) entryOf8.assign(of.begin(), of.end());
+  else entryOf16 = std::move(of);
   standardBits = std::move(standard);
 }
 
 size_t Postings::Bytes() const {
-  size_t bytes = sizeof(*this) + entries.capacity() * sizeof(Entry) + entryOf.capacity() * sizeof(uint16_t) +
+  size_t bytes = sizeof(*this) + entries.capacity() * sizeof(Entry) + entryOf8.capacity() + entryOf16.capacity() * sizeof(uint16_t) +
                  standardBits.capacity() * sizeof(uint64_t);
   for (const Entry& e : entries)
     bytes += e.value.capacity() + e.all.getSizeInBytes(false) + (e.standardIsAll ? 0 : e.standard.getSizeInBytes(false));

@@ -35,9 +35,17 @@ struct Postings {
   // an origin, a power, a weight): each vehicle's entry (its index + 1; 0: none) and whether
   // it carries it on a standard row. Counting a few matching vehicles then costs a look-up
   // each instead of an intersection per entry. Empty for other items.
-  std::vector<uint16_t> entryOf;
+  // One byte a vehicle when the item has fewer than 255 entries (most items), else two.
+  std::vector<uint8_t> entryOf8;
+  std::vector<uint16_t> entryOf16;
   std::vector<uint64_t> standardBits;
-  bool TurnedAround() const { return !entryOf.empty(); }
+  bool TurnedAround() const { return !entryOf8.empty() || !entryOf16.empty(); }
+  size_t Vehicles() const { return entryOf8.empty() ? entryOf16.size() : entryOf8.size(); }
+  // f(the entries per vehicle), whichever width they have.
+  template <class F>
+  decltype(auto) WithEntryOf(F&& f) const {
+    return entryOf8.empty() ? f(entryOf16) : f(entryOf8);
+  }
   bool turnAroundTried = false;  // TurnAround ran (or the index file said how it came out)
   bool StandardAt(uint32_t ordinal) const { return (standardBits[ordinal / 64] >> (ordinal % 64)) & 1; }
   // Builds entryOf and standardBits over a universe of `vehicles` when the item allows.
