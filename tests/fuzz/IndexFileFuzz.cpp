@@ -1,7 +1,7 @@
 // Fuzzes the reader of index files. The first byte picks what the rest is: a whole file
 // (then opening it must refuse it or give a directory whose items read or are refused), or
 // the bytes of one item behind a sound checksum (then they must read as postings whose
-// vehicles lie in the universe, or be refused). Either way nothing may crash, hang or leak.
+// vehicles lie in the universe, turned around over the universe if at all, or be refused). Either way nothing may crash, hang or leak.
 #include <unistd.h>
 
 #include <cstddef>
@@ -21,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<mirel_platform::facets::Postings> postings =
         mirel_platform::facets::ParseItem(bytes, kUniverse);
     if (!postings) return 0;
+    if (postings->TurnedAround() &&
+        (postings->Vehicles() != kUniverse || postings->standardBits.size() != (kUniverse + 63) / 64))
+      mirel_fuzz::Broken("an item turned around over another universe", std::string(bytes));
     for (const auto& entry : postings->entries)
       for (const Roaring* bits : {&entry.all, &entry.standard})
         if (!bits->isEmpty() && bits->maximum() >= kUniverse)
