@@ -1,5 +1,8 @@
 #include "index/Answers.h"
 
+#include <algorithm>
+#include <bit>
+
 #include "runtime/NumberText.h"
 #include "runtime/ViewRecordset.h"
 
@@ -80,35 +83,82 @@ class Table final : public Answer, public std::enable_shared_from_this<Table> {
 }  // namespace
 
 CompactTable::CompactTable(std::vector<std::string> names)
-    : m_names(std::make_shared<const std::vector<std::string>>(std::move(names))) {}
+    : m_names(std::make_shared<const std::vector<std::string>>(std::move(names))), m_columns(m_names->size()) {}
 
 void CompactTable::AddRow(const std::vector<Variant>& row) {
-  for (size_t c = 0; c < m_names->size(); ++c) {
+  for (size_t c = 0; c < m_columns.size(); ++c) {
+    Column& column = m_columns[c];
     const Variant value = c < row.size() ? row[c] : Variant();
     Value cell{};
     cell.type = static_cast<uint8_t>(value.Type());
+    std::string key(1, static_cast<char>(cell.type));  // the value's bytes, to find it again
     switch (value.Type()) {
       case VariantType::Boolean: cell.whole = value.AsBoolean(); break;
       case VariantType::Long: cell.whole = value.AsLong(); break;
       case VariantType::Double: cell.real = value.AsDouble(); break;
-      case VariantType::String:
-        cell.offset = m_texts.size();
-        cell.length = static_cast<uint32_t>(value.AsString().size());
-        m_texts += value.AsString();
-        break;
+      case VariantType::String: key += value.AsString(); break;
       default: break;
     }
-    m_cells.push_back(cell);
+    if (value.Type() != VariantType::String) key.append(reinterpret_cast<const char*>(&cell.whole), sizeof(cell.whole));
+    if (!column.plain) {
+      if (const auto it = column.seen.find(key); it != column.seen.end()) {
+        column.refs.push_back(it->second);
+        continue;
+      }
+    }
+    if (value.Type() == VariantType::String) {
+      cell.offset = m_texts.size();
+      cell.length = static_cast<uint32_t>(value.AsString().size());
+      m_texts += value.AsString();
+    }
+    if (!column.plain) {
+      column.seen.emplace(std::move(key), static_cast<uint32_t>(column.values.size()));
+      column.refs.push_back(static_cast<uint32_t>(column.values.size()));
+    }
+    column.values.push_back(cell);
+    // Values that mostly differ are not worth looking up: the column keeps them row by row.
+    if (!column.plain && column.seen.size() > 4096 && column.seen.size() * 2 > m_rows + 1) MakePlain(column);
   }
+  ++m_rows;
+}
+
+void CompactTable::MakePlain(Column& column) {
+  std::vector<Value> values;
+  values.reserve(column.refs.size());
+  for (uint32_t ref : column.refs) values.push_back(column.values[ref]);
+  column.values = std::move(values);
+  column.refs = {};
+  column.seen = {};
+  column.plain = true;
 }
 
 void CompactTable::Shrink() {
-  m_cells.shrink_to_fit();
+  for (Column& column : m_columns) {
+    if (!column.plain && column.values.size() * 2 > m_rows && m_rows > 0) MakePlain(column);
+    // A plain column of whole numbers only, or of fractional ones only: eight bytes a row.
+    const auto allOf = [&](VariantType type) {
+      return std::all_of(column.values.begin(), column.values.end(),
+                         [&](const Value& v) { return static_cast<VariantType>(v.type) == type; });
+    };
+    if (column.plain && !column.values.empty() && (allOf(VariantType::Long) || allOf(VariantType::Double))) {
+      column.numbers = allOf(VariantType::Long) ? Column::Numbers::Wholes : Column::Numbers::Reals;
+      column.rowNumbers.reserve(column.values.size());
+      for (const Value& v : column.values)
+        column.rowNumbers.push_back(column.numbers == Column::Numbers::Wholes ? v.whole : std::bit_cast<int64_t>(v.real));
+      column.values = {};
+    }
+    column.seen = {};
+    column.values.shrink_to_fit();
+    column.refs.shrink_to_fit();
+  }
   m_texts.shrink_to_fit();
 }
 
 Variant CompactTable::Cell(size_t row, size_t column) const {
-  const Value& cell = m_cells[row * m_names->size() + column];
+  const Column& c = m_columns[column];
+  if (c.numbers == Column::Numbers::Wholes) return Variant(static_cast<int32_t>(c.rowNumbers[row]));
+  if (c.numbers == Column::Numbers::Reals) return Variant(std::bit_cast<double>(c.rowNumbers[row]));
+  const Value& cell = c.values[c.plain ? row : c.refs[row]];
   switch (static_cast<VariantType>(cell.type)) {
     case VariantType::Null: return Variant::Null();
     case VariantType::Boolean: return Variant(cell.whole != 0);
@@ -120,7 +170,11 @@ Variant CompactTable::Cell(size_t row, size_t column) const {
 }
 
 size_t CompactTable::Bytes() const {
-  return sizeof(*this) + m_cells.capacity() * sizeof(Value) + m_texts.capacity();
+  size_t bytes = sizeof(*this) + m_columns.capacity() * sizeof(Column) + m_texts.capacity();
+  for (const Column& c : m_columns)
+    bytes += c.values.capacity() * sizeof(Value) + c.refs.capacity() * sizeof(uint32_t) +
+             c.rowNumbers.capacity() * sizeof(int64_t);
+  return bytes;
 }
 
 std::shared_ptr<const Answer> RowsAnswer(std::shared_ptr<const ResultRows> rows) {

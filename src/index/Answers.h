@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mirel_SbF/Recordset.h"
@@ -26,15 +27,20 @@ struct ResultRows {
   size_t bytes = 0;
 };
 
-// A table kept compactly: each value a type and a number or a place in one text buffer
-// (16 bytes and its text, where a Variant in a row takes 40 and a row its own allocation).
+// A table kept compactly, column by column: each value a type and a number or a place in
+// one text buffer (16 bytes and its text, where a Variant in a row takes 40 and a row its own
+// allocation). A column whose values repeat (makes, models, years, often names) keeps each
+// distinct value once and four bytes a row naming it; one whose values mostly differ (the
+// vehicle ids) keeps every row's value, eight bytes a row where all are whole numbers or all
+// fractional ones.
 class CompactTable {
  public:
   explicit CompactTable(std::vector<std::string> names);
   void AddRow(const std::vector<mirel_SbF::Variant>& row);
+  // Done adding: drops what adding needed.
   void Shrink();
 
-  size_t Rows() const { return m_names->empty() ? 0 : m_cells.size() / m_names->size(); }
+  size_t Rows() const { return m_rows; }
   const std::shared_ptr<const std::vector<std::string>>& Names() const { return m_names; }
   mirel_SbF::Variant Cell(size_t row, size_t column) const;
   size_t Bytes() const;
@@ -49,9 +55,21 @@ class CompactTable {
       uint64_t offset;  // of a text in m_texts
     };
   };
+  struct Column {
+    std::vector<Value> values;                       // the distinct values, or every row's when plain
+    std::vector<uint32_t> refs;                      // each row's place in values (not plain)
+    std::unordered_map<std::string, uint32_t> seen;  // while adding: a value's place by its bytes
+    bool plain = false;
+    // Plain columns of one type only: each row's number (a Double's bits for reals).
+    enum class Numbers : uint8_t { None, Wholes, Reals } numbers = Numbers::None;
+    std::vector<int64_t> rowNumbers;
+  };
+  void MakePlain(Column& column);
+
   std::shared_ptr<const std::vector<std::string>> m_names;
-  std::vector<Value> m_cells;  // row by row
+  std::vector<Column> m_columns;
   std::string m_texts;
+  size_t m_rows = 0;
 };
 
 class Answer {
