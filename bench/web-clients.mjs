@@ -80,11 +80,14 @@ async function clicker() {
   }
 }
 
-// A connection that sends a head a byte at a time and never ends it.
+// A connection that sends a head a byte at a time and never ends it; one the server closes
+// (408) is opened again until the run is over. All that are open are closed at its end.
+const openStallers = new Set();
 function staller(port) {
   const head = 'GET /?cat=Engine&lang=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: stalled\r\n';
   let at = 0;
   const socket = net.connect(port, '127.0.0.1');
+  openStallers.add(socket);
   const timer = setInterval(() => {
     if (stopped) return;
     socket.write(head[at % head.length]);
@@ -94,6 +97,7 @@ function staller(port) {
   socket.on('error', () => {});
   socket.on('close', () => {
     clearInterval(timer);
+    openStallers.delete(socket);
     if (!stopped && !terminated) staller(port);
   });
   return socket;
@@ -110,8 +114,7 @@ function residentKb() {
 
 async function main() {
   const port = Number(new URL(base).port);
-  const stallers = [];
-  for (let i = 0; i < stalledCount; i += 1) stallers.push(staller(port));
+  for (let i = 0; i < stalledCount; i += 1) staller(port);
   if (stalledCount) await new Promise((r) => setTimeout(r, 2000));  // all of them waiting
   const memory = [];
   const sampler = pid ? setInterval(() => memory.push(residentKb()), 1000) : null;
@@ -128,7 +131,7 @@ async function main() {
   await Promise.all(running);
   const elapsed = (performance.now() - started) / 1000;
   if (sampler) clearInterval(sampler);
-  for (const s of stallers) s.destroy();
+  for (const s of openStallers) s.destroy();
   latencies.sort((a, b) => a - b);
   const at = (q) => (latencies.length ? Number(latencies[Math.min(latencies.length - 1, Math.floor(q * latencies.length))].toFixed(1)) : null);
   const kb = memory.filter((m) => m !== null);

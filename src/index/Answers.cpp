@@ -41,7 +41,8 @@ class Ids final : public Answer, public std::enable_shared_from_this<Ids> {
   ResultRows Materialize() const override {
     ResultRows rows;
     rows.names = *m_names;
-    for (int64_t id : m_ids) rows.rows.push_back({mirel_SbF::WholeNumber(id)});
+    rows.rows.reserve(m_ids.size());
+    for (int64_t id : m_ids) rows.rows.emplace_back(1, mirel_SbF::WholeNumber(id));
     return rows;
   }
   size_t Bytes() const override { return sizeof(*this) + m_ids.capacity() * sizeof(int64_t); }

@@ -665,7 +665,7 @@ std::shared_ptr<mirel_SbF::Recordset> Answer(Connection& conn, const Location& w
     // same; this keeps each form testable).
     std::string answerStamp = settings.evaluation == facets::Evaluation::Levels ? "levels|" : "";
     answerStamp += where.mainName + "|" + specsStamp;
-    for (const std::string& name : databases) answerStamp += "|" + snapshot.StampOf(name);
+    for (const std::string& name : databases) answerStamp.append(1, '|').append(snapshot.StampOf(name));
     if (cache)
       if (auto hit = cache->Get<Kept::Answer>(answerStamp, strSql)) return hit->Open();
 
