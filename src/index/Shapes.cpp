@@ -264,32 +264,33 @@ std::string StringAt(std::string_view sql, const SqlTokens& t, size_t i) {
   return out;
 }
 
+// "(data_value = N'x')" or "(data_value <> N'x')" at token i, or the same of
+// "LEFT(data_value, N)" (when `left` may take N); returns one past it, 0 when not.
+static size_t ValueTestAt(const Reader& r, std::string_view sql, const SqlTokens& t, size_t i, bool& equal,
+                          std::string& value, std::optional<std::string>* left) {
+  if (!r.IsSymbol(i, "(")) return 0;
+  size_t k = i + 1;
+  if (left && r.IsWord(k, "left") && r.IsSymbol(k + 1, "(") && r.IsWord(k + 2, "data_value") && r.IsSymbol(k + 3, ",")) {
+    size_t n = k + 4;
+    *left = NumberTextAt(sql, t, n, r.Partner(k + 1));
+    if (!*left || n != r.Partner(k + 1)) return 0;
+    k = n + 1;
+  } else if (r.IsWord(k, "data_value")) {
+    ++k;
+  } else {
+    return 0;
+  }
+  if (!r.IsSymbol(k, "=") && !r.IsSymbol(k, "<>")) return 0;
+  equal = r.IsSymbol(k, "=");
+  if (!r.IsKind(k + 1, SqlToken::Kind::String) || !r.IsSymbol(k + 2, ")") || r.Partner(i) != k + 2) return 0;
+  value = StringAt(sql, t, k + 1);
+  return k + 3;
+}
+
 std::optional<OwnConditions> ReadOwnConditions(std::string_view sql, const SqlTokens& t, size_t begin, size_t end) {
   const Reader r(sql, t);
   OwnConditions own;
   bool schema = false;
-  // "(data_value = N'x')" or "(data_value <> N'x')" at i, or the same of "LEFT(data_value, N)";
-  // returns one past it, 0 when not.
-  auto valueAt = [&](size_t i, bool& equal, std::string& value, std::optional<std::string>* left) -> size_t {
-    if (!r.IsSymbol(i, "(")) return 0;
-    size_t k = i + 1;
-    if (left && r.IsWord(k, "left") && r.IsSymbol(k + 1, "(") && r.IsWord(k + 2, "data_value") &&
-        r.IsSymbol(k + 3, ",")) {
-      size_t n = k + 4;
-      *left = NumberTextAt(sql, t, n, r.Partner(k + 1));
-      if (!*left || n != r.Partner(k + 1)) return 0;
-      k = n + 1;
-    } else if (r.IsWord(k, "data_value")) {
-      ++k;
-    } else {
-      return 0;
-    }
-    if (!r.IsSymbol(k, "=") && !r.IsSymbol(k, "<>")) return 0;
-    equal = r.IsSymbol(k, "=");
-    if (!r.IsKind(k + 1, SqlToken::Kind::String) || !r.IsSymbol(k + 2, ")") || r.Partner(i) != k + 2) return 0;
-    value = StringAt(sql, t, k + 1);
-    return k + 3;
-  };
   for (size_t i = begin; i < end;) {
     size_t next = i;
     while (next < end && !r.IsWord(next, "and")) next = r.IsSymbol(next, "(") ? r.Partner(next) + 1 : next + 1;
@@ -311,7 +312,7 @@ std::optional<OwnConditions> ReadOwnConditions(std::string_view sql, const SqlTo
                r.IsKind(k + 2, SqlToken::Kind::Number) && r.Text(k + 2, k + 3) == "0") {
       own.standard = true;
       k += 3;
-    } else if (const size_t after = valueAt(k, equal, value, &left)) {
+    } else if (const size_t after = ValueTestAt(r, sql, t, k, equal, value, &left)) {
       own.valueTests.push_back(OwnConditions::ValueTest{equal, {value}, left});
       k = after;
     } else if (r.IsSymbol(k, "(") && r.IsSymbol(k + 1, "(")) {
@@ -320,7 +321,7 @@ std::optional<OwnConditions> ReadOwnConditions(std::string_view sql, const SqlTo
       const size_t close = r.Partner(k);
       for (size_t j = k + 1;;) {
         bool isEqual = false;
-        const size_t after = valueAt(j, isEqual, value, nullptr);
+        const size_t after = ValueTestAt(r, sql, t, j, isEqual, value, nullptr);
         if (!after || !isEqual) return std::nullopt;
         test.values.push_back(value);
         if (after == close) break;

@@ -130,6 +130,7 @@ class PgBackend : public facets::Backend {
       rows.keys.push_back(WholeOf(result, r, 0));
       table->AddRow(result.rows.rows[r]);
     }
+    table->Shrink();
     rows.table = std::move(table);
     return rows;
   }
