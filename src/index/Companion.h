@@ -1,6 +1,6 @@
 // Companion index: the postings of every item and the vehicles of a specifications database,
-// written once beside the database file (<folder>/<name>.sbfidx, by `sbf index` or the
-// sample builder) and read item by item when a text needs the item, so that a new process
+// written once beside the database file (<folder>/<name>.sbfidx, by `sbf index` through
+// mirel_base::WriteIndexFile) and read item by item when a text needs the item, so that a new process
 // answers its first text without reading `equipment` for postings.
 //
 // A companion belongs to one version of its database: the engine describes the version it
