@@ -242,6 +242,7 @@ class Evaluator {
   // The criterion values of project database `schema`'s criteria rows; null when the engine
   // cannot say.
   std::shared_ptr<const CriterionValues> CriteriaValues(const std::string& schema) {
+    if (!IsPlainName(schema)) throw NotEquivalent{};  // the name goes into a text of our own
     const std::string stamp = m_ctx.stampOf(schema);
     const std::string name = LowerAscii(schema);
     if (auto hit = Cached<Kept::CriteriaValues>(stamp, name)) return hit;
