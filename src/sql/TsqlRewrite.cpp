@@ -294,7 +294,8 @@ class Rewriter {
     if (IsOp(j, "(")) return pastGroup(j);
     if (first.kind == SqlToken::Kind::String) return j + 1;
     if (!IsName(first))
-      Refuse(first.begin, "\"" + Raw(first) + "\" after '…'+ (a column, literal or function is expected)");
+      Refuse(first.begin, std::string("\"").append(Raw(first)).append(
+                              "\" after '…'+ (a column, literal or function is expected)"));
     if (NextIs(j, "(")) return pastGroup(j + 1);
     size_t k = j + 1;
     while (IsOp(k, ".") && k + 1 < m_tokens.size()) {

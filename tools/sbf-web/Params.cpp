@@ -212,7 +212,7 @@ std::string QueryOf(const Params& params, const Change& change) {
   std::string incl;
   for (const auto& [on, kind] : {std::pair{params.includeAdvanced, "advanced"}, std::pair{params.includeOld, "old"},
                                  std::pair{params.includeBuilt, "built"}})
-    if (on) incl += (incl.empty() ? "" : ",") + std::string(kind);
+    if (on) incl.append(incl.empty() ? "" : ",").append(kind);
   if (!incl.empty()) pairs.emplace_back("incl", incl);
   if (!params.sort.empty()) pairs.emplace_back("sort", params.sort);
   if (params.offset > 0) pairs.emplace_back("offset", std::to_string(params.offset));

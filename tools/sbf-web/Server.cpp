@@ -113,7 +113,7 @@ bool WebServer::Drain() { return m_server.Drain(std::chrono::seconds(m_options.d
 std::string WebServer::TagOf(const httplib::Request& req) const {
   const std::string version = mirel_base::DataVersion(m_config.connection, {m_config.specs, m_config.project});
   if (version.empty()) return "";
-  return "\"" + Fingerprint(version + "\n" + m_settings + "\n" + req.target) + "\"";
+  return std::string("\"").append(Fingerprint(version + "\n" + m_settings + "\n" + req.target)).append("\"");
 }
 
 void WebServer::Answer(const httplib::Request& req, httplib::Response& res, bool json) {
