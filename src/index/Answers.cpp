@@ -89,25 +89,28 @@ CompactTable::CompactTable(std::vector<std::string> names)
 void CompactTable::AddRow(const std::vector<Variant>& row) {
   for (size_t c = 0; c < m_columns.size(); ++c) {
     Column& column = m_columns[c];
-    const Variant value = c < row.size() ? row[c] : Variant();
+    static const Variant kMissing;
+    const Variant& value = c < row.size() ? row[c] : kMissing;
+    const bool text = value.Type() == VariantType::String;
     Value cell{};
     cell.type = static_cast<uint8_t>(value.Type());
-    std::string key(1, static_cast<char>(cell.type));  // the value's bytes, to find it again
     switch (value.Type()) {
       case VariantType::Boolean: cell.whole = value.AsBoolean(); break;
       case VariantType::Long: cell.whole = value.AsLong(); break;
       case VariantType::Double: cell.real = value.AsDouble(); break;
-      case VariantType::String: key += value.AsString(); break;
       default: break;
     }
-    if (value.Type() != VariantType::String) key.append(reinterpret_cast<const char*>(&cell.whole), sizeof(cell.whole));
+    std::string key;  // the value's bytes, to find it again while the column looks values up
     if (!column.plain) {
+      key.assign(1, static_cast<char>(cell.type));
+      if (text) key += value.AsString();
+      else key.append(reinterpret_cast<const char*>(&cell.whole), sizeof(cell.whole));
       if (const auto it = column.seen.find(key); it != column.seen.end()) {
         column.refs.push_back(it->second);
         continue;
       }
     }
-    if (value.Type() == VariantType::String) {
+    if (text) {
       cell.offset = m_texts.size();
       cell.length = static_cast<uint32_t>(value.AsString().size());
       m_texts += value.AsString();

@@ -83,7 +83,8 @@ class EngineCache {
            size_t bytes, std::optional<uint64_t> costMicros = std::nullopt) {
     Key key{kind, std::string(stamp), std::string(text)};
     bytes += key.stamp.size() + key.text.size() + kEntryOverhead;
-    const uint64_t cost = std::max<uint64_t>(1, costMicros ? *costMicros : CostSinceMiss(KeyHash()(key)));
+    const size_t hash = KeyHash()(key);
+    const uint64_t cost = std::max<uint64_t>(1, costMicros ? *costMicros : CostSinceMiss(hash));
     std::lock_guard<std::mutex> lock(m_mutex);
     if (bytes > m_limit) return;
     if (auto it = m_index.find(key); it != m_index.end()) {
@@ -91,7 +92,7 @@ class EngineCache {
       m_lru.erase(it->second);
       m_index.erase(it);
     }
-    if (!Admits(key, bytes, cost)) {
+    if (!Admits(hash, bytes, cost)) {
       ++m_counts.declined;
       return;
     }
@@ -102,7 +103,7 @@ class EngineCache {
       m_lru.pop_back();
       ++m_counts.evictions;
     }
-    m_lru.push_front(Entry{key, std::static_pointer_cast<const void>(std::move(value)), bytes, cost});
+    m_lru.push_front(Entry{key, std::static_pointer_cast<const void>(std::move(value)), bytes, cost, hash});
     m_index.emplace(std::move(key), m_lru.begin());
     m_counts.bytes += bytes;
   }
@@ -139,6 +140,7 @@ class EngineCache {
     std::shared_ptr<const void> value;
     size_t bytes;
     uint64_t cost;  // microseconds it took to make
+    size_t hash;    // KeyHash of key, for the frequency sketch (keys may be long texts)
   };
 
   // This thread's latest misses (cache, key hash, when), so that a Put of the same key
@@ -196,16 +198,16 @@ class EngineCache {
     size_t m_added = 0;
   };
 
-  // Whether an entry of `bytes` that cost `cost` may push out the least recently used
-  // entries it needs room from: only when it is worth more (asked for × cost) than all of
-  // them together.
-  bool Admits(const Key& key, size_t bytes, uint64_t cost) const {
+  // Whether an entry (by its key's hash) of `bytes` that cost `cost` may push out the least
+  // recently used entries it needs room from: only when it is worth more (asked for × cost)
+  // than all of them together.
+  bool Admits(size_t hash, size_t bytes, uint64_t cost) const {
     size_t room = m_limit - m_counts.bytes;
     if (room >= bytes) return true;
-    const uint64_t worth = uint64_t{m_asked.Estimate(KeyHash()(key))} * cost;
+    const uint64_t worth = uint64_t{m_asked.Estimate(hash)} * cost;
     uint64_t pushedOut = 0;
     for (auto it = m_lru.rbegin(); it != m_lru.rend() && room < bytes; ++it) {
-      pushedOut += uint64_t{m_asked.Estimate(KeyHash()(it->key))} * it->cost;
+      pushedOut += uint64_t{m_asked.Estimate(it->hash)} * it->cost;
       if (pushedOut >= worth) return false;
       room += it->bytes;
     }

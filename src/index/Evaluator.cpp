@@ -1,9 +1,8 @@
 #include "index/Evaluator.h"
 
-#include <map>
-
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -250,8 +249,7 @@ class Evaluator {
     if (!values) return nullptr;
     auto all = std::make_shared<CriterionValues>();
     all->values = std::move(*values);
-    size_t bytes = sizeof(CriterionValues);
-    bytes += all->values.capacity() * sizeof(CriterionValues::Value);
+    const size_t bytes = sizeof(CriterionValues) + all->values.capacity() * sizeof(CriterionValues::Value);
     std::shared_ptr<const CriterionValues> done = std::move(all);
     Keep<Kept::CriteriaValues>(stamp, name, done, bytes);
     return done;
